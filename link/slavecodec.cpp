@@ -1,0 +1,166 @@
+#include "slavecodec.h"
+
+#include <QDebug>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Low byte of the plain sum of the bytes: no seed, no complement.
+quint8 checksum(const quint8 *data, int len)
+{
+    quint8 sum = 0;
+    for (int i = 0; i < len; ++i)
+        sum = quint8(sum + data[i]);
+    return sum;
+}
+
+QString hexLine(const quint8 *data, int len)
+{
+    QString line = QStringLiteral("tx data : ");
+    line.reserve(line.size() + 3 * len);
+    for (int i = 0; i < len; ++i)
+        line += QStringLiteral("%1 ").arg(data[i], 2, 16, QLatin1Char('0')).toUpper();
+    return line;
+}
+
+} // namespace
+
+SlaveCodec::SlaveCodec()
+    : m_rxBuf(new quint8[kRxBufferBytes]())
+    , m_rxTimer(new QTimer(this))
+{
+    m_rxTimer->setInterval(kRxTimeoutMs);
+    connect(m_rxTimer, &QTimer::timeout, this, &SlaveCodec::rx_timerout_callback);
+}
+
+SlaveCodec::~SlaveCodec()
+{
+    m_rxTimer->stop();
+}
+
+bool SlaveCodec::rxTimerActive() const
+{
+    return m_rxTimer->isActive();
+}
+
+qint64 SlaveCodec::writeRaw(const char *, qint64)
+{
+    return 0;
+}
+
+qint64 SlaveCodec::writeRaw(const QByteArray &)
+{
+    return 0;
+}
+
+int SlaveCodec::sendFrame(quint8 cmd, const void *data, int len)
+{
+    if (len < 0 || len > kMaxFramePayload || (len > 0 && !data)) {
+        qWarning() << "sendFrame: payload of" << len << "bytes refused, command" << cmd;
+        return -1;
+    }
+    quint8 frame[kTxBufferBytes];
+    const int length = len + 2;
+    frame[0] = kFrameSync;
+    frame[1] = quint8(length);
+    frame[2] = cmd;
+    if (len > 0)
+        std::memcpy(frame + 3, data, size_t(len));
+    frame[length + 1] = checksum(frame, length + 1);
+    qDebug().noquote() << hexLine(frame, length + 2);
+    return int(writeRaw(reinterpret_cast<const char *>(frame), length + 2));
+}
+
+int SlaveCodec::receiveBytes(const char *data, quint16 n)
+{
+    if (!data)
+        return 0;
+    // The held count is 16-bit: a chunk that would overflow it is taken in pieces.
+    while (n > 0) {
+        if (m_rxLen + n > kMaxHeldBytes)
+            dropDeadPrefix();
+        const quint16 take = quint16(std::min<int>(n, kMaxHeldBytes - m_rxLen));
+        std::memcpy(m_rxBuf.get() + m_rxLen, data, take);
+        m_rxLen = quint16(m_rxLen + take);
+        extractFrames();
+        data += take;
+        n = quint16(n - take);
+    }
+    if (m_rxPending != 0)
+        m_rxTimer->start(kRxTimeoutMs);
+    else
+        m_rxTimer->stop();
+    return 0;
+}
+
+// Only a tail that ends in a lone sync byte can hold bytes before the frame start, and those
+// bytes have all been searched already: no frame can begin in them.
+void SlaveCodec::dropDeadPrefix()
+{
+    if (m_rxPending == 1 && m_rxLen > 1) {
+        m_rxBuf[0] = kFrameSync;
+        std::memset(m_rxBuf.get() + 1, 0, size_t(m_rxLen - 1));
+        m_rxLen = 1;
+    }
+}
+
+void SlaveCodec::extractFrames()
+{
+    quint8 *buf = m_rxBuf.get();
+    int n = m_rxLen;
+    int s0 = 0;
+    m_rxPending = 0;
+    while (n > 0) {
+        const quint8 *sync =
+            s0 < n ? static_cast<const quint8 *>(std::memchr(buf + s0, kFrameSync, size_t(n - s0)))
+                   : nullptr;
+        if (!sync) {
+            std::memset(buf, 0, size_t(n));
+            m_rxLen = 0;
+            return;
+        }
+        const int s = int(sync - buf);
+        m_rxPending = 1;
+        if (s + 1 == n)
+            return; // the length byte has not arrived; everything is held
+        const int length = buf[s + 1];
+        if (length < kMinFrameLength) {
+            m_rxPending = 0;
+            s0 = s + 1;
+            continue;
+        }
+        if (length + 2 > n - s) {
+            // Incomplete: keep the frame's bytes at the front and wait for the rest.
+            std::memmove(buf, buf + s, size_t(n - s));
+            n -= s;
+            m_rxLen = quint16(n);
+            m_rxPending = quint16(n);
+            return;
+        }
+        if (checksum(buf + s, length + 1) != buf[s + length + 1]) {
+            // Only the sync byte is rejected: a frame may start inside the rejected bytes.
+            m_rxPending = 0;
+            s0 = s + 1;
+            continue;
+        }
+        std::memcpy(m_frameBuf, buf + s + 2, size_t(length - 1));
+        const int rest = n - (s + length + 2);
+        std::memmove(buf, buf + s + length + 2, size_t(rest));
+        n = rest;
+        m_rxLen = quint16(n);
+        m_rxPending = 0;
+        decodeFrame(m_frameBuf, quint16(length - 1));
+        s0 = 0;
+    }
+}
+
+void SlaveCodec::rx_timerout_callback()
+{
+    m_rxPending = 0;
+    m_rxLen = 0;
+    std::memset(m_rxBuf.get(), 0, kRxBufferBytes);
+    m_rxTimer->stop();
+}
