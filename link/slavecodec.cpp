@@ -107,54 +107,57 @@ void SlaveCodec::dropDeadPrefix()
     }
 }
 
+// Frames are taken from the front of the held bytes; `held` points at the first byte still
+// held, and the buffer is compacted once when the chunk is exhausted rather than after every
+// frame, so a chunk of many frames costs one move.
 void SlaveCodec::extractFrames()
 {
-    quint8 *buf = m_rxBuf.get();
+    quint8 *const buf = m_rxBuf.get();
+    quint8 *held = buf;
     int n = m_rxLen;
     int s0 = 0;
     m_rxPending = 0;
     while (n > 0) {
-        const quint8 *sync =
-            s0 < n ? static_cast<const quint8 *>(std::memchr(buf + s0, kFrameSync, size_t(n - s0)))
-                   : nullptr;
+        const void *sync = s0 < n ? std::memchr(held + s0, kFrameSync, size_t(n - s0)) : nullptr;
         if (!sync) {
-            std::memset(buf, 0, size_t(n));
+            std::memset(buf, 0, size_t(held - buf) + size_t(n));
             m_rxLen = 0;
             return;
         }
-        const int s = int(sync - buf);
+        const int s = int(static_cast<const quint8 *>(sync) - held);
         m_rxPending = 1;
         if (s + 1 == n)
-            return; // the length byte has not arrived; everything is held
-        const int length = buf[s + 1];
+            break; // the length byte has not arrived: everything is held
+        const int length = held[s + 1];
         if (length < kMinFrameLength) {
             m_rxPending = 0;
             s0 = s + 1;
             continue;
         }
         if (length + 2 > n - s) {
-            // Incomplete: keep the frame's bytes at the front and wait for the rest.
-            std::memmove(buf, buf + s, size_t(n - s));
+            // Incomplete: only the frame's own bytes are kept, to wait for the rest.
+            held += s;
             n -= s;
-            m_rxLen = quint16(n);
             m_rxPending = quint16(n);
-            return;
+            break;
         }
-        if (checksum(buf + s, length + 1) != buf[s + length + 1]) {
+        if (checksum(held + s, length + 1) != held[s + length + 1]) {
             // Only the sync byte is rejected: a frame may start inside the rejected bytes.
             m_rxPending = 0;
             s0 = s + 1;
             continue;
         }
-        std::memcpy(m_frameBuf, buf + s + 2, size_t(length - 1));
-        const int rest = n - (s + length + 2);
-        std::memmove(buf, buf + s + length + 2, size_t(rest));
-        n = rest;
+        std::memcpy(m_frameBuf, held + s + 2, size_t(length - 1));
+        held += s + length + 2;
+        n -= s + length + 2;
         m_rxLen = quint16(n);
         m_rxPending = 0;
         decodeFrame(m_frameBuf, quint16(length - 1));
         s0 = 0;
     }
+    if (held != buf)
+        std::memmove(buf, held, size_t(n));
+    m_rxLen = quint16(n);
 }
 
 void SlaveCodec::rx_timerout_callback()

@@ -136,7 +136,7 @@ int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeou
 void SlaveProtocol::endWait(quint8 cmd, int result)
 {
     if (!m_waiting || cmd != m_awaitedCmd) {
-        qDebug() << "reply" << Qt::hex << cmd << "answers no waiting request; ignored";
+        qDebug() << "reply" << Qt::hex << int(cmd) << "is not awaited";
         return;
     }
     m_replyResult = result;

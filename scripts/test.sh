@@ -16,4 +16,4 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
 # Windows with OpenGL views need a real X server; Xvfb provides one without a display.
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    ctest --test-dir "$build" --output-on-failure --parallel 2 --label-exclude Benchmark
+    ctest --test-dir "$build" --output-on-failure --parallel 2

@@ -2,25 +2,35 @@
 #define RECORDINGCODEC_H
 
 // A codec whose wire is a list of captured writes, with an optional scripted card that
-// answers each written frame after a delay, as the card would over a serial line.
+// answers each written frame after a delay, as the card would over a serial line; and the
+// frame builders and printers that the link's tests share. The builders are written
+// independently of the codec under test.
 
 #include "slavecodec.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QStringList>
 #include <QTimer>
+#include <QVariant>
 
 #include <functional>
 
-// Builds a complete frame (sync, length, command, payload, checksum) from its command and
-// payload, independently of the codec under test.
+// x, y, z of each sensor in order, so that readings compare and print as plain integers.
+using Readings = QList<int>;
+
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+// Builds a complete frame (sync, length, command, payload, checksum).
 inline QByteArray makeFrame(quint8 cmd, const QByteArray &payload = {})
 {
-    QByteArray frame;
-    frame.append(char(0xA5));
-    frame.append(char(payload.size() + 2));
-    frame.append(char(cmd));
-    frame.append(payload);
+    QByteArray frame = bytes({0xA5, int(payload.size() + 2), cmd}) + payload;
     quint8 sum = 0;
     for (char c : frame)
         sum = quint8(sum + quint8(c));
@@ -28,11 +38,82 @@ inline QByteArray makeFrame(quint8 cmd, const QByteArray &payload = {})
     return frame;
 }
 
-inline QByteArray bytes(std::initializer_list<int> values)
+// A 16-bit value high byte first.
+inline QByteArray word(int value)
+{
+    return bytes({(value >> 8) & 0xFF, value & 0xFF});
+}
+
+inline QByteArray words(const QList<short> &values)
 {
     QByteArray out;
-    for (int v : values)
-        out.append(char(v));
+    for (short v : values)
+        out += word(v);
+    return out;
+}
+
+inline QByteArray triple(int x, int y, int z)
+{
+    return word(x) + word(y) + word(z);
+}
+
+inline QByteArray sensorFrame(const Readings &readings)
+{
+    QByteArray payload;
+    for (int value : readings)
+        payload += word(value);
+    return makeFrame(CmdSensorData, payload);
+}
+
+inline QByteArray accumulationFrame(const QList<Axit_t> &sensors)
+{
+    QByteArray payload;
+    for (const Axit_t &a : sensors)
+        payload += triple(a.x, a.y, a.z);
+    return makeFrame(CmdAccumulation, payload);
+}
+
+inline quint8 commandOf(const QByteArray &frame)
+{
+    return quint8(frame.at(2));
+}
+
+inline bool expectsStatus(quint8 cmd)
+{
+    return cmd == 0x80 || cmd == 0x83 || (cmd >= 0x86 && cmd <= 0x8B && cmd != 0x88);
+}
+
+inline QString describe(const QList<Axit_t> &readings)
+{
+    QStringList parts;
+    for (const Axit_t &a : readings)
+        parts << QStringLiteral("(%1,%2,%3)").arg(a.x).arg(a.y).arg(a.z);
+    return parts.join(' ');
+}
+
+// All 16 records of the check-data table.
+inline QString describe(const AxitSum_t *sums)
+{
+    QStringList parts;
+    for (int i = 0; i < kMaxSensors; ++i)
+        parts << QStringLiteral("(%1,%2,%3)").arg(sums[i].x).arg(sums[i].y).arg(sums[i].z);
+    return parts.join(' ');
+}
+
+// The expected check-data table: the given records first, the rest zero.
+inline QString describeSums(const QList<AxitSum_t> &leading)
+{
+    AxitSum_t table[kMaxSensors] = {};
+    for (int i = 0; i < leading.size(); ++i)
+        table[i] = leading.at(i);
+    return describe(table);
+}
+
+inline QList<int> intArgs(const QList<QVariant> &args)
+{
+    QList<int> out;
+    for (const QVariant &v : args)
+        out << v.toInt();
     return out;
 }
 
@@ -64,5 +145,23 @@ public:
 
     void feed(const QByteArray &chunk) { receiveBytes(chunk.constData(), quint16(chunk.size())); }
 };
+
+// A card that answers every status request with `status` under the request's own command, and
+// the frequency read with `index`.
+inline RecordingCodec::Responder statusCard(const QByteArray &status, const QByteArray &index = {})
+{
+    return [status, index](const QByteArray &written) {
+        const quint8 cmd = commandOf(written);
+        if (expectsStatus(cmd))
+            return makeFrame(cmd, status);
+        if (cmd == CmdReadFrequency)
+            return makeFrame(cmd, index);
+        return QByteArray();
+    };
+}
+
+// A request to run against the card, as a data-driven test column.
+using Request = std::function<void(RecordingCodec &)>;
+Q_DECLARE_METATYPE(Request)
 
 #endif // RECORDINGCODEC_H
