@@ -193,8 +193,13 @@ void SlaveProtocol::setChecking(bool check)
 void SlaveProtocol::clearSums()
 {
     QMutexLocker lock(&m_accumulatorLock);
-    std::fill(std::begin(m_demarcateSums), std::end(m_demarcateSums), AxitSum_t{0, 0, 0});
+    zeroSums();
     m_checkCnt = 0;
+}
+
+void SlaveProtocol::zeroSums()
+{
+    std::fill(std::begin(m_demarcateSums), std::end(m_demarcateSums), AxitSum_t{0, 0, 0});
 }
 
 void SlaveProtocol::checkDataWrite(QList<AxitSingle_t> &axit)
@@ -225,7 +230,8 @@ void SlaveProtocol::demarcateStart(uint count)
 {
     {
         QMutexLocker lock(&m_accumulatorLock);
-        std::fill(std::begin(m_demarcateSums), std::end(m_demarcateSums), AxitSum_t{0, 0, 0});
+        // The check's sample count is left alone: a run may start while a check goes on.
+        zeroSums();
         m_demarcateRemaining.store(count, std::memory_order_relaxed);
     }
     sendFrame(CmdSampling, &kSamplingStart, 1);

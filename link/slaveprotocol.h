@@ -117,7 +117,9 @@ private:
     void decodeCalibrationPoint(const quint8 *payload, int len);
     void decodeSingleEntries(const quint8 *payload, int len);
     void endWait(quint8 cmd, int result);
+    // Both need the accumulator lock: clearSums() takes it, zeroSums() expects it held.
     void clearSums();
+    void zeroSums();
 
     bool m_checking = false;
     std::atomic<uint> m_demarcateRemaining{0};

@@ -98,10 +98,8 @@ private slots:
 
     void operationResult_carriesCommandAndStatus_data();
     void operationResult_carriesCommandAndStatus();
-    void demarcateRemove_returnsCallersList_data();
-    void demarcateRemove_returnsCallersList();
-    void demarcateSingleRemove_returnsCallersList_data();
-    void demarcateSingleRemove_returnsCallersList();
+    void removeResults_returnCallersList_data();
+    void removeResults_returnCallersList();
 
     void calibrationRun_countsDownAndSumsFrames();
     void demarcateStop_endsRunEarly();
@@ -338,19 +336,26 @@ void TestCalibrationCommands::operationResult_carriesCommandAndStatus()
         QVERIFY2(elapsed >= kReplyTimeoutMs * 9 / 10, qPrintable(QString::number(elapsed)));
 }
 
-void TestCalibrationCommands::demarcateRemove_returnsCallersList_data()
+void TestCalibrationCommands::removeResults_returnCallersList_data()
 {
+    QTest::addColumn<bool>("singlePoint");
     QTest::addColumn<bool>("answers");
     QTest::addColumn<QByteArray>("status");
     QTest::addColumn<int>("res");
 
-    QTest::newRow("done") << true << bytes({0x00}) << 0;
-    QTest::newRow("failed") << true << bytes({0x01}) << 1;
-    QTest::newRow("silence") << false << QByteArray() << -1;
+    QTest::newRow("array, done") << false << true << bytes({0x00}) << 0;
+    QTest::newRow("array, failed") << false << true << bytes({0x01}) << 1;
+    QTest::newRow("array, silence") << false << false << QByteArray() << -1;
+    QTest::newRow("single point, done") << true << true << bytes({0x00}) << 0;
+    QTest::newRow("single point, failed") << true << true << bytes({0x01}) << 1;
+    QTest::newRow("single point, other status") << true << true << bytes({0x05}) << 5;
 }
 
-void TestCalibrationCommands::demarcateRemove_returnsCallersList()
+// The result carries the caller's list back unchanged, so that the dialog knows which entries
+// it concerns, whatever the card answered.
+void TestCalibrationCommands::removeResults_returnCallersList()
 {
+    QFETCH(bool, singlePoint);
     QFETCH(bool, answers);
     QFETCH(QByteArray, status);
     QFETCH(int, res);
@@ -359,50 +364,27 @@ void TestCalibrationCommands::demarcateRemove_returnsCallersList()
     if (answers)
         card.responder = statusCard(status);
     Capture capture(card);
-    QList<short> list{100, 250};
+    const QList<short> values{-500, 0, 32000};
+    QList<short> list = values;
 
     QElapsedTimer clock;
     clock.start();
-    card.demarcateRemove(1, list);
+    if (singlePoint)
+        card.demarcateSingleRemove(2, 9, list);
+    else
+        card.demarcateRemove(1, list);
     const qint64 elapsed = clock.elapsed();
 
-    QCOMPARE(capture.removals.size(), 1);
-    QCOMPARE(capture.removals.at(0).res, res);
-    QCOMPARE(capture.removals.at(0).xyz, 1);
-    QCOMPARE(capture.removals.at(0).list, (QList<short>{100, 250}));
-    QCOMPARE(list, (QList<short>{100, 250}));
+    const QList<RemoveResult> &results = singlePoint ? capture.singleRemovals : capture.removals;
+    QCOMPARE(results.size(), 1);
+    const RemoveResult &r = results.at(0);
+    QCOMPARE(r.res, res);
+    QCOMPARE(r.xyz, singlePoint ? 2 : 1);
+    QCOMPARE(r.sensorId, singlePoint ? 9 : -1);
+    QCOMPARE(r.list, values);
+    QCOMPARE(list, values);
     if (res == kNoReply)
         QVERIFY2(elapsed >= kReplyTimeoutMs * 9 / 10, qPrintable(QString::number(elapsed)));
-}
-
-void TestCalibrationCommands::demarcateSingleRemove_returnsCallersList_data()
-{
-    QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<int>("res");
-
-    QTest::newRow("done") << bytes({0x00}) << 0;
-    QTest::newRow("failed") << bytes({0x01}) << 1;
-    QTest::newRow("other status") << bytes({0x05}) << 5;
-}
-
-void TestCalibrationCommands::demarcateSingleRemove_returnsCallersList()
-{
-    QFETCH(QByteArray, status);
-    QFETCH(int, res);
-
-    RecordingCodec card;
-    card.responder = statusCard(status);
-    Capture capture(card);
-    QList<short> list{-500, 0, 32000};
-
-    card.demarcateSingleRemove(2, 9, list);
-
-    QCOMPARE(capture.singleRemovals.size(), 1);
-    const RemoveResult &r = capture.singleRemovals.at(0);
-    QCOMPARE(r.res, res);
-    QCOMPARE(r.xyz, 2);
-    QCOMPARE(r.sensorId, 9);
-    QCOMPARE(r.list, (QList<short>{-500, 0, 32000}));
 }
 
 void TestCalibrationCommands::calibrationRun_countsDownAndSumsFrames()
