@@ -46,22 +46,6 @@ void addSaturated(qint32 &sum, qint16 value)
     sum = qint32(std::clamp(qint64(sum) + value, lowest, highest));
 }
 
-bool isStatusReply(quint8 cmd)
-{
-    switch (cmd) {
-    case CmdBaselineWrite:
-    case CmdSetFrequency:
-    case CmdRemovePoints:
-    case CmdRemoveAllPoints:
-    case CmdSingleWrite:
-    case CmdSingleRemove:
-    case CmdSingleRemoveAll:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Payload of a removal request: the header bytes, then every value high byte first. The caller
 // has checked that the values fit (at most kMaxRemoveValues).
 int buildRemovePayload(quint8 (&buf)[kRemovePayloadBytes], std::initializer_list<quint8> header,
@@ -347,7 +331,7 @@ void SlaveProtocol::decodeFrame(const quint8 *frame, quint16 len)
         decodeSingleEntries(payload, payloadLen);
         break;
     default:
-        if (isStatusReply(cmd))
+        if (answeredByStatus(cmd))
             decodeStatus(cmd, payload, payloadLen);
         break;
     }

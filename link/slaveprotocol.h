@@ -32,6 +32,23 @@ enum SlaveCommand : quint8 {
     CmdSingleRead = 0x8C,       // host: xyz, sensorId; card: xyz, sensorId, entries
 };
 
+// Requests that the card answers with a one-byte status under the request's own command.
+constexpr bool answeredByStatus(quint8 cmd)
+{
+    switch (cmd) {
+    case CmdBaselineWrite:
+    case CmdSetFrequency:
+    case CmdRemovePoints:
+    case CmdRemoveAllPoints:
+    case CmdSingleWrite:
+    case CmdSingleRemove:
+    case CmdSingleRemoveAll:
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Status bytes of the card's replies; any other value is passed on unchanged.
 constexpr int kStatusDone = 0;
 constexpr int kStatusFailed = 1;

@@ -1,0 +1,153 @@
+#include "myserialport.h"
+
+#include <QApplication>
+#include <QDebug>
+#include <QMessageBox>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+MySerialport::MySerialport()
+{
+    serialPort = new QSerialPort(this);
+    serialPort->setReadBufferSize(kSerialReadBufferBytes);
+    connect(serialPort, &QSerialPort::readyRead, this, &MySerialport::SerialHandleReadyRead);
+    connect(serialPort, &QSerialPort::errorOccurred, this, &MySerialport::onSerialError);
+}
+
+MySerialport::~MySerialport()
+{
+    // The port is a child: it is closed here and destroyed with this object.
+    serialPort->close();
+}
+
+void MySerialport::openPort(QString portName, int baudRate)
+{
+    if (isPortOpen()) {
+        closePort();
+        return;
+    }
+    qDebug().noquote() << "port : " + portName;
+    m_portOpen.store(tryOpen(portName, baudRate), std::memory_order_relaxed);
+    if (!isPortOpen())
+        showOpenFailure();
+    emit flushMainwindowsSerialView();
+    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+}
+
+bool MySerialport::tryOpen(const QString &portName, int baudRate)
+{
+    m_lineLost = false;
+    serialPort->setPortName(portName);
+    serialPort->setBaudRate(baudRate, QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    return serialPort->open(QIODevice::ReadWrite);
+}
+
+// The worker has no widgets: the box is shown in the interface thread, and the worker waits
+// until the operator has closed it, so that the failure comes before the frequency time-out.
+void MySerialport::showOpenFailure()
+{
+    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
+    if (!app) {
+        qWarning() << "串口打开失败" << serialPort->portName() << serialPort->errorString();
+        return;
+    }
+    const auto show = [] {
+        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("错误信息"),
+                              QStringLiteral("串口打开失败"), QMessageBox::Ok);
+    };
+    if (QThread::currentThread() == app->thread())
+        show();
+    else
+        QMetaObject::invokeMethod(app, show, Qt::BlockingQueuedConnection);
+}
+
+void MySerialport::closePort()
+{
+    serialPort->close();
+    m_portOpen.store(false, std::memory_order_relaxed);
+    m_freIndex.store(-1, std::memory_order_relaxed);
+    emit flushMainwindowsSerialView();
+}
+
+void MySerialport::SerialHandleReadyRead()
+{
+    const QByteArray bytes = serialPort->readAll();
+    // A read beyond the codec's 16-bit count (only after a long stall) is passed on in pieces.
+    for (qint64 offset = 0; offset < bytes.size(); offset += kMaxReceiveChunk) {
+        const qint64 chunk = std::min<qint64>(kMaxReceiveChunk, bytes.size() - offset);
+        receiveBytes(bytes.constData() + offset, quint16(chunk));
+    }
+}
+
+void MySerialport::onSerialError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+        if (lineIsGone())
+            reportLostLine();
+        else if (!m_lineLost)
+            qDebug() << "通信出错";
+        break;
+    case QSerialPort::ResourceError:
+        emit portLost();
+        break;
+    default:
+        break;
+    }
+}
+
+// A line whose other end has gone (a hung-up terminal, a removed adapter that still reads as
+// a read error) keeps the port readable forever: every read fails at once.
+bool MySerialport::lineIsGone() const
+{
+    if (m_lineLost || !serialPort->isOpen())
+        return true;
+#ifdef Q_OS_UNIX
+    pollfd line{int(serialPort->handle()), POLLIN, 0};
+    if (::poll(&line, 1, 0) < 0)
+        return true;
+    return (line.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return false;
+#endif
+}
+
+// Reported once. The device handle is released right after the port's own error handling has
+// returned, which ends the stream of read errors; the port stays open as far as the rest of the
+// program knows until closePort() is called.
+void MySerialport::reportLostLine()
+{
+    if (m_lineLost)
+        return;
+    m_lineLost = true;
+    qDebug() << "line lost:" << serialPort->portName();
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_lineLost)
+                serialPort->close();
+        },
+        Qt::QueuedConnection);
+    emit portLost();
+}
+
+qint64 MySerialport::writeRaw(const char *data, qint64 len)
+{
+    if (!serialPort)
+        return -1;
+    return serialPort->write(data, len);
+}
+
+qint64 MySerialport::writeRaw(const QByteArray &bytes)
+{
+    if (!serialPort)
+        return -1;
+    return serialPort->write(bytes);
+}

@@ -1,0 +1,56 @@
+#ifndef MYSERIALPORT_H
+#define MYSERIALPORT_H
+
+#include "slavecodec.h"
+
+#include <QSerialPort>
+#include <QString>
+
+#include <atomic>
+
+constexpr qint64 kSerialReadBufferBytes = 0x100000;
+constexpr int kOpenFrequencyTimeoutMs = 2000;
+// Largest piece handed to the codec at once: its byte count is 16-bit.
+constexpr qint64 kMaxReceiveChunk = 0xFFFF;
+
+// The driver-card object: serial-port worker on top of the frame codec and the protocol layer.
+// It is created in the interface thread, moved to a worker thread before that thread starts,
+// and from then on every slot and handler runs in the worker thread.
+class MySerialport : public SlaveCodec
+{
+    Q_OBJECT
+public:
+    MySerialport();
+    ~MySerialport() override;
+
+    qint64 writeRaw(const char *data, qint64 len) override;
+    qint64 writeRaw(const QByteArray &bytes) override;
+
+    // Read by the interface thread without a lock.
+    bool isPortOpen() const { return m_portOpen.load(std::memory_order_relaxed); }
+
+signals:
+    void portLost();
+    void flushMainwindowsSerialView();
+
+public slots:
+    void SerialHandleReadyRead();
+    void openPort(QString portName, int baudRate);
+    void closePort();
+
+private slots:
+    void onSerialError(QSerialPort::SerialPortError error);
+
+private:
+    bool tryOpen(const QString &portName, int baudRate);
+    void showOpenFailure();
+    bool lineIsGone() const;
+    void reportLostLine();
+
+    QSerialPort *serialPort = nullptr;
+    std::atomic<bool> m_portOpen{false};
+    // Set once the line is known to be gone, so that its loss is reported only once.
+    bool m_lineLost = false;
+};
+
+#endif // MYSERIALPORT_H

@@ -1,0 +1,97 @@
+// The eskin-card-sim program as a newcomer or a script uses it: a line under a stable link,
+// options that shape the card, commands on standard input, and a clean exit.
+
+#include "workerport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+class tst_CardSimProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void options_shapeTheStream_andCommandsSwitchFaults();
+    void badOption_exitsWithReason_data();
+    void badOption_exitsWithReason();
+
+private:
+    static QString readLine(QProcess &process);
+};
+
+QString tst_CardSimProcess::readLine(QProcess &process)
+{
+    for (int i = 0; i < 50 && !process.canReadLine(); ++i)
+        process.waitForReadyRead(100);
+    return QString::fromLocal8Bit(process.readLine()).trimmed();
+}
+
+void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("card"));
+    QProcess sim;
+    sim.start(QStringLiteral(ESKIN_CARD_SIM),
+              {QStringLiteral("--link"), link, QStringLiteral("--sensors"), QStringLiteral("4"),
+               QStringLiteral("--frequency"), QStringLiteral("2"), QStringLiteral("--seed"),
+               QStringLiteral("11")});
+    QVERIFY(sim.waitForStarted());
+    const QString terminal = readLine(sim);
+    QVERIFY2(terminal.startsWith(QLatin1String("/dev/")), qPrintable(terminal));
+    QCOMPARE(readLine(sim), QStringLiteral("link: ") + link);
+    QCOMPARE(QFileInfo(link).symLinkTarget(), terminal);
+
+    WorkerPort worker;
+    worker.open(link);
+    QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 0 0 2")), 1);
+    QTRY_VERIFY(worker.frames.size() > 3);
+    QCOMPARE(worker.events.last(), QStringLiteral("frame 4"));
+
+    sim.write("refuse on\n");
+    QTest::qWait(200);
+    worker.run([](MySerialport &p) { p.setSampleFre(1, kReplyTimeoutMs); });
+    QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 1 1 0")), 1);
+
+    sim.write("hangup\n");
+    QTRY_COMPARE(worker.count(QStringLiteral("portLost")), 1);
+    worker.runBlocking([](MySerialport &p) { p.closePort(); });
+    sim.write("reconnect\n");
+    QVERIFY(!readLine(sim).isEmpty());
+    worker.clear();
+    worker.open(link);
+    QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 0 0 2")), 1);
+    QTRY_VERIFY(!worker.frames.isEmpty());
+
+    ::kill(pid_t(sim.processId()), SIGTERM);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+void tst_CardSimProcess::badOption_exitsWithReason_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("17 sensors") << QStringList{"--sensors", "17"};
+    QTest::newRow("frequency index 5") << QStringList{"--frequency", "5"};
+    QTest::newRow("seed not a number") << QStringList{"--seed", "abc"};
+    QTest::newRow("split without delay") << QStringList{"--split", "7"};
+}
+
+void tst_CardSimProcess::badOption_exitsWithReason()
+{
+    QFETCH(QStringList, arguments);
+    QProcess sim;
+    sim.start(QStringLiteral(ESKIN_CARD_SIM), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitCode(), 2);
+    QVERIFY(!sim.readAllStandardError().trimmed().isEmpty());
+    QVERIFY(sim.readAllStandardOutput().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(tst_CardSimProcess)
+#include "tst_cardsimprocess.moc"
