@@ -1,0 +1,238 @@
+// Live display under load: the simulated card streams 16 sensors at 200 Hz over a
+// pseudo-terminal to the driver-card object on its worker thread, and the curve window is shown
+// and refreshing, wired as the main window wires it. Reports the refresh rate, the CPU use of
+// the program's own threads (the card's thread excluded), its memory over the run, and the time
+// from a frame's last byte on the wire to the plot refresh that first draws it.
+//
+//   bench_liveview [--seconds N]     (default 60; needs an X server, e.g. under xvfb-run)
+
+#include "cardmodel.h"
+#include "curvegraphic.h"
+#include "myserialport.h"
+#include "simulatedcard.h"
+
+#include <qcustomplot.h>
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kFastestIndex = 4; // 200 Hz
+
+double secondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double processCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto seconds = [](const timeval &t) {
+        return double(t.tv_sec) + t.tv_usec / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double threadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+// Resident and peak resident memory of the process, in KiB.
+long statusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// When each sensor-data frame left the card, in sending order. Written only by the card's
+// thread; read once the card has stopped.
+struct WireLog
+{
+    explicit WireLog(int capacity)
+        : sent(std::size_t(capacity))
+    {}
+
+    std::vector<Clock::time_point> sent;
+    std::atomic<int> count{0};
+
+    void record(const QByteArray &bytes)
+    {
+        if (bytes.size() > 2 && quint8(bytes.at(0)) == kFrameSync && bytes.at(2) == CmdSensorData) {
+            const int at = count.load(std::memory_order_relaxed);
+            if (at < int(sent.size())) {
+                sent[std::size_t(at)] = Clock::now();
+                count.store(at + 1, std::memory_order_release);
+            }
+        }
+    }
+};
+
+struct Refresh
+{
+    Clock::time_point at;
+    int framesReceived;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption secondsOption(QStringLiteral("seconds"),
+                                           QStringLiteral("Length of the run."),
+                                           QStringLiteral("N"), QStringLiteral("60"));
+    parser.addOption(secondsOption);
+    parser.addHelpOption();
+    parser.process(app);
+    const int seconds = std::max(1, parser.value(secondsOption).toInt());
+
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("card"));
+    SimulatedCard card;
+    WireLog wire(seconds * 220 + 1000);
+    if (!card.start(link, [&](CardModel &model) {
+            model.setSeed(1);
+            model.setFrequencyIndex(kFastestIndex);
+            model.setStreaming(false);
+            // After the terminal has taken the bytes: the server connected first.
+            QObject::connect(&model, &CardModel::bytesToHost, &model,
+                             [&](const QByteArray &bytes) { wire.record(bytes); });
+        })) {
+        std::fprintf(stderr, "cannot start the simulated card: %s\n",
+                     qPrintable(card.errorString()));
+        return 1;
+    }
+
+    CurveGraphic curves;
+    curves.setSensorSum(kMaxSensors);
+    QThread worker;
+    auto *port = new MySerialport;
+    port->moveToThread(&worker);
+    QObject::connect(&worker, &QThread::finished, port, &QObject::deleteLater);
+    QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves, &CurveGraphic::setItemData);
+    int framesReceived = 0;
+    QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves,
+                     [&](QList<Axit_t> &, uint) { ++framesReceived; });
+    std::vector<Refresh> refreshes;
+    refreshes.reserve(std::size_t(seconds) * 40 + 100);
+    auto *plot = curves.findChild<QCustomPlot *>(QStringLiteral("graphic"));
+    QObject::connect(plot, &QCustomPlot::afterReplot, &curves, [&] {
+        refreshes.push_back({Clock::now(), framesReceived});
+    });
+    worker.start();
+    curves.show();
+
+    bool opened = false;
+    QObject::connect(port, &SlaveProtocol::sampleFreResult, &curves,
+                     [&](int option, int res, int) { opened = option == 0 && res == 0; });
+    QMetaObject::invokeMethod(port, [port, link] { port->openPort(link, 115200); });
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!opened && waiting.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    if (!opened) {
+        std::fprintf(stderr, "the port did not open\n");
+        return 1;
+    }
+
+    double cardCpuStart = 0;
+    card.withModel([&](CardModel &model) {
+        cardCpuStart = threadCpuSeconds();
+        model.setStreaming(true);
+    });
+    const double cpuStart = processCpuSeconds();
+    const auto start = Clock::now();
+    const int refreshesBefore = int(refreshes.size());
+    QList<long> residentKiB;
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout, [&] { residentKiB << statusKiB("VmRSS:"); });
+    sampler.start(5000);
+    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    app.exec();
+
+    double cardCpu = 0;
+    card.withModel([&](CardModel &model) {
+        model.setStreaming(false);
+        cardCpu = threadCpuSeconds() - cardCpuStart;
+    });
+    const double wall = secondsSince(start);
+    const double hostCpu = processCpuSeconds() - cpuStart - cardCpu;
+    residentKiB << statusKiB("VmRSS:");
+    const int refreshesDuringRun = int(refreshes.size()) - refreshesBefore;
+    // The last frames on their way, and a refresh that draws them.
+    QElapsedTimer draining;
+    draining.start();
+    while (draining.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+
+    // Frame k (in order; the line is clean, so none is lost) is first drawn by the first refresh
+    // that had received it.
+    const int sent = wire.count.load(std::memory_order_acquire);
+    std::vector<double> latencyMs;
+    std::size_t r = std::size_t(refreshesBefore);
+    for (int k = 0; k < std::min(sent, framesReceived); ++k) {
+        while (r < refreshes.size() && refreshes[r].framesReceived < k + 1)
+            ++r;
+        if (r == refreshes.size())
+            break;
+        latencyMs.push_back(
+            std::chrono::duration<double, std::milli>(refreshes[r].at - wire.sent[std::size_t(k)])
+                .count());
+    }
+
+    std::printf("run: %.1f s, frames sent %d, received %d, plot refreshes %.1f per second\n", wall,
+                sent, framesReceived, refreshesDuringRun / wall);
+    std::printf("cpu: program threads %.1f %% of one core (card thread %.1f %%, excluded)\n",
+                100 * hostCpu / wall, 100 * cardCpu / wall);
+    QStringList resident;
+    for (long kib : residentKiB)
+        resident << QString::number(kib / 1024.0, 'f', 1);
+    std::printf("memory: peak %.1f MiB; resident every 5 s (MiB): %s\n",
+                double(statusKiB("VmHWM:")) / 1024.0, qPrintable(resident.join(QLatin1Char(' '))));
+    std::printf(
+        "wire to first draw: median %.1f ms, 99th percentile %.1f ms, worst %.1f ms (%zu frames)\n",
+        percentile(latencyMs, 0.5), percentile(latencyMs, 0.99), percentile(latencyMs, 1.0),
+        latencyMs.size());
+
+    QMetaObject::invokeMethod(
+        port, [port] { port->closePort(); }, Qt::BlockingQueuedConnection);
+    worker.quit();
+    worker.wait();
+    const bool lost = framesReceived < sent - 1;
+    if (lost)
+        std::fprintf(stderr, "frames were lost: sent %d, received %d\n", sent, framesReceived);
+    return lost || latencyMs.empty() ? 1 : 0;
+}

@@ -1,0 +1,273 @@
+// Curve window: recording of frames whether shown or not, the 1000-point series, the plot's
+// ranges, the sensor list and legend toggles, sensor count changes and the hand-over of each
+// frame to the two views.
+
+#include "curvegraphic.h"
+#include "planegraph.h"
+#include "slaveprotocol.h"
+#include "vectorgraph.h"
+#include "viewprobe.h"
+
+#include <qcustomplot.h>
+
+#include <QListWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+const QColor kHidden(Qt::darkGray);
+
+// Reading i of frame n: (n + i, -n, i).
+QList<Axit_t> frame(int n, int readings)
+{
+    QList<Axit_t> list;
+    for (int i = 0; i < readings; ++i)
+        list.append(Axit_t{qint16(n + i), qint16(-n), qint16(i)});
+    return list;
+}
+
+void feed(CurveGraphic &window, int frames, int readings = kMaxSensors)
+{
+    const int first = int(window.sampleCounter()) + 1;
+    for (int n = first; n < first + frames; ++n) {
+        QList<Axit_t> list = frame(n, readings);
+        window.setItemData(list, uint(readings));
+    }
+}
+
+void clickCheckBox(QListWidget *list, int row)
+{
+    QStyleOptionViewItem option;
+    option.initFrom(list);
+    option.rect = list->visualItemRect(list->item(row));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    const QRect box =
+        list->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, list);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, box.center());
+}
+
+} // namespace
+
+class tst_CurveGraphic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { keepOpenGlDriverLoaded(); }
+
+    void init()
+    {
+        m_window = std::make_unique<CurveGraphic>();
+        m_plot = m_window->findChild<QCustomPlot *>("graphic");
+        m_list = m_window->findChild<QListWidget *>("sensorList");
+        m_vector = m_window->findChild<VectorGraph *>("vectorGraph");
+        m_plane = m_window->findChild<PlaneGraph *>("planeGraph");
+        QVERIFY(m_plot && m_list && m_vector && m_plane);
+    }
+    void cleanup() { m_window.reset(); }
+
+    void framesWhileNeverShownOrClosed_appearWhenShown()
+    {
+        m_window->setSensorSum(2);
+        feed(*m_window, 150);
+        QCOMPARE(m_plot->graph(0)->dataCount(), 0);
+        showWindow();
+        QCOMPARE(m_plot->graph(5)->dataCount(), 150);
+        QCOMPARE(m_plot->graph(0)->data()->at(149)->key, 150.0);
+        QCOMPARE(m_plot->xAxis->range().upper, 150.0);
+        QVERIFY(m_vector->isRefreshing() && m_plane->isRefreshing());
+
+        m_window->close();
+        QVERIFY(!m_vector->isRefreshing() && !m_plane->isRefreshing());
+        feed(*m_window, 10);
+        QTest::qWait(100);
+        QCOMPARE(m_plot->graph(0)->dataCount(), 150);
+        showWindow();
+        QCOMPARE(m_plot->graph(0)->dataCount(), 160);
+        QCOMPARE(m_plot->xAxis->range().upper, 160.0);
+    }
+
+    void plotRanges_data()
+    {
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<bool>("spikeStored");
+        QTest::newRow("spike before the x span") << 150 << true;
+        QTest::newRow("cap reached") << 1005 << true;
+        QTest::newRow("spike dropped by the cap") << 1100 << false;
+    }
+
+    // Sensor 0 reads x = n in frame n; sensor 1, whose curves stay hidden, has a spike in
+    // frame 60.
+    void plotRanges()
+    {
+        QFETCH(int, frames);
+        QFETCH(bool, spikeStored);
+        m_window->setSensorSum(2);
+        for (int n = 1; n <= frames; ++n) {
+            QList<Axit_t> list{{qint16(n), -10, 0}, {qint16(n == 60 ? 30000 : 10), -10, 0}};
+            m_window->setItemData(list, 2);
+        }
+        showWindow();
+        const int kept = std::min(frames, 1000);
+        QCOMPARE(m_plot->graph(0)->dataCount(), kept);
+        QCOMPARE(m_plot->graph(0)->data()->at(0)->value, double(frames - kept + 1));
+        QCOMPARE(m_window->series(1).zValues.size(), kept);
+        QCOMPARE(m_plot->xAxis->range().lower, frames - 100.0);
+        QCOMPARE(m_plot->xAxis->range().upper, double(frames));
+        QCOMPARE(m_plot->yAxis->range().upper >= 30000, spikeStored);
+        QVERIFY(m_plot->yAxis->range().lower <= -10);
+    }
+
+    // Rows: the rows whose check box is clicked in turn, then the sensors expected shown.
+    void sensorListClicks_data()
+    {
+        QTest::addColumn<QList<int>>("clicks");
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("one sensor") << QList<int>{2} << QList<int>{1};
+        QTest::newRow("one sensor off again") << QList<int>{2, 2} << QList<int>{};
+        QTest::newRow("select all") << QList<int>{0} << QList<int>{0, 1, 2};
+        QTest::newRow("select all off") << QList<int>{3, 0, 0} << QList<int>{};
+        QTest::newRow("one off after select all") << QList<int>{0, 2} << QList<int>{0, 2};
+    }
+
+    void sensorListClicks()
+    {
+        QFETCH(QList<int>, clicks);
+        QFETCH(QList<int>, shown);
+        m_window->setSensorSum(3);
+        showWindow();
+        for (int row : clicks)
+            clickCheckBox(m_list, row);
+        QList<int> shownGraphs;
+        for (int s = 0; s < 3; ++s) {
+            const bool on = shown.contains(s);
+            QCOMPARE(m_list->item(s + 1)->checkState(), on ? Qt::Checked : Qt::Unchecked);
+            if (on)
+                shownGraphs << 3 * s << 3 * s + 1 << 3 * s + 2;
+        }
+        checkGraphs(shownGraphs);
+    }
+
+    void legendDoubleClick_togglesOneCurveOnly()
+    {
+        m_window->setSensorSum(2);
+        feed(*m_window, 20);
+        showWindow();
+        doubleClickLegendEntry(4);
+        checkGraphs({4});
+        doubleClickLegendEntry(4);
+        checkGraphs({});
+        // Beside every entry, inside the plot.
+        QTest::mouseDClick(m_plot, Qt::LeftButton, {}, m_plot->axisRect()->rect().center());
+        checkGraphs({});
+        for (int row = 0; row < m_list->count(); ++row)
+            QCOMPARE(m_list->item(row)->checkState(), Qt::Unchecked);
+    }
+
+    void sensorCount_lowerAndRaise_keepsStoredPoints()
+    {
+        m_window->setSensorSum(4);
+        feed(*m_window, 20);
+        m_window->setSensorSum(2);
+        QCOMPARE(m_plot->graphCount(), 6);
+        QCOMPARE(m_list->count(), 3);
+        QCOMPARE(m_vector->sensorSum(), 2);
+        feed(*m_window, 5);
+
+        m_window->setSensorSum(4);
+        QCOMPARE(m_list->count(), 5);
+        QCOMPARE(m_list->item(4)->text(), QStringLiteral("Sensor3"));
+        QCOMPARE(m_plot->graph(10)->name(), QStringLiteral("Sensor3Y"));
+        showWindow();
+        QCOMPARE(m_plot->graph(0)->dataCount(), 25);
+        QCOMPARE(m_plot->graph(6)->dataCount(), 20);
+        QCOMPARE(m_plot->graph(11)->data()->at(19)->value, 3.0);
+        checkGraphs({});
+
+        m_window->setSensorSum(40);
+        QCOMPARE(m_window->sensorSum(), uint(kMaxSensors));
+        QCOMPARE(m_plot->graphCount(), 3 * kMaxSensors);
+        QCOMPARE(m_list->count(), kMaxSensors + 1);
+    }
+
+    void frame_extendsOnlyShownSensors_data()
+    {
+        QTest::addColumn<int>("readings");
+        QTest::addColumn<int>("num");
+        QTest::addColumn<int>("extended");
+        QTest::newRow("16 readings, 4 sensors shown") << 16 << 16 << 4;
+        QTest::newRow("fewer readings than sensors") << 2 << 2 << 2;
+        QTest::newRow("count above the list size") << 3 << 16 << 3;
+        QTest::newRow("count below the list size") << 16 << 1 << 1;
+    }
+
+    void frame_extendsOnlyShownSensors()
+    {
+        QFETCH(int, readings);
+        QFETCH(int, num);
+        QFETCH(int, extended);
+        m_window->setSensorSum(4);
+        QList<Axit_t> list = frame(7, readings);
+        m_window->setItemData(list, uint(num));
+        for (int s = 0; s < kMaxSensors; ++s)
+            QCOMPARE(m_window->series(s).keys.size(), s < extended ? 1 : 0);
+        QCOMPARE(m_vector->readings().size(), readings);
+        QCOMPARE(m_plane->readings().size(), readings);
+        QCOMPARE(m_plane->readings().last().x, list.last().x);
+    }
+
+    void driverCardSignal_deliversFramesQueued()
+    {
+        m_window->setSensorSum(1);
+        SlaveProtocol card;
+        connect(&card, &SlaveProtocol::AxitReflushGraphic, m_window.get(),
+                &CurveGraphic::setItemData, Qt::QueuedConnection);
+        QList<Axit_t> list = frame(1, 16);
+        emit card.AxitReflushGraphic(list, 16);
+        QTRY_COMPARE(m_window->series(0).keys.size(), 1);
+        QCOMPARE(m_window->series(0).xValues.first(), 1.0);
+    }
+
+private:
+    // Shows the window and waits for the first plot refresh.
+    void showWindow()
+    {
+        QSignalSpy replotted(m_plot, &QCustomPlot::afterReplot);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_VERIFY(m_plot->xAxis->range().upper == m_window->sampleCounter() &&
+                    !replotted.isEmpty());
+    }
+
+    void doubleClickLegendEntry(int graph)
+    {
+        QCPAbstractLegendItem *entry = m_plot->legend->itemWithPlottable(m_plot->graph(graph));
+        QTest::mouseDClick(m_plot, Qt::LeftButton, {}, entry->rect().center());
+    }
+
+    // Shown graphs are visible in their sensor and axis colour with a wide pen, all others
+    // hidden and grey, legend entries alike.
+    void checkGraphs(const QList<int> &shown)
+    {
+        for (int index = 0; index < m_plot->graphCount(); ++index) {
+            QCPGraph *graph = m_plot->graph(index);
+            const bool on = shown.contains(index);
+            const QColor colour = on ? m_window->axisColor(index / 3, index % 3) : kHidden;
+            QVERIFY2(graph->visible() == on, qPrintable(graph->name()));
+            QCOMPARE(graph->pen().color(), colour);
+            QCOMPARE(m_plot->legend->itemWithPlottable(graph)->textColor(), colour);
+            if (on)
+                QCOMPARE(graph->pen().width(), 3);
+        }
+    }
+
+    std::unique_ptr<CurveGraphic> m_window;
+    QCustomPlot *m_plot = nullptr;
+    QListWidget *m_list = nullptr;
+    VectorGraph *m_vector = nullptr;
+    PlaneGraph *m_plane = nullptr;
+};
+
+QTEST_MAIN(tst_CurveGraphic)
+#include "tst_curvegraphic.moc"

@@ -1,0 +1,146 @@
+#include "planegraph.h"
+
+#include "readingmagnitude.h"
+
+#include <QDebug>
+#include <QTimer>
+
+#include <GL/glu.h>
+
+namespace {
+
+constexpr int kRefreshMs = 30;
+constexpr int kSamples = 4;
+constexpr int kCellsPerRow = 4;
+// Below this magnitude a sensor counts as unloaded; at the cap its cell is full red.
+constexpr int kDeadBand = 500;
+constexpr int kMagnitudeCap = 8660;
+constexpr int kRestLevel = 230;
+constexpr float kCellDepth = 0.1f;
+
+} // namespace
+
+PlaneGraph::PlaneGraph(QWidget *parent)
+    : QOpenGLWidget(parent)
+    , m_refreshTimer(new QTimer(this))
+{
+    QSurfaceFormat surfaceFormat = format();
+    surfaceFormat.setSamples(kSamples);
+    setFormat(surfaceFormat);
+    connect(m_refreshTimer, &QTimer::timeout, this, &PlaneGraph::UpdateSlots);
+}
+
+PlaneGraph::~PlaneGraph() = default;
+
+void PlaneGraph::setReadings(const QList<Axit_t> &list)
+{
+    m_readings.clear();
+    m_readings.append(list);
+}
+
+void PlaneGraph::setRefreshEnabled(bool on)
+{
+    if (on)
+        m_refreshTimer->start(kRefreshMs);
+    else
+        m_refreshTimer->stop();
+}
+
+bool PlaneGraph::isRefreshing() const
+{
+    return m_refreshTimer->isActive();
+}
+
+QColor PlaneGraph::cellColor(const Axit_t &reading)
+{
+    int m = readingMagnitude(reading);
+    if (m < kDeadBand)
+        m = 0;
+    if (m > kMagnitudeCap)
+        m = kMagnitudeCap;
+    const int level = kRestLevel - (m * kRestLevel) / kMagnitudeCap;
+    return QColor(kRestLevel, level, level);
+}
+
+void PlaneGraph::UpdateSlots()
+{
+    update();
+}
+
+void PlaneGraph::initializeGL()
+{
+    if (!initializeOpenGLFunctions()) {
+        // Without the function table every call below would go through null pointers.
+        qDebug() << "PlaneGraph: OpenGL 4.5 functions unavailable, context"
+                 << context()->format().majorVersion() << context()->format().minorVersion();
+        return;
+    }
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glShadeModel(GL_SMOOTH);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+}
+
+void PlaneGraph::resizeGL(int w, int h)
+{
+    if (!isInitialized())
+        return;
+    const int viewHeight = h == 0 ? 1 : h;
+    glViewport(0, 0, w, viewHeight);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, GLfloat(w) / GLfloat(viewHeight), 0.001, 100.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void PlaneGraph::paintGL()
+{
+    if (!isInitialized())
+        return;
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    glTranslatef(0.0f, 0.0f, cameraZ);
+
+    constexpr float halfW = planeWidth / 2;
+    constexpr float halfH = planeHeight / 2;
+    glPushMatrix();
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    glVertex3f(-halfW, -halfH, 0.0f);
+    glVertex3f(halfW, -halfH, 0.0f);
+    glVertex3f(halfW, halfH, 0.0f);
+    glVertex3f(-halfW, halfH, 0.0f);
+    glEnd();
+    glPopMatrix();
+
+    glPushMatrix();
+    drawSensorCells();
+    glPopMatrix();
+}
+
+// Reading i lands in column i mod 4 and row i div 4, top-left first.
+void PlaneGraph::drawSensorCells()
+{
+    constexpr float rowStartX = marginLeft - planeWidth / 2;
+    float cx = rowStartX;
+    float cy = planeHeight / 2 - marginTop;
+    for (int i = 0; i < m_readings.size(); ++i) {
+        if (i > 0 && i % kCellsPerRow == 0) {
+            cy = cy - cellGap - cellHeight;
+            cx = rowStartX;
+        }
+        const QColor colour = cellColor(m_readings.at(i));
+        glColor3f(colour.red() / 255.0f, colour.green() / 255.0f, colour.blue() / 255.0f);
+        glBegin(GL_QUADS);
+        glVertex3f(cx, cy, kCellDepth);
+        glVertex3f(cx + cellWidth, cy, kCellDepth);
+        glVertex3f(cx + cellWidth, cy - cellHeight, kCellDepth);
+        glVertex3f(cx, cy - cellHeight, kCellDepth);
+        glEnd();
+        cx = cx + cellGap + cellWidth;
+    }
+}

@@ -1,0 +1,15 @@
+#include "sensorseries.h"
+
+void SensorSeries::append(double key, const Axit_t &reading)
+{
+    if (keys.size() >= kMaxPoints) {
+        xValues.removeFirst();
+        yValues.removeFirst();
+        zValues.removeFirst();
+        keys.removeFirst();
+    }
+    xValues.append(reading.x);
+    yValues.append(reading.y);
+    zValues.append(reading.z);
+    keys.append(key);
+}

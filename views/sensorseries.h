@@ -1,0 +1,23 @@
+#ifndef SENSORSERIES_H
+#define SENSORSERIES_H
+
+#include "devicerecords.h"
+
+#include <QList>
+
+// Stored points of one sensor's X, Y and Z curves. Point k of the X curve is
+// (keys[k], xValues[k]), and likewise for Y and Z; the four lists always have equal length.
+struct SensorSeries
+{
+    static constexpr int kMaxPoints = 1000;
+
+    // Adds one point per axis at key; a full series first drops its oldest point.
+    void append(double key, const Axit_t &reading);
+
+    QList<double> xValues;
+    QList<double> yValues;
+    QList<double> zValues;
+    QList<double> keys;
+};
+
+#endif // SENSORSERIES_H
