@@ -11,6 +11,8 @@
 #include "myserialport.h"
 #include "simulatedcard.h"
 
+#include "keeploadedlibraries.h"
+
 #include <qcustomplot.h>
 
 #include <QApplication>
@@ -231,6 +233,7 @@ int main(int argc, char *argv[])
         port, [port] { port->closePort(); }, Qt::BlockingQueuedConnection);
     worker.quit();
     worker.wait();
+    keepLoadedLibrariesUntilExit();
     const bool lost = framesReceived < sent - 1;
     if (lost)
         std::fprintf(stderr, "frames were lost: sent %d, received %d\n", sent, framesReceived);

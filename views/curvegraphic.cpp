@@ -54,7 +54,7 @@ CurveGraphic::CurveGraphic(QWidget *parent)
     for (int s = 0; s < kMaxSensors; ++s) {
         for (int a = 0; a < kAxisCount; ++a) {
             const int *rgb = kAxisRgb[s][a];
-            m_axisColors[s][a] = QColor(rgb[0], rgb[1], rgb[2]);
+            axisColors[s][a] = QColor(rgb[0], rgb[1], rgb[2]);
         }
     }
     setUpPlot();
@@ -90,7 +90,7 @@ void CurveGraphic::setUpPlot()
 
 QColor CurveGraphic::axisColor(int sensor, int axis) const
 {
-    return m_axisColors.at(std::size_t(sensor)).at(std::size_t(axis));
+    return axisColors[std::size_t(sensor)][std::size_t(axis)];
 }
 
 void CurveGraphic::setSensorSum(uint sum)
@@ -174,7 +174,7 @@ void CurveGraphic::setSensorVisible(int sensorIndex, bool show)
     for (int a = 0; a < kAxisCount; ++a) {
         const int g = graphIndex(sensorIndex, a);
         ui->graphic->graph(g)->setVisible(show);
-        paintGraph(g, show ? m_axisColors[sensorIndex][a] : kHiddenColour);
+        paintGraph(g, show ? axisColors[sensorIndex][a] : kHiddenColour);
     }
     qDebug() << (show ? "check sensorIndex= " : "uncheck sensorIndex= ") << sensorIndex
              << "  graph=" << graphIndex(sensorIndex, 0);
@@ -212,7 +212,7 @@ void CurveGraphic::plotlegendClickslot(QCPLegend *legend, QCPAbstractLegendItem 
         const bool wasVisible = graph->visible();
         graph->setVisible(!wasVisible);
         qDebug() << "show=" << graph->visible();
-        paintGraph(i, wasVisible ? kHiddenColour : m_axisColors[i / kAxisCount][i % kAxisCount]);
+        paintGraph(i, wasVisible ? kHiddenColour : axisColors[i / kAxisCount][i % kAxisCount]);
         plot->replot(QCustomPlot::rpRefreshHint);
         qDebug() << "plotlegendClickslot"
                  << "item=" << i << "point:" << event->position().x() << ","

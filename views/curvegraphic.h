@@ -36,7 +36,7 @@ public:
 
     uint sensorSum() const { return m_sensorSum; }
     double sampleCounter() const { return m_sampleCounter; }
-    const SensorSeries &series(int sensor) const { return m_series.at(std::size_t(sensor)); }
+    const SensorSeries &series(int sensor) const { return m_series[std::size_t(sensor)]; }
     QColor axisColor(int sensor, int axis) const;
 
     // One plot refresh: refills the shown sensors' graphs, sets the ranges and replots. Runs
@@ -63,7 +63,7 @@ private:
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
-    std::array<std::array<QColor, kAxisCount>, kMaxSensors> m_axisColors;
+    std::array<std::array<QColor, kAxisCount>, kMaxSensors> axisColors;
     std::array<SensorSeries, kMaxSensors> m_series;
     double m_sampleCounter = 0;
     uint m_sensorSum = 0;

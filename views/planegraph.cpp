@@ -22,12 +22,12 @@ constexpr float kCellDepth = 0.1f;
 
 PlaneGraph::PlaneGraph(QWidget *parent)
     : QOpenGLWidget(parent)
-    , m_refreshTimer(new QTimer(this))
+    , refreshTimer(new QTimer(this))
 {
     QSurfaceFormat surfaceFormat = format();
     surfaceFormat.setSamples(kSamples);
     setFormat(surfaceFormat);
-    connect(m_refreshTimer, &QTimer::timeout, this, &PlaneGraph::UpdateSlots);
+    connect(refreshTimer, &QTimer::timeout, this, &PlaneGraph::UpdateSlots);
 }
 
 PlaneGraph::~PlaneGraph() = default;
@@ -41,14 +41,14 @@ void PlaneGraph::setReadings(const QList<Axit_t> &list)
 void PlaneGraph::setRefreshEnabled(bool on)
 {
     if (on)
-        m_refreshTimer->start(kRefreshMs);
+        refreshTimer->start(kRefreshMs);
     else
-        m_refreshTimer->stop();
+        refreshTimer->stop();
 }
 
 bool PlaneGraph::isRefreshing() const
 {
-    return m_refreshTimer->isActive();
+    return refreshTimer->isActive();
 }
 
 QColor PlaneGraph::cellColor(const Axit_t &reading)

@@ -50,7 +50,7 @@ private:
     void drawSensorCells();
 
     QList<Axit_t> m_readings;
-    QTimer *m_refreshTimer;
+    QTimer *refreshTimer;
 };
 
 #endif // PLANEGRAPH_H

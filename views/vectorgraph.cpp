@@ -35,9 +35,9 @@ constexpr int kMaxZoom = -1;
 
 // Dragging works on cursor positions mapped by an orthographic projection whose height spans
 // this many units. With the gains below, a drag over the view's full height turns the board by
-// 25 degrees or shifts it by 2.5 units (a box and a half); across the width it goes further in
-// proportion to the aspect ratio. The view's own perspective would map the cursor onto the
-// near plane, where a drag barely moves the board at all.
+// 25 degrees or shifts it by 2.5 units (about one and two-thirds boxes); across the width it goes
+// further in proportion to the aspect ratio. The view's own perspective would map the cursor onto
+// the near plane, where a drag barely moves the board at all.
 constexpr double kDragViewHeight = 0.25;
 constexpr float kTurnGain = 100.0f;
 constexpr float kShiftGain = 10.0f;
@@ -71,12 +71,12 @@ void glVertex(const QVector3D &point)
 
 VectorGraph::VectorGraph(QWidget *parent)
     : QOpenGLWidget(parent)
-    , m_refreshTimer(new QTimer(this))
+    , refreshTimer(new QTimer(this))
 {
     QSurfaceFormat surfaceFormat = format();
     surfaceFormat.setSamples(kSamples);
     setFormat(surfaceFormat);
-    connect(m_refreshTimer, &QTimer::timeout, this, &VectorGraph::UpdateSlots);
+    connect(refreshTimer, &QTimer::timeout, this, &VectorGraph::UpdateSlots);
 }
 
 VectorGraph::~VectorGraph() = default;
@@ -95,14 +95,14 @@ void VectorGraph::setReadings(const QList<Axit_t> &list)
 void VectorGraph::setRefreshEnabled(bool on)
 {
     if (on)
-        m_refreshTimer->start(kRefreshMs);
+        refreshTimer->start(kRefreshMs);
     else
-        m_refreshTimer->stop();
+        refreshTimer->stop();
 }
 
 bool VectorGraph::isRefreshing() const
 {
-    return m_refreshTimer->isActive();
+    return refreshTimer->isActive();
 }
 
 QVector3D VectorGraph::displayVector(const Axit_t &reading)
@@ -124,22 +124,20 @@ void VectorGraph::UpdateSlots()
 void VectorGraph::mousePressEvent(QMouseEvent *event)
 {
     QOpenGLWidget::mousePressEvent(event);
-    m_lastCursor = unprojectCursor(event->position());
-    event->accept();
+    lastCursor = unprojectCursor(event->position());
 }
 
 void VectorGraph::mouseReleaseEvent(QMouseEvent *event)
 {
     QOpenGLWidget::mouseReleaseEvent(event);
-    m_lastCursor = QPointF(0.0, 0.0);
-    event->accept();
+    lastCursor = QPointF(0.0, 0.0);
 }
 
 void VectorGraph::mouseMoveEvent(QMouseEvent *event)
 {
     QOpenGLWidget::mouseMoveEvent(event);
     const QPointF cursor = unprojectCursor(event->position());
-    const QPointF moved = cursor - m_lastCursor;
+    const QPointF moved = cursor - lastCursor;
     if (event->buttons() & Qt::LeftButton) {
         m_rotX += float(moved.y()) * kTurnGain;
         m_rotY += float(moved.x()) * kTurnGain;
@@ -148,9 +146,8 @@ void VectorGraph::mouseMoveEvent(QMouseEvent *event)
         m_sceneOffset.setX(m_sceneOffset.x() + float(moved.x()) * kShiftGain);
         m_sceneOffset.setY(m_sceneOffset.y() - float(moved.y()) * kShiftGain);
     }
-    m_lastCursor = cursor;
+    lastCursor = cursor;
     update();
-    event->accept();
 }
 
 void VectorGraph::wheelEvent(QWheelEvent *event)
@@ -162,7 +159,6 @@ void VectorGraph::wheelEvent(QWheelEvent *event)
     else if (delta < 0 && m_zoom > kMinZoom)
         --m_zoom;
     update();
-    event->accept();
 }
 
 // Widget pixels (y downward, passed unchanged) to drag units, independent of whichever OpenGL
@@ -300,7 +296,7 @@ void VectorGraph::drawLabel(const QVector3D &origin, const QColor &colour, int s
 
 const QList<QPolygonF> &VectorGraph::labelOutline(int sensor)
 {
-    QList<QPolygonF> &outline = m_labelOutlines.at(std::size_t(sensor));
+    QList<QPolygonF> &outline = m_labelOutlines[std::size_t(sensor)];
     if (outline.isEmpty()) {
         QPainterPath path;
         path.addText(QPointF(0, 0), QFont(QStringLiteral("Microsoft YaHei UI"), kLabelPointSize),

@@ -74,12 +74,12 @@ private:
     QList<Axit_t> m_readings;
     QList<QVector3D> m_vectors;
     int m_sensorSum = 1;
-    QTimer *m_refreshTimer;
+    QTimer *refreshTimer;
     int m_zoom = -15;
     float m_rotX = 40.0f;
     float m_rotY = 0.0f;
     QVector3D m_sceneOffset{-4.0f, 0.0f, -2.0f};
-    QPointF m_lastCursor{0.0, 0.0};
+    QPointF lastCursor{0.0, 0.0};
     // Glyph outlines of the labels 0 to 15, made on first use; the font never changes.
     std::array<QList<QPolygonF>, kMaxSensors> m_labelOutlines;
 };
