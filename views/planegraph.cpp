@@ -1,16 +1,13 @@
 #include "planegraph.h"
 
+#include "glscene.h"
 #include "readingmagnitude.h"
 
 #include <QDebug>
 #include <QTimer>
 
-#include <GL/glu.h>
-
 namespace {
 
-constexpr int kRefreshMs = 30;
-constexpr int kSamples = 4;
 constexpr int kCellsPerRow = 4;
 // Below this magnitude a sensor counts as unloaded; at the cap its cell is full red.
 constexpr int kDeadBand = 500;
@@ -25,7 +22,7 @@ PlaneGraph::PlaneGraph(QWidget *parent)
     , refreshTimer(new QTimer(this))
 {
     QSurfaceFormat surfaceFormat = format();
-    surfaceFormat.setSamples(kSamples);
+    surfaceFormat.setSamples(kViewSamples);
     setFormat(surfaceFormat);
     connect(refreshTimer, &QTimer::timeout, this, &PlaneGraph::UpdateSlots);
 }
@@ -41,7 +38,7 @@ void PlaneGraph::setReadings(const QList<Axit_t> &list)
 void PlaneGraph::setRefreshEnabled(bool on)
 {
     if (on)
-        refreshTimer->start(kRefreshMs);
+        refreshTimer->start(kViewRefreshMs);
     else
         refreshTimer->stop();
 }
@@ -75,25 +72,14 @@ void PlaneGraph::initializeGL()
                  << context()->format().majorVersion() << context()->format().minorVersion();
         return;
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glShadeModel(GL_SMOOTH);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    initialiseScene();
 }
 
 void PlaneGraph::resizeGL(int w, int h)
 {
     if (!isInitialized())
         return;
-    const int viewHeight = h == 0 ? 1 : h;
-    glViewport(0, 0, w, viewHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, GLfloat(w) / GLfloat(viewHeight), 0.001, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPerspectiveViewport(w, h);
 }
 
 void PlaneGraph::paintGL()

@@ -1,5 +1,6 @@
 #include "vectorgraph.h"
 
+#include "glscene.h"
 #include "readingmagnitude.h"
 
 #include <QDebug>
@@ -11,15 +12,11 @@
 #include <QWheelEvent>
 #include <QtMath>
 
-#include <GL/glu.h>
-
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr int kRefreshMs = 30;
-constexpr int kSamples = 4;
 constexpr int kBoardColumns = 4;
 
 // An arrow stands only for a magnitude above the dead band.
@@ -74,7 +71,7 @@ VectorGraph::VectorGraph(QWidget *parent)
     , refreshTimer(new QTimer(this))
 {
     QSurfaceFormat surfaceFormat = format();
-    surfaceFormat.setSamples(kSamples);
+    surfaceFormat.setSamples(kViewSamples);
     setFormat(surfaceFormat);
     connect(refreshTimer, &QTimer::timeout, this, &VectorGraph::UpdateSlots);
 }
@@ -95,7 +92,7 @@ void VectorGraph::setReadings(const QList<Axit_t> &list)
 void VectorGraph::setRefreshEnabled(bool on)
 {
     if (on)
-        refreshTimer->start(kRefreshMs);
+        refreshTimer->start(kViewRefreshMs);
     else
         refreshTimer->stop();
 }
@@ -189,12 +186,7 @@ void VectorGraph::initializeGL()
                  << context()->format().majorVersion() << context()->format().minorVersion();
         return;
     }
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glShadeModel(GL_SMOOTH);
-    glClearDepth(1.0);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
+    initialiseScene();
 }
 
 void VectorGraph::resizeGL(int w, int h)
@@ -202,13 +194,7 @@ void VectorGraph::resizeGL(int w, int h)
     qDebug() << "resizeGL";
     if (!isInitialized())
         return;
-    const int viewHeight = h == 0 ? 1 : h;
-    glViewport(0, 0, w, viewHeight);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, GLfloat(w) / GLfloat(viewHeight), 0.001, 100.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    setPerspectiveViewport(w, h);
 }
 
 void VectorGraph::paintGL()
