@@ -10,6 +10,7 @@ packages=(
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   xvfb xauth socat
+  fonts-wqy-microhei
 )
 
 missing=()

@@ -1,0 +1,494 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "checkboxdelegate.h"
+#include "curvegraphic.h"
+#include "myserialport.h"
+
+#include <QCloseEvent>
+#include <QDebug>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QSerialPortInfo>
+#include <QStandardItemModel>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+constexpr int kPortScanMs = 2000;
+constexpr int kCheckTickMs = 50;
+constexpr int kCheckTicks = 100;
+constexpr int kRequestWaitMs = 2000;
+constexpr int kMinSensors = 1;
+constexpr int kReadingLimit = 32767;
+constexpr int kIdColumnWidth = 50;
+constexpr int kTickColumnWidth = 70;
+constexpr int kProgressWidth = 300;
+
+enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
+
+// Option of sampleFreResult: which request the outcome belongs to.
+enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
+
+QStandardItem *centredItem(const QString &text)
+{
+    auto *item = new QStandardItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    setWindowIcon(QIcon(QStringLiteral(":/Images/Zenvik.ico")));
+
+    curveGraphic = new CurveGraphic;
+
+    registerDeviceRecordTypes();
+    serial = new MySerialport;
+    serialThread = new QThread;
+    serial->moveToThread(serialThread);
+    connectWorker();
+    serialThread->start();
+
+    portScanTimer = new QTimer;
+    connect(portScanTimer, &QTimer::timeout, this, &MainWindow::refreshSerialPorts);
+    checkTimer = new QTimer;
+
+    initSensorTable();
+    connect(checkTimer, &QTimer::timeout, this, [this] { ++checkProgress; });
+
+    fillFixedChoices();
+    refreshSerialPorts();
+    ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
+    WidgetViewFlush();
+    portScanTimer->start(kPortScanMs);
+}
+
+MainWindow::~MainWindow()
+{
+    releaseOwned();
+    delete ui;
+}
+
+void MainWindow::setExtraPorts(const QStringList &ports)
+{
+    extraPorts = ports;
+    refreshSerialPorts();
+}
+
+void MainWindow::connectWorker()
+{
+    connect(serial, &SlaveProtocol::AxitReflushGraphic, curveGraphic, &CurveGraphic::setItemData);
+    connect(serial, &MySerialport::portLost, this, &MainWindow::serialPortLostHandle);
+    connect(serial, &SlaveProtocol::sampleFreResult, this, &MainWindow::SampleFreResult);
+    connect(this, &MainWindow::serialOpen, serial, &MySerialport::openPort);
+    connect(this, &MainWindow::serialClose, serial, &MySerialport::closePort);
+    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::WidgetViewFlush);
+    connect(this, &MainWindow::setSampleFre, serial, &SlaveProtocol::setSampleFre);
+    connect(this, &MainWindow::checkDataWrite, serial, &SlaveProtocol::checkDataWrite);
+    connect(serialThread, &QThread::finished, serial, &QObject::deleteLater);
+}
+
+void MainWindow::fillFixedChoices()
+{
+    for (int baud : baudRateTable)
+        ui->BandSelect->addItem(QString::number(baud));
+    baudIndex = 0;
+    ui->BandSelect->setCurrentIndex(0);
+    for (int hz : sampleFreTable)
+        ui->SampleFreSelect->addItem(QString::number(hz));
+    sampleFreIndex = 0;
+}
+
+bool MainWindow::portOpen() const
+{
+    // After shutdown has begun the driver-card object is gone, and the port counts as closed.
+    return serial && serial->isPortOpen();
+}
+
+// ---- Serial port --------------------------------------------------------------------------------
+
+void MainWindow::refreshSerialPorts()
+{
+    QStringList names;
+    // A virtual port is listed while it exists, as the system lists its own ports.
+    for (const QString &path : extraPorts) {
+        if (QFileInfo::exists(path))
+            names << path;
+    }
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names << info.portName();
+    // Only a change in the number of ports rebuilds the list, so that the choice survives.
+    if (names.size() == ui->SerialPortSelect->count())
+        return;
+    ui->SerialPortSelect->clear();
+    ui->SerialPortSelect->addItems(names);
+    if (ui->SerialPortSelect->count() == 1) {
+        portIndex = 0;
+        ui->SerialPortSelect->setCurrentIndex(0);
+    }
+}
+
+void MainWindow::on_SerialPortSelect_currentIndexChanged(int index)
+{
+    portIndex = index;
+}
+
+void MainWindow::on_BandSelect_currentIndexChanged(int index)
+{
+    baudIndex = index;
+}
+
+void MainWindow::on_btnSerialOpen_clicked()
+{
+    qDebug() << "com band indedx : " << baudIndex;
+    if (ui->SerialPortSelect->count() == 0) {
+        QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
+        return;
+    }
+    const int baud = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
+    emit serialOpen(ui->SerialPortSelect->itemText(portIndex), baud);
+}
+
+void MainWindow::WidgetViewFlush()
+{
+    const bool open = portOpen();
+    ui->btnRead->setEnabled(open);
+    ui->btnWrite->setEnabled(open);
+    ui->btnCheck->setEnabled(open);
+    ui->SampleFreSelect->setEnabled(open);
+    ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
+    ui->BandSelect->setEnabled(!open);
+    ui->SerialPortSelect->setEnabled(!open);
+}
+
+void MainWindow::serialPortLostHandle()
+{
+    emit serialClose();
+    WidgetViewFlush();
+    QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
+}
+
+// ---- Other windows ------------------------------------------------------------------------------
+
+void MainWindow::on_btnGraphic_clicked(bool)
+{
+    if (!curveGraphic || curveGraphic->isVisible())
+        return;
+    curveGraphic->setGeometry(0, 0, curveGraphic->width(), curveGraphic->height());
+    curveGraphic->setWindowTitle(QStringLiteral("Graph"));
+    curveGraphic->show();
+}
+
+void MainWindow::on_actDemarcate_triggered()
+{
+}
+
+// ---- Shutdown -----------------------------------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    releaseOwned();
+    event->accept();
+}
+
+void MainWindow::releaseOwned()
+{
+    if (serialThread) {
+        serialThread->quit();
+        serialThread->wait();
+        delete serialThread;
+        serialThread = nullptr;
+        // The thread's end has deleted the driver-card object.
+        serial = nullptr;
+        // Results the worker queued before it stopped refer to a port that no longer exists.
+        QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    }
+    delete portScanTimer;
+    portScanTimer = nullptr;
+    delete checkTimer;
+    checkTimer = nullptr;
+    if (curveGraphic) {
+        curveGraphic->close();
+        delete curveGraphic;
+        curveGraphic = nullptr;
+    }
+}
+
+// ---- Sensor table -------------------------------------------------------------------------------
+
+void MainWindow::initSensorTable()
+{
+    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
+    tableModel = new QStandardItemModel(ui->tableView);
+    tableModel->setHorizontalHeaderLabels(headerLabels);
+    ui->tableView->setModel(tableModel);
+    ui->tableView->horizontalHeader()->setStretchLastSection(true);
+    ui->tableView->setColumnWidth(IdColumn, kIdColumnWidth);
+    ui->tableView->setColumnWidth(TickColumn, kTickColumnWidth);
+    ui->tableView->verticalHeader()->hide();
+    resetSensorTable();
+    connect(tableModel, &QStandardItemModel::dataChanged, this,
+            &MainWindow::TableViewCellDataChange);
+    connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
+    ui->tableView->setEditTriggers(QAbstractItemView::DoubleClicked);
+}
+
+void MainWindow::putRow(int row, int x, int y, int z)
+{
+    auto *id = centredItem(QString::number(row));
+    id->setFlags(id->flags() & ~Qt::ItemIsEditable);
+    auto *tick = new QStandardItem(QString());
+    tick->setFlags(tick->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
+    tableModel->setItem(row, IdColumn, id);
+    tableModel->setItem(row, TickColumn, tick);
+    tableModel->setItem(row, XColumn, centredItem(QString::number(x)));
+    tableModel->setItem(row, XColumn + 1, centredItem(QString::number(y)));
+    tableModel->setItem(row, XColumn + 2, centredItem(QString::number(z)));
+}
+
+void MainWindow::resetSensorTable()
+{
+    tableModel->setRowCount(sensorSum);
+    for (int row = 0; row < sensorSum; ++row)
+        putRow(row, 0, 0, 0);
+    if (curveGraphic)
+        curveGraphic->setSensorSum(uint(sensorSum));
+}
+
+void MainWindow::showCheckData()
+{
+    if (!serial)
+        return;
+    const int count = qMin(serial->sensorCount(), kMaxSensors);
+    if (count <= 0)
+        return;
+    sensorSum = count;
+    tableModel->setRowCount(count);
+    const AxitSum_t *sums = serial->demarcateSums();
+    for (int row = 0; row < count; ++row)
+        putRow(row, sums[row].x, sums[row].y, sums[row].z);
+}
+
+void MainWindow::on_lineSensorSum_editingFinished()
+{
+    bool ok = false;
+    const int count = ui->lineSensorSum->text().toInt(&ok, 10);
+    qDebug() << ui->lineSensorSum->text();
+    if (ok && count >= kMinSensors && count <= kMaxSensors) {
+        sensorSum = count;
+        resetSensorTable();
+        return;
+    }
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：1~16"));
+    ui->lineSensorSum->setText(QStringLiteral("1"));
+}
+
+void MainWindow::TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int>)
+{
+    const int column = bottomRight.column();
+    if (column == TickColumn)
+        return;
+    const QStandardItem *item = tableModel->item(topLeft.row(), column);
+    bool ok = false;
+    const int value = item ? item->text().toInt(&ok, 10) : 0;
+    if (ok && value >= -kReadingLimit && value <= kReadingLimit)
+        return;
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
+    tableModel->setItem(topLeft.row(), column, new QStandardItem(QStringLiteral("0")));
+}
+
+// ---- Baseline read, check and write -------------------------------------------------------------
+
+void MainWindow::on_btnRead_clicked()
+{
+    if (!portOpen()) {
+        QMessageBox::information(this, tr("提示"), tr("请打开通信接口"));
+        return;
+    }
+    QMetaObject::invokeMethod(serial, "readCheckData", Qt::AutoConnection);
+}
+
+void MainWindow::CheckDataResult(bool ok)
+{
+    if (!ok) {
+        QMessageBox::information(this, tr("系统提示"), tr("基准数据读取失败"));
+        return;
+    }
+    showCheckData();
+    QMessageBox::information(this, tr("系统提示"), tr("基准数据读取成功"));
+}
+
+void MainWindow::on_btnCheck_clicked()
+{
+    checkProgress = 0;
+    checkTimer->start(kCheckTickMs);
+    ui->btnRead->setEnabled(false);
+    ui->btnWrite->setEnabled(false);
+    const bool complete = runCheck();
+    // The window may have been closed while the check ran: then there is nothing to report.
+    if (!checkTimer)
+        return;
+    checkTimer->stop();
+    if (complete) {
+        showCheckData();
+        QMessageBox::information(this, tr("系统提示"), tr("校准数据获取完成"));
+    } else {
+        QMessageBox::warning(this, tr("提示"), tr("校准数据获取失败"));
+    }
+    // Follow the port: it may have been lost during the check.
+    WidgetViewFlush();
+}
+
+// Runs the check's five seconds; true when they ran out with the port open and no cancel. The
+// card has been told to stop sampling on every path before this returns.
+bool MainWindow::runCheck()
+{
+    invokeSetChecking(true);
+    QProgressDialog progress(tr("正在获取校准数据..."), tr("取消"), 0, kCheckTicks, this);
+    progress.setWindowTitle(tr("校准"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setFixedWidth(kProgressWidth);
+    progress.setValue(checkProgress);
+    progress.show();
+    waitSlice();
+    progress.setValue(qMin(checkProgress, kCheckTicks));
+    while (checkProgress < kCheckTicks) {
+        if (progress.wasCanceled())
+            break;
+        if (!portOpen()) {
+            invokeSetChecking(false);
+            progress.cancel();
+            return false;
+        }
+        waitSlice();
+        progress.setValue(qMin(checkProgress, kCheckTicks));
+    }
+    invokeSetChecking(false);
+    return !progress.wasCanceled();
+}
+
+void MainWindow::waitSlice()
+{
+    QEventLoop slice;
+    QTimer::singleShot(kCheckTickMs, &slice, &QEventLoop::quit);
+    slice.exec();
+}
+
+void MainWindow::invokeSetChecking(bool check)
+{
+    // Blocking, so that the sums are settled when this returns. Never without a running worker:
+    // the call would then wait for ever.
+    if (serial)
+        QMetaObject::invokeMethod(serial, "setChecking", Qt::BlockingQueuedConnection,
+                                  Q_ARG(bool, check));
+}
+
+void MainWindow::on_btnWrite_clicked()
+{
+    const auto answer = QMessageBox::question(this, tr("提示"), tr("确定写入吗?"),
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    QList<AxitSingle_t> rows = tickedRows();
+    if (rows.isEmpty()) {
+        QMessageBox::information(this, tr("提示"), tr("没有选择要校准的传感器"));
+        return;
+    }
+    emit checkDataWrite(rows);
+}
+
+QList<AxitSingle_t> MainWindow::tickedRows() const
+{
+    const auto cellValue = [this](int row, int column) {
+        const QStandardItem *item = tableModel->item(row, column);
+        return item ? qint16(item->text().toInt(nullptr, 10)) : qint16(0);
+    };
+    QList<AxitSingle_t> rows;
+    const int count = qMin(sensorSum, tableModel->rowCount());
+    for (int row = 0; row < count; ++row) {
+        if (!tableModel->index(row, TickColumn).data(Qt::UserRole).toBool())
+            continue;
+        AxitSingle_t record{};
+        record.id = quint16(row);
+        record.x = cellValue(row, XColumn);
+        record.y = cellValue(row, XColumn + 1);
+        record.z = cellValue(row, XColumn + 2);
+        rows.append(record);
+    }
+    return rows;
+}
+
+// ---- Sample frequency and request outcomes ------------------------------------------------------
+
+void MainWindow::on_SampleFreSelect_currentIndexChanged(int index)
+{
+    // An emptied selection (index -1) is not a frequency the card could be asked for.
+    if (index < 0 || !portOpen() || index == serial->freIndex())
+        return;
+    sampleFreIndex = index;
+    emit setSampleFre(uint(index), kRequestWaitMs);
+}
+
+void MainWindow::SampleFreResult(int option, int res, int param)
+{
+    switch (option) {
+    case FrequencyRead:
+        if (res < 0)
+            QMessageBox::critical(this, tr("错误信息"), tr("获取驱动卡采样频率失败"));
+        else
+            showFrequency(param);
+        break;
+    case FrequencyWrite:
+        reportFrequencyWrite(res);
+        break;
+    case BaselineWrite:
+        reportWriteOutcome(res);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::showFrequency(int index)
+{
+    if (index < 0 || index >= int(sampleFreTable.size())) {
+        // No such entry: show none rather than a frequency the card is not running at.
+        qDebug() << "sample frequency index out of range : " << index;
+        ui->SampleFreSelect->setCurrentIndex(-1);
+        return;
+    }
+    sampleFreIndex = index;
+    const QString text = QString::number(sampleFreTable.at(std::size_t(index)));
+    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(text));
+}
+
+void MainWindow::reportFrequencyWrite(int res)
+{
+    if (res == kStatusDone)
+        QMessageBox::information(this, tr("提示"), tr("采样频率设置成功"));
+    else if (res == kStatusFailed)
+        QMessageBox::information(this, tr("提示"), tr("采样频率设置失败"));
+    else
+        QMessageBox::information(this, tr("提示"), tr("通信超时"));
+}
+
+void MainWindow::reportWriteOutcome(int res)
+{
+    if (res == kStatusDone)
+        QMessageBox::information(this, tr("提示"), tr("写入成功"));
+    else if (res == kStatusFailed)
+        QMessageBox::information(this, tr("提示"), tr("失败失败"));
+    else
+        QMessageBox::information(this, tr("提示"), tr("通信超时"));
+}

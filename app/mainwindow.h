@@ -1,0 +1,104 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include "devicerecords.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QModelIndex>
+#include <QStringList>
+
+#include <array>
+
+class CurveGraphic;
+class Demarcate;
+class MySerialport;
+class QStandardItemModel;
+class QThread;
+class QTimer;
+
+namespace Ui {
+class MainWindow;
+}
+
+constexpr std::array<int, 3> baudRateTable{115200, 460800, 921600};
+constexpr std::array<int, 5> sampleFreTable{10, 20, 50, 100, 200};
+
+// The centre of the program: serial-port controls and port list, the sensor table with its
+// baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
+// owns the curve window, the calibration dialog and the worker thread in which the one
+// driver-card object runs.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
+    // every scan while they exist, so that the first of them is the default choice.
+    void setExtraPorts(const QStringList &ports);
+
+signals:
+    void serialOpen(QString portName, int baudRat);
+    void serialClose();
+    void setSampleFre(uint freIndex, int mesc);
+    void checkDataWrite(QList<AxitSingle_t> &axit);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void CheckDataResult(bool ok);
+    void serialPortLostHandle();
+    void SampleFreResult(int option, int res, int param);
+    void WidgetViewFlush();
+    void TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int> roles);
+    void on_btnRead_clicked();
+    void on_btnCheck_clicked();
+    void on_btnWrite_clicked();
+    void on_btnSerialOpen_clicked();
+    void on_SerialPortSelect_currentIndexChanged(int index);
+    void on_BandSelect_currentIndexChanged(int index);
+    void on_btnGraphic_clicked(bool checked);
+    void on_lineSensorSum_editingFinished();
+    void on_SampleFreSelect_currentIndexChanged(int index);
+    void on_actDemarcate_triggered();
+    void refreshSerialPorts();
+
+private:
+    void connectWorker();
+    void fillFixedChoices();
+    void initSensorTable();
+    void resetSensorTable();
+    void showCheckData();
+    void putRow(int row, int x, int y, int z);
+    bool portOpen() const;
+    bool runCheck();
+    void waitSlice();
+    void invokeSetChecking(bool check);
+    QList<AxitSingle_t> tickedRows() const;
+    void showFrequency(int index);
+    void reportWriteOutcome(int res);
+    void reportFrequencyWrite(int res);
+    // Releases the worker, the timers and the other windows once; safe to call again.
+    void releaseOwned();
+
+    Ui::MainWindow *ui = nullptr;
+    CurveGraphic *curveGraphic = nullptr;
+    Demarcate *demarcate = nullptr;
+    MySerialport *serial = nullptr;
+    QThread *serialThread = nullptr;
+    QTimer *portScanTimer = nullptr;
+    QTimer *checkTimer = nullptr;
+    QStandardItemModel *tableModel = nullptr;
+    QStringList headerLabels;
+    QStringList extraPorts;
+    int baudIndex = 0;
+    int portIndex = 0;
+    int checkProgress = 0;
+    int sampleFreIndex = 0;
+    int sensorSum = 1;
+};
+
+#endif // MAINWINDOW_H
