@@ -104,8 +104,8 @@ void CheckBoxDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
 bool CheckBoxDelegate::editorEvent(QEvent *event, QAbstractItemModel *model,
                                    const QStyleOptionViewItem &option, const QModelIndex &index)
 {
-    const bool press = event->type() == QEvent::MouseButtonPress
-                       || event->type() == QEvent::MouseButtonDblClick;
+    const bool press =
+        event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
     if (press && model) {
         const auto *mouse = static_cast<QMouseEvent *>(event);
         if (option.rect.contains(mouse->position().toPoint()))

@@ -190,9 +190,7 @@ void MainWindow::on_btnGraphic_clicked(bool)
     curveGraphic->show();
 }
 
-void MainWindow::on_actDemarcate_triggered()
-{
-}
+void MainWindow::on_actDemarcate_triggered() {}
 
 // ---- Shutdown -----------------------------------------------------------------------------------
 

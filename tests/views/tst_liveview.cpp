@@ -1,0 +1,104 @@
+// End to end: the simulated card streams 16 sensors at 200 Hz over a pseudo-terminal into the
+// main window's driver-card object, and the curve window, opened with "图像", records and draws
+// the stream in its plot and both views.
+
+#include "cardmodel.h"
+#include "curvegraphic.h"
+#include "mainwindow.h"
+#include "planegraph.h"
+#include "simulatedcard.h"
+#include "vectorgraph.h"
+#include "viewprobe.h"
+
+#include <qcustomplot.h>
+
+#include <QLineEdit>
+#include <QOpenGLWidget>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+constexpr int kFastestIndex = 4; // 200 Hz
+
+CurveGraphic *curveWindow()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *curves = qobject_cast<CurveGraphic *>(widget))
+            return curves;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_LiveView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { keepOpenGlDriverLoaded(); }
+
+    void graphButton_showsCurveWindowDrawingTheStream()
+    {
+        SimulatedCard card;
+        QVERIFY2(card.start(QString(),
+                            [](CardModel &model) {
+                                model.setSensorCount(kMaxSensors);
+                                model.setFrequencyIndex(kFastestIndex);
+                            }),
+                 qPrintable(card.errorString()));
+
+        MainWindow window;
+        window.setExtraPorts({card.portName()});
+        window.show();
+        auto *sensorSum = window.findChild<QLineEdit *>(QStringLiteral("lineSensorSum"));
+        sensorSum->setText(QStringLiteral("16"));
+        emit sensorSum->editingFinished();
+        auto *open = window.findChild<QPushButton *>(QStringLiteral("btnSerialOpen"));
+        open->click();
+        QTRY_COMPARE(open->text(), QStringLiteral("关闭"));
+
+        CurveGraphic *curves = curveWindow();
+        QVERIFY(curves && !curves->isVisible());
+        QCOMPARE(curves->sensorSum(), uint(kMaxSensors));
+        auto *plot = curves->findChild<QCustomPlot *>(QStringLiteral("graphic"));
+        QSignalSpy replots(plot, &QCustomPlot::afterReplot);
+        QSignalSpy planeFrames(curves->findChild<PlaneGraph *>(), &QOpenGLWidget::frameSwapped);
+        QSignalSpy vectorFrames(curves->findChild<VectorGraph *>(), &QOpenGLWidget::frameSwapped);
+
+        window.findChild<QPushButton *>(QStringLiteral("btnGraphic"))->click();
+        QVERIFY(QTest::qWaitForWindowExposed(curves));
+        QCOMPARE(curves->windowTitle(), QStringLiteral("Graph"));
+        QCOMPARE(curves->geometry().topLeft(), QPoint(0, 0));
+
+        // About 2 s of the stream: some 400 frames, drawn at the 30 ms refresh.
+        const double before = curves->sampleCounter();
+        QTest::qWait(2000);
+        const double received = curves->sampleCounter() - before;
+        QVERIFY2(received > 200 && received < 600, qPrintable(QString::number(received)));
+        QVERIFY2(replots.count() > 20, qPrintable(QString::number(replots.count())));
+        QVERIFY(planeFrames.count() > 20);
+        QVERIFY(vectorFrames.count() > 20);
+        for (int sensor = 0; sensor < kMaxSensors; ++sensor) {
+            QVERIFY(curves->series(sensor).keys.size() > 200);
+            QVERIFY(plot->graph(sensor * kAxisCount)->dataCount() > 200);
+        }
+        // The travelling press loads the array: the newest readings are not all at rest.
+        QVERIFY(plot->yAxis->range().size() > 100);
+        QVERIFY(plot->xAxis->range().upper > before + 200);
+
+        // A second press neither moves nor re-titles the window.
+        curves->move(40, 40);
+        const QPoint moved = curves->pos();
+        window.findChild<QPushButton *>(QStringLiteral("btnGraphic"))->click();
+        QCOMPARE(curves->pos(), moved);
+
+        window.close();
+        QVERIFY(!curveWindow());
+    }
+};
+
+QTEST_MAIN(tst_LiveView)
+#include "tst_liveview.moc"
