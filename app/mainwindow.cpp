@@ -3,6 +3,7 @@
 
 #include "checkboxdelegate.h"
 #include "curvegraphic.h"
+#include "demarcate.h"
 #include "myserialport.h"
 
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
 #include <QThread>
@@ -51,6 +53,7 @@ MainWindow::MainWindow(QWidget *parent)
     setWindowIcon(QIcon(QStringLiteral(":/Images/Zenvik.ico")));
 
     curveGraphic = new CurveGraphic;
+    demarcate = new Demarcate;
 
     registerDeviceRecordTypes();
     serial = new MySerialport;
@@ -58,6 +61,7 @@ MainWindow::MainWindow(QWidget *parent)
     serial->moveToThread(serialThread);
     connectWorker();
     serialThread->start();
+    demarcate->setSerial(serial);
 
     portScanTimer = new QTimer;
     connect(portScanTimer, &QTimer::timeout, this, &MainWindow::refreshSerialPorts);
@@ -75,7 +79,11 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    releaseOwned();
+    // An open cell editor commits its text while the base class tears the widgets down; the
+    // validation must not run on a window that is half destroyed.
+    if (tableModel)
+        disconnect(tableModel, nullptr, this, nullptr);
+    releaseOwned(false);
     delete ui;
 }
 
@@ -190,17 +198,26 @@ void MainWindow::on_btnGraphic_clicked(bool)
     curveGraphic->show();
 }
 
-void MainWindow::on_actDemarcate_triggered() {}
+void MainWindow::on_actDemarcate_triggered()
+{
+    if (!demarcate || demarcate->isVisible())
+        return;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const int y = screen ? screen->geometry().height() / 2 : 0;
+    demarcate->setGeometry(20, y, demarcate->width(), demarcate->height());
+    demarcate->setWindowTitle(tr("标定"));
+    demarcate->show();
+}
 
 // ---- Shutdown -----------------------------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    releaseOwned();
+    releaseOwned(true);
     event->accept();
 }
 
-void MainWindow::releaseOwned()
+void MainWindow::releaseOwned(bool fromCloseEvent)
 {
     if (serialThread) {
         serialThread->quit();
@@ -220,6 +237,15 @@ void MainWindow::releaseOwned()
         curveGraphic->close();
         delete curveGraphic;
         curveGraphic = nullptr;
+    }
+    if (demarcate && fromCloseEvent) {
+        // A calibration run may be further up this stack, inside its progress dialog's event
+        // processing: the dialog goes once control is back in the event loop, or with this
+        // window, whichever comes first.
+        demarcate->close();
+        demarcate->deleteLater();
+    } else {
+        delete demarcate;
     }
 }
 
@@ -257,6 +283,8 @@ void MainWindow::putRow(int row, int x, int y, int z)
 
 void MainWindow::resetSensorTable()
 {
+    if (demarcate)
+        demarcate->setSensorSum(uint(sensorSum));
     tableModel->setRowCount(sensorSum);
     for (int row = 0; row < sensorSum; ++row)
         putRow(row, 0, 0, 0);

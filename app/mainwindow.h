@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QModelIndex>
+#include <QPointer>
 #include <QStringList>
 
 #include <array>
@@ -82,11 +83,12 @@ private:
     void reportWriteOutcome(int res);
     void reportFrequencyWrite(int res);
     // Releases the worker, the timers and the other windows once; safe to call again.
-    void releaseOwned();
+    void releaseOwned(bool fromCloseEvent);
 
     Ui::MainWindow *ui = nullptr;
     CurveGraphic *curveGraphic = nullptr;
-    Demarcate *demarcate = nullptr;
+    // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
+    QPointer<Demarcate> demarcate;
     MySerialport *serial = nullptr;
     QThread *serialThread = nullptr;
     QTimer *portScanTimer = nullptr;

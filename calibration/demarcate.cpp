@@ -1,0 +1,821 @@
+#include "demarcate.h"
+#include "ui_demarcate.h"
+
+#include "checkboxdelegate.h"
+#include "myserialport.h"
+#include "pressurelists.h"
+#include "pressuretext.h"
+
+#include <QDebug>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QPersistentModelIndex>
+#include <QProgressDialog>
+#include <QStandardItemModel>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// A calibration run: the card sums this many samples, the dialog polls it every 10 ms and
+// gives up after 10 s.
+constexpr uint kRunSamples = 20;
+constexpr int kPollMs = 10;
+constexpr int kRunTimeoutMs = 10000;
+constexpr int kProgressWidth = 300;
+
+// Calibration values are signed 16-bit; -32768 is kept out so that every value negates.
+constexpr int kValueLimit = 32767;
+
+constexpr int kTickColumnWidth = 70;
+constexpr int kPendingPressureWidth = 100;
+constexpr int kPendingRowHeight = 30;
+
+constexpr int kTickColumn = 0;
+constexpr int kWrittenPressureColumn = 1;
+constexpr int kPendingPressureColumn = 0;
+constexpr int kSinglePressureColumn = 1;
+
+// demarcateOperationResult tells the request it answers by the request's command code.
+constexpr int kOptionRemoveAllPoints = CmdRemoveAllPoints;
+constexpr int kOptionSingleWrite = CmdSingleWrite;
+constexpr int kOptionSingleRemoveAll = CmdSingleRemoveAll;
+
+bool isAxis(int axis)
+{
+    return axis >= 0 && axis < kAxisCount;
+}
+
+bool isSensor(int sensor)
+{
+    return sensor >= 0 && sensor < kMaxSensors;
+}
+
+qint32 axisSum(const AxitSum_t &sum, int axis)
+{
+    switch (axis) {
+    case 0:
+        return sum.x;
+    case 1:
+        return sum.y;
+    default:
+        return sum.z;
+    }
+}
+
+// Averages truncate toward zero, as the card's own arithmetic does.
+QString average(const AxitSum_t &sum, int axis)
+{
+    return QString::number(axisSum(sum, axis) / int(kRunSamples));
+}
+
+std::optional<int> parseValue(const QString &text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (!ok || value < -kValueLimit || value > kValueLimit)
+        return std::nullopt;
+    return value;
+}
+
+// The tick is drawn by the delegate from the item's Qt::UserRole data; the item itself shows
+// nothing and takes neither editing nor selection.
+QStandardItem *tickItem()
+{
+    auto *item = new QStandardItem(QString());
+    item->setFlags(item->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
+    return item;
+}
+
+QStandardItem *centredItem(const QString &text)
+{
+    auto *item = new QStandardItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+// Each cell is checked as it arrives, and a warning box about one of them lets queued answers
+// in that may refill the table meanwhile: the rest of an overtaken fill is dropped.
+bool putRow(QStandardItemModel *model, int row, const QList<QStandardItem *> &cells,
+            const quint64 &latestFill, quint64 fill)
+{
+    for (int column = 0; column < cells.size(); ++column) {
+        if (latestFill != fill) {
+            qDeleteAll(cells.mid(column));
+            return false;
+        }
+        model->setItem(row, column, cells.at(column));
+    }
+    return true;
+}
+
+template<typename Entry>
+QList<short> tickedPressures(const QStandardItemModel *model, const QList<Entry> &entries)
+{
+    QList<short> pressures;
+    for (int row = 0; row < entries.size() && row < model->rowCount(); ++row) {
+        if (model->index(row, kTickColumn).data(Qt::UserRole).toBool())
+            pressures.append(entries.at(row).pressure);
+    }
+    return pressures;
+}
+
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace
+
+Demarcate::Demarcate(QWidget *parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Demarcate>())
+{
+    ui->setupUi(this);
+    setUpWrittenTable();
+    setUpPendingTable();
+    setUpSingleTable();
+    fillChoices();
+    ui->writtenGroupBox->setTitle(QStringLiteral("X轴已写入数据"));
+    m_pointAxis = 0;
+    m_shownPointAxis = 0;
+    m_single = {0, 0};
+    m_hasSingleList = true;
+    m_progressTimer = std::make_unique<QTimer>();
+    // A coarse timer may end a run up to half a second before its 10 s are up.
+    m_progressTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_progressTimer.get(), &QTimer::timeout, this, &Demarcate::demarcateProgressTimerout);
+}
+
+Demarcate::~Demarcate() = default;
+
+void Demarcate::setUpWrittenTable()
+{
+    m_readModel = new QStandardItemModel(ui->readTable);
+    m_readModel->setHorizontalHeaderLabels(
+        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("0")});
+    ui->readTable->setModel(m_readModel);
+    ui->readTable->horizontalHeader()->setStretchLastSection(true);
+    ui->readTable->setColumnWidth(kTickColumn, kTickColumnWidth);
+    ui->readTable->verticalHeader()->hide();
+    ui->readTable->setItemDelegateForColumn(kTickColumn, new CheckBoxDelegate(0, this));
+    connect(m_readModel, &QStandardItemModel::dataChanged, this,
+            &Demarcate::readTableCellDataChange);
+}
+
+void Demarcate::setUpPendingTable()
+{
+    m_writeModel = new QStandardItemModel(ui->writeTable);
+    m_writeModel->setHorizontalHeaderLabels({QStringLiteral("压力"), QStringLiteral("0")});
+    ui->writeTable->setModel(m_writeModel);
+    ui->writeTable->horizontalHeader()->setStretchLastSection(true);
+    ui->writeTable->setColumnWidth(kPendingPressureColumn, kPendingPressureWidth);
+    m_writeModel->setRowCount(1);
+    ui->writeTable->setRowHeight(0, kPendingRowHeight);
+    ui->writeTable->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->writeTable->verticalHeader()->hide();
+    ui->writeTable->setEditTriggers(QAbstractItemView::DoubleClicked);
+    connect(m_writeModel, &QStandardItemModel::dataChanged, this,
+            &Demarcate::writeTableCellDataChange);
+}
+
+void Demarcate::setUpSingleTable()
+{
+    m_singleModel = new QStandardItemModel(ui->singleReadTable);
+    m_singleModel->setHorizontalHeaderLabels(
+        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("标定值")});
+    ui->singleReadTable->setModel(m_singleModel);
+    ui->singleReadTable->horizontalHeader()->setStretchLastSection(true);
+    ui->singleReadTable->setColumnWidth(kTickColumn, kTickColumnWidth);
+    ui->singleReadTable->verticalHeader()->hide();
+    ui->singleReadTable->setItemDelegateForColumn(kTickColumn, new CheckBoxDelegate(0, this));
+    ui->singleReadTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(m_singleModel, &QStandardItemModel::dataChanged, this,
+            &Demarcate::singleReadTableCellDataChange);
+}
+
+// The index-change slots fire as the first items arrive and set up both tabs' selections.
+void Demarcate::fillChoices()
+{
+    for (const char *axis : kAxisNames) {
+        ui->comAxitSelect->addItem(QString::fromLatin1(axis));
+        ui->comSingleAxitSelect->addItem(QString::fromLatin1(axis));
+    }
+    ui->sensorIdSelect->addItem(QStringLiteral("1"));
+}
+
+void Demarcate::setSerial(MySerialport *serial)
+{
+    if (m_serial) {
+        disconnect(m_serial, nullptr, this, nullptr);
+        disconnect(this, &Demarcate::demarcateSingleRemove, m_serial, nullptr);
+    }
+    registerDeviceRecordTypes();
+    m_serial = serial;
+    if (!serial)
+        return;
+    connect(serial, &SlaveProtocol::demarcateInfo, this, &Demarcate::demarcateInfoReadResult);
+    connect(serial, &SlaveProtocol::demarcateOperationResult, this,
+            &Demarcate::demarcateOperationResult);
+    connect(serial, &SlaveProtocol::demarcateRemoveResult, this, &Demarcate::demarcateRemoveResult);
+    connect(serial, &SlaveProtocol::demarcateSingleRemoveResult, this,
+            &Demarcate::demarcateSingleRemoveResult);
+    connect(serial, &SlaveProtocol::demarcateSingleReadInfo, this,
+            &Demarcate::demarcateSingleReadResult);
+    connect(this, &Demarcate::demarcateSingleRemove, serial, &SlaveProtocol::demarcateSingleRemove);
+}
+
+void Demarcate::setSensorSum(uint sum)
+{
+    // The tables and lists have room for 16 sensors.
+    const int count = int(std::min<uint>(sum, kMaxSensors));
+    resizeSensorColumns(m_writeModel, m_writeSensorColumns, count);
+    resizeSensorColumns(m_readModel, m_readSensorColumns, count);
+    resizeSensorChoice(count);
+}
+
+void Demarcate::resizeSensorColumns(QStandardItemModel *model, int &sensorColumns, int sum)
+{
+    const int columns = model->columnCount();
+    if (sum < sensorColumns) {
+        model->setColumnCount(columns - (sensorColumns - sum));
+    } else if (sum > sensorColumns) {
+        model->setColumnCount(columns + (sum - sensorColumns));
+        for (int sensor = sensorColumns; sensor < sum; ++sensor)
+            model->setHorizontalHeaderItem(columns + sensor - sensorColumns,
+                                           new QStandardItem(QString::number(sensor)));
+    }
+    sensorColumns = sum;
+}
+
+void Demarcate::resizeSensorChoice(int sum)
+{
+    for (int k = ui->sensorIdSelect->count() + 1; k <= sum; ++k)
+        ui->sensorIdSelect->addItem(QString::number(k));
+    while (ui->sensorIdSelect->count() > sum)
+        ui->sensorIdSelect->removeItem(ui->sensorIdSelect->count() - 1);
+}
+
+// ---- Calibration run ------------------------------------------------------------------------
+
+// True when the run took its samples and the card reported sensors; `sums` then holds the
+// card object's sums of this run. A failed run has told the operator already.
+bool Demarcate::runCalibration(const QString &title, const QString &failure, Sums &sums)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    const RunEnd end = sampleWithProgress(title);
+    if (end == RunEnd::Abandoned)
+        return false;
+    m_running = false;
+    m_progressTimer->stop();
+    delete m_progress;
+    if (end == RunEnd::Failed) {
+        QMessageBox::warning(this, QStringLiteral("提示"), failure);
+        return false;
+    }
+    if (!m_serial || m_serial->sensorCount() <= 0)
+        return false;
+    std::copy_n(m_serial->demarcateSums(), kMaxSensors, sums.begin());
+    return true;
+}
+
+Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
+{
+    m_progressValue = 0;
+    m_progressTimer->start(kRunTimeoutMs);
+    // Waiting for the worker to take the start means the first poll sees this run's count and
+    // zeroed sums, never the end of the previous run.
+    const bool started = invokeAndWait("demarcateStart", Q_ARG(uint, kRunSamples));
+
+    m_progress =
+        new QProgressDialog(tr("正在获取校准数据..."), tr("取消"), 0, int(kRunSamples), this);
+    m_progress->setWindowTitle(title);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setFixedWidth(kProgressWidth);
+    m_progress->setValue(0);
+    m_progress->show();
+    if (!started)
+        m_progress->cancel();
+
+    if (!pollAfterPause())
+        return RunEnd::Abandoned;
+    while (m_progressValue < int(kRunSamples)) {
+        if (m_progress->wasCanceled())
+            break;
+        if (!portOpen()) {
+            invokeAndWait("demarcateStop");
+            m_progress->cancel();
+            return RunEnd::Failed;
+        }
+        if (!pollAfterPause())
+            return RunEnd::Abandoned;
+    }
+    invokeAndWait("demarcateStop");
+    return m_progress->wasCanceled() ? RunEnd::Failed : RunEnd::Sampled;
+}
+
+// Waits one polling interval with events flowing, then shows the card's progress. False when
+// the dialog or the driver-card object was deleted meanwhile, as the program closes.
+bool Demarcate::pollAfterPause()
+{
+    const QPointer<Demarcate> alive(this);
+    const bool hadCard = !m_serial.isNull();
+    pause(kPollMs);
+    if (!alive)
+        return false;
+    const uint remaining = m_serial ? m_serial->demarcateRemaining() : kRunSamples;
+    m_progressValue = remaining >= kRunSamples ? 0 : int(kRunSamples - remaining);
+    // A cancelled progress dialog would show itself again on a new value.
+    if (!m_progress->wasCanceled())
+        m_progress->setValue(m_progressValue);
+    // The driver-card object goes only as the program shuts down: the run ends unreported.
+    return !alive.isNull() && !(hadCard && m_serial.isNull());
+}
+
+bool Demarcate::portOpen() const
+{
+    return m_serial && m_serial->isPortOpen();
+}
+
+void Demarcate::demarcateProgressTimerout()
+{
+    if (m_progress)
+        m_progress->cancel();
+}
+
+// Runs a request in the worker and returns once the worker has carried it out.
+bool Demarcate::invokeAndWait(const char *method, QGenericArgument arg)
+{
+    if (!m_serial)
+        return false;
+    QThread *worker = m_serial->thread();
+    if (worker == QThread::currentThread())
+        return QMetaObject::invokeMethod(m_serial, method, Qt::DirectConnection, arg);
+    // A worker thread that has ended would never take the call, and the wait would not end.
+    if (!worker || !worker->isRunning())
+        return false;
+    return QMetaObject::invokeMethod(m_serial, method, Qt::BlockingQueuedConnection, arg);
+}
+
+bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericArgument a1,
+                             QGenericArgument a2, QGenericArgument a3)
+{
+    if (!m_serial) {
+        qDebug() << "no driver card for" << method;
+        return false;
+    }
+    const bool sent =
+        QMetaObject::invokeMethod(m_serial, method, Qt::AutoConnection, a0, a1, a2, a3);
+    if (!sent)
+        qDebug() << "request not delivered:" << method;
+    return sent;
+}
+
+// ---- Array tab ------------------------------------------------------------------------------
+
+void Demarcate::on_btnDemarcate_clicked()
+{
+    Sums sums{};
+    if (!runCalibration(QStringLiteral("校准"), QStringLiteral("标定失败！！！"), sums))
+        return;
+    fillPendingRow(sums, m_pointAxis);
+    inform(QStringLiteral("系统提示"), QStringLiteral("标定成功"));
+}
+
+// The run's result as the row to be written: pressure 0.00, then the average of each sensor
+// on the selected axis (0 for a sensor the card did not report: its sum stayed zero).
+void Demarcate::fillPendingRow(const Sums &sums, int axis)
+{
+    m_writeModel->setData(m_writeModel->index(0, kPendingPressureColumn),
+                          PressureText::formatHundredths(0));
+    for (int sensor = 0; sensor < m_writeSensorColumns; ++sensor)
+        m_writeModel->setData(m_writeModel->index(0, kPendingPressureColumn + 1 + sensor),
+                              average(sums[sensor], axis));
+}
+
+// A card that stored array points would need a request that takes one point (axis, pressure
+// and one value per sensor) and answers with a status; the card object offers none, so the
+// pending row is only edited and checked here.
+void Demarcate::on_btnWrite_clicked() {}
+
+void Demarcate::on_comAxitSelect_currentIndexChanged(int index)
+{
+    if (!isAxis(index))
+        return;
+    ui->writtenGroupBox->setTitle(QString::fromLatin1(kAxisNames[index]) +
+                                  QStringLiteral("轴已写入数据"));
+    m_pointAxis = index;
+}
+
+void Demarcate::on_btnRead_clicked()
+{
+    m_points[m_pointAxis].clear();
+    // Emptied at once, so that an axis without points on the card shows none.
+    refillWrittenTable(m_pointAxis);
+    invokeQueued("readDemarcateInfo", Q_ARG(int, m_pointAxis));
+}
+
+void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &info)
+{
+    if (!isAxis(type)) {
+        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("指定轴有误"));
+        return;
+    }
+    if (!info.isEmpty()) {
+        demarcateInfoUnit_t point{};
+        point.num = qint16(std::min<qsizetype>(info.size(), kMaxSensors));
+        point.pressure = pressure;
+        std::copy_n(info.cbegin(), point.num, point.info);
+        if (info.size() > kMaxSensors)
+            qDebug() << "calibration point" << pressure << "keeps 16 of" << info.size() << "values";
+        PressureLists::merge(m_points[type], point);
+    }
+    refillWrittenTable(type);
+}
+
+void Demarcate::refillWrittenTable(int axis)
+{
+    const QList<demarcateInfoUnit_t> points = m_points[axis];
+    const quint64 fill = ++m_writtenFill;
+    m_shownPointAxis = axis;
+    // Rows are rebuilt whole, so that no row keeps values of sensors its new point lacks.
+    m_readModel->setRowCount(0);
+    m_readModel->setRowCount(int(points.size()));
+    for (int row = 0; row < points.size(); ++row) {
+        const demarcateInfoUnit_t point = points.at(row);
+        QList<QStandardItem *> cells{
+            tickItem(), new QStandardItem(PressureText::formatHundredths(point.pressure))};
+        // Values of sensors beyond the sensor count would land under no sensor's header.
+        for (int sensor = 0; sensor < std::min<int>(point.num, m_readSensorColumns); ++sensor)
+            cells.append(new QStandardItem(QString::number(point.info[sensor])));
+        if (!putRow(m_readModel, row, cells, m_writtenFill, fill))
+            return;
+    }
+}
+
+// Ticks belong to the rows shown, which may be another axis's than the one now selected.
+void Demarcate::on_btnRemove_clicked()
+{
+    const int axis = m_shownPointAxis;
+    QList<short> pressures = tickedPressures(m_readModel, m_points[axis]);
+    invokeQueued("demarcateRemove", Q_ARG(int, axis), Q_ARG(QList<short> &, pressures));
+}
+
+void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
+{
+    if (res != kStatusDone) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        return;
+    }
+    if (!isAxis(xyz))
+        return;
+    for (short pressure : list)
+        PressureLists::removeFirst(m_points[xyz], pressure);
+    if (xyz == m_shownPointAxis)
+        refillWrittenTable(xyz);
+}
+
+void Demarcate::on_btnRemoveAll_clicked()
+{
+    invokeQueued("demarcateRemoveAll");
+}
+
+void Demarcate::demarcateOperationResult(int option, int res, int param)
+{
+    Q_UNUSED(param)
+    switch (option) {
+    case kOptionRemoveAllPoints:
+        answerRemoveAll(res);
+        break;
+    case kOptionSingleWrite:
+        answerSingleWrite(res);
+        break;
+    case kOptionSingleRemoveAll:
+        answerSingleRemoveAll(res);
+        break;
+    default:
+        break;
+    }
+}
+
+// Any status but 0 means the card kept its points (1 is its "failed"), so the lists stay.
+void Demarcate::answerRemoveAll(int res)
+{
+    if (res != kStatusDone) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        return;
+    }
+    for (QList<demarcateInfoUnit_t> &points : m_points)
+        points.clear();
+    refillWrittenTable(m_pointAxis);
+}
+
+void Demarcate::readTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
+                                        QList<int> roles)
+{
+    Q_UNUSED(roles)
+    checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
+}
+
+void Demarcate::writeTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
+                                         QList<int> roles)
+{
+    Q_UNUSED(roles)
+    checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
+}
+
+// ---- Single-point tab -----------------------------------------------------------------------
+
+void Demarcate::on_sensorIdSelect_currentIndexChanged(int index)
+{
+    Q_UNUSED(index)
+    selectSingleList();
+}
+
+void Demarcate::on_comSingleAxitSelect_currentIndexChanged(int index)
+{
+    Q_UNUSED(index)
+    selectSingleList();
+}
+
+void Demarcate::selectSingleList()
+{
+    const SingleTarget choice = singleChoice();
+    if (isAxis(choice.axis) && isSensor(choice.sensor)) {
+        m_single = choice;
+        m_hasSingleList = true;
+    }
+    ui->singleReadGroupBox->setTitle(QStringLiteral("传感器") + ui->sensorIdSelect->currentText() +
+                                     QStringLiteral("-") + ui->comSingleAxitSelect->currentText() +
+                                     QStringLiteral("轴已写入标定信息"));
+    refillSingleTable();
+}
+
+Demarcate::SingleTarget Demarcate::singleChoice() const
+{
+    return {ui->comSingleAxitSelect->currentIndex(), ui->sensorIdSelect->currentIndex()};
+}
+
+void Demarcate::refillSingleTable()
+{
+    if (!m_hasSingleList)
+        return;
+    const QList<singleDemarcateInfoUnit_t> pairs = m_singlePoints[m_single.axis][m_single.sensor];
+    const quint64 fill = ++m_singleFill;
+    m_singleModel->setRowCount(int(pairs.size()));
+    for (int row = 0; row < pairs.size(); ++row) {
+        const singleDemarcateInfoUnit_t pair = pairs.at(row);
+        qDebug() << "single read Table:" << row << quint16(pair.pressure) << quint16(pair.value);
+        const QList<QStandardItem *> cells{
+            tickItem(), centredItem(PressureText::formatHundredths(pair.pressure)),
+            centredItem(QString::number(pair.value))};
+        if (!putRow(m_singleModel, row, cells, m_singleFill, fill))
+            return;
+    }
+}
+
+void Demarcate::on_btnSingleDemarcate_clicked()
+{
+    Sums sums{};
+    if (!runCalibration(QStringLiteral("单点标定"), QStringLiteral("单点标定失败！！！"), sums))
+        return;
+    const SingleTarget choice = singleChoice();
+    if (isAxis(choice.axis) && isSensor(choice.sensor))
+        ui->ltxtSingleDemarcate->setText(average(sums[choice.sensor], choice.axis));
+    inform(QStringLiteral("系统提示"), QStringLiteral("单点标定成功"));
+}
+
+void Demarcate::on_btnSingleWrite_clicked()
+{
+    bool isNumber = false;
+    const int value = ui->ltxtSingleDemarcate->text().toInt(&isNumber, 10);
+    if (!isNumber) {
+        inform(QStringLiteral("提示"), QStringLiteral("请“单点标定”后再写入"));
+        return;
+    }
+    const std::optional<PressureText> pressure =
+        PressureText::parse(ui->ltxtSinglePressure->text());
+    if (!pressure) {
+        inform(QStringLiteral("提示"), QStringLiteral("请输入标定的压力值"));
+        return;
+    }
+    // A field whose editing never finished has not been checked yet; nothing out of range may
+    // be cut down to 16 bits on its way to the card.
+    if (!parseValue(ui->ltxtSingleDemarcate->text())) {
+        warnValueRange();
+        ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+        return;
+    }
+    if (!pressure->inRange()) {
+        warnPressureRange();
+        ui->ltxtSinglePressure->setText(PressureText::formatHundredths(0));
+        return;
+    }
+    const SingleTarget target = singleChoice();
+    if (!isAxis(target.axis) || !isSensor(target.sensor))
+        return;
+    const singleDemarcateInfoUnit_t pair{qint16(pressure->truncatedHundredths()), qint16(value)};
+    if (invokeQueued("demarcateSingleWrite", Q_ARG(int, target.axis), Q_ARG(int, target.sensor),
+                     Q_ARG(short, pair.pressure), Q_ARG(short, pair.value)))
+        m_pendingWrites.push_back({target, pair});
+}
+
+// The pair goes into the list of the sensor and axis it was written for, whatever is
+// selected now.
+void Demarcate::answerSingleWrite(int res)
+{
+    if (m_pendingWrites.empty()) {
+        qDebug() << "single write answer without a request:" << res;
+        return;
+    }
+    const PendingWrite write = m_pendingWrites.front();
+    m_pendingWrites.pop_front();
+    if (res == kStatusDone) {
+        PressureLists::merge(m_singlePoints[write.target.axis][write.target.sensor], write.pair);
+        refillSingleTable();
+    } else if (res == kStatusStorageFull) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据空间已写满，请先删除，再写入"));
+    } else {
+        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据写入失败"));
+    }
+}
+
+void Demarcate::on_btnSingleRead_clicked()
+{
+    const SingleTarget choice = singleChoice();
+    invokeQueued("demarcateSingleRead", Q_ARG(int, choice.axis), Q_ARG(int, choice.sensor));
+}
+
+void Demarcate::demarcateSingleReadResult(int xyz, int sensorId,
+                                          QList<singleDemarcateInfoUnit_t> &list)
+{
+    if (!isAxis(xyz)) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("单点数据读取有误"));
+        return;
+    }
+    if (!isSensor(sensorId)) {
+        qDebug() << "single read answer for sensor" << sensorId << "ignored: no such sensor";
+        return;
+    }
+    m_singlePoints[xyz][sensorId] = list;
+    refillSingleTable();
+}
+
+void Demarcate::on_btnSingleRemove_clicked()
+{
+    const SingleTarget choice = singleChoice();
+    QList<short> pressures;
+    if (m_hasSingleList)
+        pressures = tickedPressures(m_singleModel, m_singlePoints[m_single.axis][m_single.sensor]);
+    emit demarcateSingleRemove(choice.axis, choice.sensor, pressures);
+}
+
+// The answer names the list the card removed from, whatever is selected now.
+void Demarcate::demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list)
+{
+    if (res != kStatusDone) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+    } else if (isAxis(xyz) && isSensor(sensorId)) {
+        QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[xyz][sensorId];
+        for (short pressure : list) {
+            if (!PressureLists::removeFirst(pairs, pressure))
+                inform(QStringLiteral("错误信息"),
+                       QStringLiteral("标定压力值“%1”删除失败").arg(pressure));
+        }
+    }
+    refillSingleTable();
+}
+
+void Demarcate::on_btnSingleRemoveAll_clicked()
+{
+    const SingleTarget target = singleChoice();
+    if (invokeQueued("demarcateSingleRemoveAll", Q_ARG(int, target.axis),
+                     Q_ARG(int, target.sensor)))
+        m_pendingClears.push_back(target);
+}
+
+void Demarcate::answerSingleRemoveAll(int res)
+{
+    if (m_pendingClears.empty()) {
+        qDebug() << "single remove-all answer without a request:" << res;
+        return;
+    }
+    const SingleTarget target = m_pendingClears.front();
+    m_pendingClears.pop_front();
+    if (res != kStatusDone) {
+        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        return;
+    }
+    if (isAxis(target.axis) && isSensor(target.sensor))
+        m_singlePoints[target.axis][target.sensor].clear();
+    refillSingleTable();
+}
+
+void Demarcate::singleReadTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
+                                              QList<int> roles)
+{
+    Q_UNUSED(roles)
+    checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
+}
+
+void Demarcate::on_ltxtSingleDemarcate_editingFinished()
+{
+    if (parseValue(ui->ltxtSingleDemarcate->text()))
+        return;
+    warnValueRange();
+    ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+}
+
+void Demarcate::on_ltxtSinglePressure_editingFinished()
+{
+    QString text = ui->ltxtSinglePressure->text();
+    acceptPressure(text);
+    if (text != ui->ltxtSinglePressure->text())
+        ui->ltxtSinglePressure->setText(text);
+}
+
+// ---- Entry checks ---------------------------------------------------------------------------
+
+// Changes here always concern one cell: the row of the first index and the column of the last.
+void Demarcate::checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
+                          const QModelIndex &bottomRight, int pressureColumn)
+{
+    const QModelIndex cell = model->index(topLeft.row(), bottomRight.column());
+    if (!cell.isValid() || cell.column() < pressureColumn)
+        return;
+    if (cell.column() == pressureColumn)
+        checkPressureCell(model, cell);
+    else
+        checkValueCell(model, cell);
+}
+
+// The cell's new text makes the model report a change again, which then passes unchanged.
+void Demarcate::checkPressureCell(QStandardItemModel *model, const QModelIndex &cell)
+{
+    const QPersistentModelIndex kept(cell);
+    QString text = cell.data().toString();
+    acceptPressure(text);
+    // A refill while the warning was open has replaced the cell.
+    if (!kept.isValid())
+        return;
+    QStandardItem *item = model->itemFromIndex(kept);
+    if (item->text() != text)
+        item->setText(text);
+    item->setTextAlignment(Qt::AlignCenter);
+}
+
+void Demarcate::checkValueCell(QStandardItemModel *model, const QModelIndex &cell)
+{
+    const QPersistentModelIndex kept(cell);
+    if (acceptValue(cell.data().toString()) || !kept.isValid())
+        return;
+    model->itemFromIndex(kept)->setText(QStringLiteral("0"));
+}
+
+// Warns and gives "0.00" for a text that is no pressure or out of range; shortens a positive
+// pressure with more than two decimals. A negative one keeps its text as typed.
+bool Demarcate::acceptPressure(QString &text)
+{
+    const std::optional<PressureText> pressure = PressureText::parse(text);
+    if (!pressure || !pressure->inRange()) {
+        warnPressureRange();
+        text = PressureText::formatHundredths(0);
+        return false;
+    }
+    if (pressure->isPositive() && pressure->decimals() > 2)
+        text = pressure->roundedText();
+    return true;
+}
+
+bool Demarcate::acceptValue(const QString &text)
+{
+    if (parseValue(text))
+        return true;
+    warnValueRange();
+    return false;
+}
+
+void Demarcate::warnPressureRange()
+{
+    QMessageBox::warning(this, QStringLiteral("提示"),
+                         QStringLiteral("允许输入范围：-327.00~327.00"));
+}
+
+void Demarcate::warnValueRange()
+{
+    QMessageBox::warning(this, QStringLiteral("提示"),
+                         QStringLiteral("允许输入范围：-32767~32767"));
+}
+
+void Demarcate::inform(const QString &title, const QString &text)
+{
+    QMessageBox::information(this, title, text);
+}

@@ -1,0 +1,163 @@
+#ifndef DEMARCATE_H
+#define DEMARCATE_H
+
+#include "demarcateinfounit.h"
+#include "devicerecords.h"
+
+#include <QList>
+#include <QModelIndex>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <deque>
+#include <memory>
+
+class MySerialport;
+class QProgressDialog;
+class QStandardItemModel;
+class QTimer;
+
+namespace Ui {
+class Demarcate;
+}
+
+// The calibration window. The array tab lists, per axis, the calibration points the card
+// reports (a pressure with one value per sensor) and removes them; the single-point tab keeps,
+// per sensor and axis, the card's pressure/value pairs, writes new ones, reads them back and
+// removes them. Both tabs take their values by a calibration run: the card samples every sensor
+// 20 times, the driver-card object sums the samples, and a progress dialog follows the count.
+//
+// Everything here runs in the interface thread; the driver-card object lives in the worker
+// thread and is reached by queued calls, its answers come back as queued signals.
+class Demarcate : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Demarcate(QWidget *parent = nullptr);
+    ~Demarcate() override;
+
+    // The driver-card object; the dialog does not own it.
+    void setSerial(MySerialport *serial);
+    // Number of sensors, 1..16: sensor columns of the array tables and the sensor choice.
+    void setSensorSum(uint sum);
+
+signals:
+    void demarcateSingleRemove(int xyz, int sensorId, QList<short> &list);
+
+private slots:
+    void on_comAxitSelect_currentIndexChanged(int index);
+    void on_btnRead_clicked();
+    void on_btnRemove_clicked();
+    void on_btnRemoveAll_clicked();
+    void on_btnWrite_clicked();
+    void on_btnDemarcate_clicked();
+    void demarcateInfoReadResult(int type, short pressure, QList<short> &info);
+    void demarcateRemoveResult(int res, int xyz, QList<short> &list);
+    void demarcateOperationResult(int option, int res, int param);
+    void readTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int> roles);
+    void writeTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int> roles);
+    void demarcateProgressTimerout();
+
+    void on_sensorIdSelect_currentIndexChanged(int index);
+    void on_comSingleAxitSelect_currentIndexChanged(int index);
+    void on_btnSingleDemarcate_clicked();
+    void on_btnSingleWrite_clicked();
+    void on_btnSingleRead_clicked();
+    void on_btnSingleRemove_clicked();
+    void on_btnSingleRemoveAll_clicked();
+    void on_ltxtSingleDemarcate_editingFinished();
+    void on_ltxtSinglePressure_editingFinished();
+    void singleReadTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
+                                       QList<int> roles);
+    void demarcateSingleReadResult(int xyz, int sensorId, QList<singleDemarcateInfoUnit_t> &list);
+    void demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list);
+
+private:
+    using Sums = std::array<AxitSum_t, kMaxSensors>;
+
+    // The sensor and axis a single-point request was made for.
+    struct SingleTarget
+    {
+        int axis;
+        int sensor;
+    };
+    struct PendingWrite
+    {
+        SingleTarget target;
+        singleDemarcateInfoUnit_t pair;
+    };
+
+    void setUpWrittenTable();
+    void setUpPendingTable();
+    void setUpSingleTable();
+    void fillChoices();
+    static void resizeSensorColumns(QStandardItemModel *model, int &sensorColumns, int sum);
+    void resizeSensorChoice(int sum);
+
+    // Calibration run, shared by both tabs.
+    enum class RunEnd { Sampled, Failed, Abandoned };
+    bool runCalibration(const QString &title, const QString &failure, Sums &sums);
+    RunEnd sampleWithProgress(const QString &title);
+    bool pollAfterPause();
+    bool portOpen() const;
+    bool invokeAndWait(const char *method, QGenericArgument arg = QGenericArgument());
+    bool invokeQueued(const char *method, QGenericArgument a0 = QGenericArgument(),
+                      QGenericArgument a1 = QGenericArgument(),
+                      QGenericArgument a2 = QGenericArgument(),
+                      QGenericArgument a3 = QGenericArgument());
+    void fillPendingRow(const Sums &sums, int axis);
+
+    // Array tab.
+    void refillWrittenTable(int axis);
+    void answerRemoveAll(int res);
+
+    // Single-point tab.
+    void selectSingleList();
+    SingleTarget singleChoice() const;
+    void refillSingleTable();
+    void answerSingleWrite(int res);
+    void answerSingleRemoveAll(int res);
+
+    // Entry checks shared by the tables and the line edits.
+    void checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
+                   const QModelIndex &bottomRight, int pressureColumn);
+    void checkPressureCell(QStandardItemModel *model, const QModelIndex &cell);
+    void checkValueCell(QStandardItemModel *model, const QModelIndex &cell);
+    bool acceptPressure(QString &text);
+    bool acceptValue(const QString &text);
+    void warnPressureRange();
+    void warnValueRange();
+    void inform(const QString &title, const QString &text);
+
+    std::unique_ptr<Ui::Demarcate> ui;
+    QPointer<MySerialport> m_serial;
+
+    QStandardItemModel *m_readModel = nullptr;   // written data, view readTable
+    QStandardItemModel *m_writeModel = nullptr;  // pending data, view writeTable
+    QStandardItemModel *m_singleModel = nullptr; // single-point pairs, view singleReadTable
+    int m_writeSensorColumns = 1;
+    int m_readSensorColumns = 1;
+    // Counts the refills of each table, so that a fill overtaken by a newer one stops.
+    quint64 m_writtenFill = 0;
+    quint64 m_singleFill = 0;
+
+    QList<demarcateInfoUnit_t> m_points[kAxisCount];
+    int m_pointAxis = 0; // the current point list, chosen in comAxitSelect
+    // The point list the written-data table was last filled from: its ticks belong to it.
+    int m_shownPointAxis = 0;
+
+    QList<singleDemarcateInfoUnit_t> m_singlePoints[kAxisCount][kMaxSensors];
+    bool m_hasSingleList = false;
+    SingleTarget m_single{0, 0};
+    // Requests in flight, answered in the order sent since the card object runs them in turn.
+    std::deque<PendingWrite> m_pendingWrites;
+    std::deque<SingleTarget> m_pendingClears;
+
+    int m_progressValue = 0;
+    std::unique_ptr<QTimer> m_progressTimer;
+    QPointer<QProgressDialog> m_progress;
+    bool m_running = false;
+};
+
+#endif // DEMARCATE_H
