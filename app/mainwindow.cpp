@@ -476,10 +476,10 @@ void MainWindow::SampleFreResult(int option, int res, int param)
             showFrequency(param);
         break;
     case FrequencyWrite:
-        reportFrequencyWrite(res);
+        reportOutcome(res, tr("采样频率设置成功"), tr("采样频率设置失败"));
         break;
     case BaselineWrite:
-        reportWriteOutcome(res);
+        reportOutcome(res, tr("写入成功"), tr("失败失败"));
         break;
     default:
         break;
@@ -499,22 +499,10 @@ void MainWindow::showFrequency(int index)
     ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(text));
 }
 
-void MainWindow::reportFrequencyWrite(int res)
+void MainWindow::reportOutcome(int res, const QString &done, const QString &refused)
 {
-    if (res == kStatusDone)
-        QMessageBox::information(this, tr("提示"), tr("采样频率设置成功"));
-    else if (res == kStatusFailed)
-        QMessageBox::information(this, tr("提示"), tr("采样频率设置失败"));
-    else
-        QMessageBox::information(this, tr("提示"), tr("通信超时"));
-}
-
-void MainWindow::reportWriteOutcome(int res)
-{
-    if (res == kStatusDone)
-        QMessageBox::information(this, tr("提示"), tr("写入成功"));
-    else if (res == kStatusFailed)
-        QMessageBox::information(this, tr("提示"), tr("失败失败"));
-    else
-        QMessageBox::information(this, tr("提示"), tr("通信超时"));
+    const QString text = res == kStatusDone     ? done
+                         : res == kStatusFailed ? refused
+                                                : tr("通信超时");
+    QMessageBox::information(this, tr("提示"), text);
 }

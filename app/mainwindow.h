@@ -80,8 +80,8 @@ private:
     void invokeSetChecking(bool check);
     QList<AxitSingle_t> tickedRows() const;
     void showFrequency(int index);
-    void reportWriteOutcome(int res);
-    void reportFrequencyWrite(int res);
+    // Outcome of a write answered by status: done, refused, or no answer in time.
+    void reportOutcome(int res, const QString &done, const QString &refused);
     // Releases the worker, the timers and the other windows once; safe to call again.
     void releaseOwned(bool fromCloseEvent);
 

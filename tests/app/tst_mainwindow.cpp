@@ -330,6 +330,22 @@ private slots:
         QCOMPARE(m_frequency->currentIndex(), index); // a failed write is not undone
     }
 
+    // A card reporting an index the table has no entry for: no entry is shown, and the
+    // operator's next choice is sent, since it differs from what the card runs at.
+    void frequencyOutsideTable_showsNoEntry_andNextChoiceIsSent()
+    {
+        CHECKED(startCard());
+        CHECKED(openCard());
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "SampleFreResult", Q_ARG(int, 0),
+                                          Q_ARG(int, 0), Q_ARG(int, 7)));
+        QCOMPARE(m_frequency->currentIndex(), -1);
+        QCOMPARE(sent(CmdSetFrequency), QList<QByteArray>()); // clearing the choice sends nothing
+
+        CHECKED(chooseFrequency(1));
+        QTRY_COMPARE(sent(CmdSetFrequency), QList<QByteArray>{QByteArray(1, char(1))});
+        QTRY_COMPARE(describe(*m_boxes), QStringList{"I 提示 采样频率设置成功"});
+    }
+
     // ---- Baseline ---------------------------------------------------------------------------
 
     void read_showsCardBaseline()
@@ -433,7 +449,12 @@ private slots:
         QCOMPARE(describe(*m_boxes), boxes);
         QCOMPARE(m_model->rowCount(), 1);
         QCOMPARE(cell(0, 2), QStringLiteral("77"));
-        if (!lineLost) {
+        if (lineLost) {
+            // The controls follow the lost port, not the end of the check.
+            QTRY_VERIFY(
+                !m_window->findChild<QPushButton *>(QStringLiteral("btnRead"))->isEnabled());
+            QVERIFY(!m_window->findChild<QPushButton *>(QStringLiteral("btnWrite"))->isEnabled());
+        } else {
             // The card was told to stop before the failure was reported.
             QCOMPARE(sent(CmdSampling), QList<QByteArray>({QByteArray(1, 1), QByteArray(1, 0)}));
             QVERIFY(!cardSampling());

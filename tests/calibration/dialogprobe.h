@@ -31,4 +31,10 @@ inline QStringList tableRows(const QWidget *dialog, const char *table, int first
     return rows;
 }
 
+// The one box a case expects, or none when its text is empty.
+inline QStringList optional(const QString &text)
+{
+    return text.isEmpty() ? QStringList{} : QStringList{text};
+}
+
 #endif // DIALOGPROBE_H

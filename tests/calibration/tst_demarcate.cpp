@@ -67,11 +67,6 @@ struct Write
     QString box;
 };
 
-QStringList optional(const QString &text)
-{
-    return text.isEmpty() ? QStringList{} : QStringList{text};
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Removal)

@@ -40,11 +40,6 @@ struct Report
     QString warning;
 };
 
-QStringList optional(const QString &text)
-{
-    return text.isEmpty() ? QStringList{} : QStringList{text};
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Entry)
