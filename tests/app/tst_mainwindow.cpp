@@ -163,6 +163,9 @@ private slots:
         CHECKED(verifyClosedControls());
         QCOMPARE(m_frequency->currentText(), QStringLiteral("10"));
         QCOMPARE(m_ports->count(), 0);
+        // The built-in icon loads: its largest image is the 256-pixel drawing.
+        QVERIFY(!m_window->windowIcon().isNull());
+        QCOMPARE(m_window->windowIcon().actualSize(QSize(256, 256)), QSize(256, 256));
 
         QTest::mouseClick(m_open, Qt::LeftButton);
 
