@@ -1,35 +1,50 @@
 #ifndef DIALOGPROBE_H
 #define DIALOGPROBE_H
 
-// Reads the calibration dialog as the operator sees it: widgets by object name, table rows as
-// text.
+// Works the calibration dialog as the operator sees it: widgets by object name, table rows as
+// text, and the message boxes it shows, answered and recorded.
 
-#include <QAbstractItemModel>
-#include <QStringList>
+#include "demarcate.h"
+#include "messageboxrecorder.h"
+
+#include <QComboBox>
+#include <QPushButton>
 #include <QTableView>
 
-template<typename T> T *widgetOf(const QWidget *dialog, const char *name)
-{
-    T *widget = dialog->findChild<T *>(QLatin1String(name));
-    Q_ASSERT(widget);
-    return widget;
-}
+#include <memory>
 
-// Each row as "cell|cell|..." from column `first` on, empty cells at the end left out.
-inline QStringList tableRows(const QWidget *dialog, const char *table, int first = 1)
+class DialogProbe
 {
-    const QAbstractItemModel *model = widgetOf<QTableView>(dialog, table)->model();
-    QStringList rows;
-    for (int r = 0; r < model->rowCount(); ++r) {
-        QStringList cells;
-        for (int c = first; c < model->columnCount(); ++c)
-            cells << model->index(r, c).data().toString();
-        while (!cells.isEmpty() && cells.last().isEmpty())
-            cells.removeLast();
-        rows << cells.join(QLatin1Char('|'));
+protected:
+    template<typename T> T *widget(const char *name) const
+    {
+        T *found = m_dialog->findChild<T *>(QLatin1String(name));
+        Q_ASSERT(found);
+        return found;
     }
-    return rows;
-}
+    void click(const char *button) { widget<QPushButton>(button)->click(); }
+    void select(const char *combo, int index) { widget<QComboBox>(combo)->setCurrentIndex(index); }
+
+    // Each row as "cell|cell|..." from column `first` on, empty cells at the end left out.
+    QStringList rows(const char *table, int first = 1) const
+    {
+        const QAbstractItemModel *model = widget<QTableView>(table)->model();
+        QStringList out;
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = first; c < model->columnCount(); ++c)
+                cells << model->index(r, c).data().toString();
+            while (!cells.isEmpty() && cells.last().isEmpty())
+                cells.removeLast();
+            out << cells.join(QLatin1Char('|'));
+        }
+        return out;
+    }
+    QStringList singleRows() const { return rows("singleReadTable"); }
+
+    std::unique_ptr<Demarcate> m_dialog;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+};
 
 // The one box a case expects, or none when its text is empty.
 inline QStringList optional(const QString &text)
