@@ -48,7 +48,7 @@ for size in 16 32 48 64 128 256; do
     [ "$width x $height" = "$size x $size" ] || fail "$png is $width x $height"
 done
 
-for page in "$root"/share/man/man1/*.1; do
+for page in "$root"/share/man/man1/*.1.gz; do
     if ! warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ||
         [ -n "$warnings" ]; then
         fail "man $page: $warnings"
