@@ -594,7 +594,6 @@ private slots:
         }
         QVERIFY(chooseFrequency(4)); // answered behind the burst
         QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), boxes, 3 * kNoAnswerMs);
-        QCOMPARE(tableTexts(), QStringList{"0 0 0 0"});
         QVERIFY2(probe.longestGapMs() < 100, qPrintable(QString::number(probe.longestGapMs())));
     }
 

@@ -162,8 +162,8 @@ private slots:
                            : widget<QLineEdit>("ltxtSingleDemarcate")->text(),
                  run.result);
         // A closed port cannot carry the stop to the card.
-        QCOMPARE(requests("82"),
-                 run.end == PortClosed ? QStringList{"82 01"} : QStringList({"82 01", "82 00"}));
+        QTRY_COMPARE(requests("82"), run.end == PortClosed ? QStringList{"82 01"}
+                                                           : QStringList({"82 01", "82 00"}));
     }
 
     // The worker is kept busy as the second run starts: a first poll before it has taken the
