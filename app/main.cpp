@@ -82,6 +82,16 @@ bool asksForTextOnly(int argc, char *argv[])
     return false;
 }
 
+bool hasOption(int argc, char *argv[], const QByteArray &name)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == name || argument.startsWith(name + '='))
+            return true;
+    }
+    return false;
+}
+
 void nameApplication()
 {
     QCoreApplication::setApplicationName(QStringLiteral("electronic-skin"));
@@ -127,17 +137,19 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Refused before any window: the two cards would each be listed first.
+    if (hasOption(argc, argv, "--replay") && hasOption(argc, argv, "--simulate")) {
+        std::fprintf(stderr, "electronic-skin: --replay and --simulate cannot be used together: "
+                             "each starts a simulated card of its own\n");
+        return 2;
+    }
+
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     nameApplication();
     const Options options = parseOptions(app);
-    if (options.simulate && !options.replay.isEmpty()) {
-        std::fprintf(stderr, "electronic-skin: --replay and --simulate cannot be used together: "
-                             "each starts a simulated card of its own\n");
-        return 2;
-    }
 
     // The simulated card outlives the main window, which closes its port on the way out.
     std::unique_ptr<SimulatedCard> card;
