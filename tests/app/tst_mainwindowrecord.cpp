@@ -10,6 +10,7 @@
 #include "simulatedcard.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -118,6 +119,35 @@ private slots:
         QVERIFY(m_boxes->boxes.isEmpty());
     }
 
+    void menuEntry_suggestsDatedFile_andClosingTheWindowEndsTheFileCleanly()
+    {
+        openPort();
+        const QString path = m_dir.filePath(QStringLiteral("chosen.csv"));
+        QString suggested;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !suggested.isEmpty())
+                return;
+            suggested = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        answer.start(20);
+        m_action->trigger();
+        QVERIFY2(QRegularExpression(QStringLiteral("/eskin-\\d{8}-\\d{6}\\.csv$"))
+                     .match(suggested)
+                     .hasMatch(),
+                 qPrintable(suggested));
+        QVERIFY(m_window->isRecording());
+        QTRY_VERIFY(framesShown() > 0);
+        m_window.reset();
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QVERIFY(reader.warnings().isEmpty());
+        QVERIFY(qint64(reader.frames().size()) >= framesShown());
+    }
+
     void unwritableFile_isToldAndNothingStarts()
     {
         openPort();
@@ -157,10 +187,12 @@ private:
     }
 
     // The frame count in the status bar: "…（N 帧）".
-    qint64 framesShown() const
+    qint64 framesShown()
     {
+        if (m_window)
+            m_lastStatus = m_status->text();
         static const QRegularExpression count(QStringLiteral("（(\\d+) 帧）"));
-        return count.match(m_status->text()).captured(1).toLongLong();
+        return count.match(m_lastStatus).captured(1).toLongLong();
     }
 
     QTemporaryDir m_dir;
@@ -169,6 +201,7 @@ private:
     std::unique_ptr<MainWindow> m_window;
     QAction *m_action = nullptr;
     QLabel *m_status = nullptr;
+    QString m_lastStatus;
 };
 
 QTEST_MAIN(tst_MainWindowRecord)
