@@ -20,7 +20,6 @@ constexpr double kMaxSeconds = 1e6;
 const QList<int> kFrequencies{10, 20, 50, 100, 200};
 
 int signalPipe[2] = {-1, -1};
-bool quiet = false;
 
 void endOnSignal(int)
 {
@@ -28,10 +27,11 @@ void endOnSignal(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-// The link's debug lines are for developers; a script sees only what this program says.
+// The link's debug lines and warnings are for developers; a script sees only what this
+// program says, each error on one line.
 void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type == QtDebugMsg || type == QtInfoMsg || (quiet && type == QtWarningMsg))
+    if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
         return;
     std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
 }
@@ -120,8 +120,7 @@ Parsed parseArguments(QCommandLineParser &parser, const QStringList &arguments)
             return fail(
                 QStringLiteral("--frames: not a positive count: %1").arg(parser.value(frames)));
     }
-    quiet = parser.isSet(quietOption);
-    s.progress = parser.isSet(progress) || (!quiet && ::isatty(STDERR_FILENO));
+    s.progress = parser.isSet(progress) || (!parser.isSet(quietOption) && ::isatty(STDERR_FILENO));
     return parsed;
 }
 

@@ -2,10 +2,13 @@
 
 #include "myserialport.h"
 
-#include <QSerialPort>
+#include <QFile>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -76,21 +79,22 @@ bool RecordSession::openOutput()
     return false;
 }
 
-// A port that cannot be opened is told at once, with the system's reason; the driver-card
-// object then opens it for good (and reads the card's frequency).
+// The common reasons a port cannot be opened are told at once; anything else (a busy port, a
+// device that is not a serial port) shows when the driver-card object tries. The port is not
+// opened twice: some boards restart when their lines are toggled.
 bool RecordSession::openPort()
 {
-    QSerialPort probe(m_settings.port);
-    if (!probe.open(QIODevice::ReadWrite)) {
-        end(1, QStringLiteral("cannot open %1: %2").arg(m_settings.port, probe.errorString()));
+    const QByteArray path = QFile::encodeName(m_settings.port);
+    if (::access(path.constData(), R_OK | W_OK) != 0) {
+        end(1, QStringLiteral("cannot open %1: %2")
+                   .arg(m_settings.port, QString::fromLocal8Bit(std::strerror(errno))));
         return false;
     }
-    probe.close();
     m_port->openPort(m_settings.port, m_settings.baudRate);
     if (m_ended)
         return false;
     if (!m_port->isPortOpen()) {
-        end(1, QStringLiteral("cannot open %1").arg(m_settings.port));
+        end(1, QStringLiteral("cannot open %1: busy, or not a serial port").arg(m_settings.port));
         return false;
     }
     return true;
