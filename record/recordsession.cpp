@@ -38,9 +38,14 @@ RecordSession::RecordSession(const Settings &settings, QObject *parent)
     m_durationTimer->setSingleShot(true);
     m_durationTimer->setTimerType(Qt::PreciseTimer);
     connect(m_noDataTimer, &QTimer::timeout, this, [this] {
-        end(1, QStringLiteral("no sensor data from %1 within %2 s")
-                   .arg(m_settings.port)
-                   .arg(kNoDataTimeoutMs / 1000));
+        const qint64 frames = m_writer.framesWritten();
+        end(1, frames == 0 ? QStringLiteral("no sensor data from %1 within %2 s")
+                                 .arg(m_settings.port)
+                                 .arg(kNoDataTimeoutMs / 1000)
+                           : QStringLiteral("sensor data from %1 stopped for %2 s after %3 frames")
+                                 .arg(m_settings.port)
+                                 .arg(kNoDataTimeoutMs / 1000)
+                                 .arg(frames));
     });
     connect(m_durationTimer, &QTimer::timeout, this, [this] { end(0); });
     connect(m_progressTimer, &QTimer::timeout, this, &RecordSession::reportProgress);
@@ -135,11 +140,10 @@ void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
 {
     if (!m_recording)
         return;
-    if (m_writer.framesWritten() == 0) {
-        m_noDataTimer->stop();
-        if (m_settings.seconds > 0)
-            m_durationTimer->start(int(m_settings.seconds * 1000));
-    }
+    if (m_writer.framesWritten() == 0 && m_settings.seconds > 0)
+        m_durationTimer->start(int(m_settings.seconds * 1000));
+    // A stream that stops is a failure too, rather than a recorder that waits for ever.
+    m_noDataTimer->start(kNoDataTimeoutMs);
     m_writer.writeFrame(readings, num);
     if (m_settings.frames > 0 && m_writer.framesWritten() >= m_settings.frames)
         end(0);

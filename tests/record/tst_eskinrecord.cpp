@@ -187,6 +187,25 @@ private slots:
             QVERIFY(reader.warnings().isEmpty());
     }
 
+    void streamThatStops_endsWithCause()
+    {
+        const auto sim = startCard(m_dir, {});
+        QVERIFY(sim);
+        const QString output = m_dir.filePath(QStringLiteral("stopped.csv"));
+        QProcess recorder;
+        recorder.start(QStringLiteral(ESKIN_RECORD),
+                       recorderArguments(m_dir, {"--frames", "1000000", "--output", output}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(output).size() > 5000, 10000);
+        sim->write("stream off\n");
+        QVERIFY(sim->waitForBytesWritten());
+        QVERIFY(recorder.waitForFinished(10000));
+        QCOMPARE(recorder.exitCode(), 1);
+        QVERIFY(recorder.readAllStandardError().contains(" stopped for 2 s after "));
+        RecordReader reader;
+        QVERIFY2(reader.read(output), qPrintable(reader.errorString()));
+        QVERIFY(reader.warnings().isEmpty());
+    }
+
     void replayOfBadFile_isRefusedBeforeTheCardStarts()
     {
         const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
