@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,6 +41,9 @@ class tst_MainWindowRecord : public QObject
     Q_OBJECT
 
 private slots:
+    // The file dialog keeps its history in the settings: test ones, not the user's.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void init()
     {
         QVERIFY(m_dir.isValid());
