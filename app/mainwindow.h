@@ -82,6 +82,7 @@ private slots:
     void toggleRecording();
     void showRecordProgress(qint64 frames);
     void recordingFinished(qint64 frames, const QString &error);
+    void showOpenFailure(const QString &portName, int error, const QString &errorString);
 
 private:
     void setUpRecording();
@@ -95,7 +96,7 @@ private:
     bool portOpen() const;
     bool runCheck();
     void waitSlice();
-    void invokeSetChecking(bool check);
+    bool invokeSetChecking(bool check);
     QList<AxitSingle_t> tickedRows() const;
     void showFrequency(int index);
     // Outcome of a write answered by status: done, refused, or no answer in time.
