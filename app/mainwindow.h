@@ -14,7 +14,10 @@
 class CurveGraphic;
 class Demarcate;
 class MySerialport;
+class QAction;
+class QLabel;
 class QStandardItemModel;
+class RecordWriter;
 class QThread;
 class QTimer;
 
@@ -39,6 +42,16 @@ public:
     // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
     // every scan while they exist, so that the first of them is the default choice.
     void setExtraPorts(const QStringList &ports);
+
+    // Opens the selected port as "打开" does.
+    void openSelectedPort();
+    // Starts recording to `path` as soon as a port is open (the first open from now on).
+    void recordOnFirstOpen(const QString &path);
+    // Records the sensor data of the open port to `path`; false (after telling the operator)
+    // when the port is closed, a recording runs already or the file cannot be written.
+    bool startRecording(const QString &path);
+    void stopRecording();
+    bool isRecording() const { return recordWriter != nullptr; }
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -66,9 +79,14 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
+    void toggleRecording();
+    void showRecordProgress(qint64 frames);
+    void recordingFinished(qint64 frames, const QString &error);
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
 
 private:
+    void setUpRecording();
+    void followPortForRecording(bool open);
     void connectWorker();
     void fillFixedChoices();
     void initSensorTable();
@@ -97,6 +115,12 @@ private:
     QStandardItemModel *tableModel = nullptr;
     QStringList headerLabels;
     QStringList extraPorts;
+    QAction *actionRecord = nullptr;
+    QLabel *statusRecord = nullptr;
+    // Lives in the worker thread; released once its end has been reported here.
+    RecordWriter *recordWriter = nullptr;
+    QString recordPath;
+    QString pendingRecordPath;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;
