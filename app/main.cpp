@@ -1,3 +1,4 @@
+#include "languageswitcher.h"
 #include "mainwindow.h"
 #include "simulatedcard.h"
 
@@ -6,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -13,7 +15,10 @@ struct Options
 {
     bool simulate = false;
     QStringList ports;
+    std::optional<UiLanguage> language;
 };
+
+const QString kLanguageOption = QStringLiteral("language");
 
 Options parseOptions(const QCoreApplication &app)
 {
@@ -32,10 +37,37 @@ Options parseOptions(const QCoreApplication &app)
         QStringLiteral("List PATH among the serial ports even though the system does not "
                        "report it (a virtual port). May be repeated."),
         QStringLiteral("PATH"));
+    const QCommandLineOption language(
+        kLanguageOption,
+        QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead of "
+                       "the language last chosen in the menu."),
+        QStringLiteral("LANGUAGE"));
     parser.addOption(simulate);
     parser.addOption(port);
+    parser.addOption(language);
     parser.process(app);
-    return {parser.isSet(simulate), parser.values(port)};
+    return {parser.isSet(simulate), parser.values(port),
+            LanguageSwitcher::fromCode(parser.value(language))};
+}
+
+// An unknown language is refused before the windowed application needs a display.
+bool refusesLanguage(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
+    // Other options are checked later, with the help text at hand.
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    parser.parse(arguments);
+    const QString value = parser.value(kLanguageOption);
+    if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
+        return false;
+    std::fprintf(stderr,
+                 "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
+                 qPrintable(value));
+    return true;
 }
 
 // Help and version need no display: they are answered before the windowed application exists.
@@ -51,6 +83,7 @@ bool asksForTextOnly(int argc, char *argv[])
 
 void nameApplication()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("ElectronicSkin"));
     QCoreApplication::setApplicationName(QStringLiteral("electronic-skin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
 }
@@ -65,6 +98,8 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
+    if (refusesLanguage(argc, argv))
+        return 2;
 
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
@@ -89,6 +124,8 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.setExtraPorts(extraPorts);
+    if (options.language)
+        window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
     window.show();
     return app.exec();

@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "devicerecords.h"
+#include "languageswitcher.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -39,6 +40,8 @@ public:
     // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
     // every scan while they exist, so that the first of them is the default choice.
     void setExtraPorts(const QStringList &ports);
+    // Switches every window's texts for this run; the choice remembered from the menu stays.
+    void useLanguage(UiLanguage language);
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -48,6 +51,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void CheckDataResult(bool ok);
@@ -71,6 +75,9 @@ private:
     void connectWorker();
     void fillFixedChoices();
     void initSensorTable();
+    void setSensorHeaderLabels();
+    // Sets every text anew in the language now installed, the port state's too.
+    void retranslate();
     void resetSensorTable();
     void showCheckData();
     void putRow(int row, int x, int y, int z);
@@ -86,6 +93,7 @@ private:
     void releaseOwned(bool fromCloseEvent);
 
     Ui::MainWindow *ui = nullptr;
+    LanguageSwitcher *languages = nullptr;
     CurveGraphic *curveGraphic = nullptr;
     // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
     QPointer<Demarcate> demarcate;

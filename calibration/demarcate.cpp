@@ -142,8 +142,8 @@ Demarcate::Demarcate(QWidget *parent)
     setUpPendingTable();
     setUpSingleTable();
     fillChoices();
-    ui->writtenGroupBox->setTitle(QStringLiteral("X轴已写入数据"));
     m_pointAxis = 0;
+    retitleWrittenGroup();
     m_shownPointAxis = 0;
     m_single = {0, 0};
     m_hasSingleList = true;
@@ -155,11 +155,49 @@ Demarcate::Demarcate(QWidget *parent)
 
 Demarcate::~Demarcate() = default;
 
+void Demarcate::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The form's texts, then those that follow the dialog's state. Only the fixed columns' headers
+// are words; the sensor columns are numbered.
+void Demarcate::retranslate()
+{
+    ui->retranslateUi(this);
+    retitleWrittenGroup();
+    retitleSingleGroup();
+    m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
+    m_writeModel->setHorizontalHeaderLabels({tr("压力")});
+    m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
+}
+
+QStringList Demarcate::singleHeaderLabels()
+{
+    return {tr("选择"), tr("压力"), tr("标定值")};
+}
+
+void Demarcate::retitleWrittenGroup()
+{
+    if (isAxis(m_pointAxis))
+        ui->writtenGroupBox->setTitle(
+            tr("%1轴已写入数据").arg(QLatin1String(kAxisNames[m_pointAxis])));
+}
+
+void Demarcate::retitleSingleGroup()
+{
+    ui->singleReadGroupBox->setTitle(tr("传感器%1-%2轴已写入标定信息")
+                                         .arg(ui->sensorIdSelect->currentText(),
+                                              ui->comSingleAxitSelect->currentText()));
+}
+
 void Demarcate::setUpWrittenTable()
 {
     m_readModel = new QStandardItemModel(ui->readTable);
     m_readModel->setHorizontalHeaderLabels(
-        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("0")});
+        {tr("选择"), tr("压力"), QStringLiteral("0")});
     ui->readTable->setModel(m_readModel);
     ui->readTable->horizontalHeader()->setStretchLastSection(true);
     ui->readTable->setColumnWidth(kTickColumn, kTickColumnWidth);
@@ -172,7 +210,7 @@ void Demarcate::setUpWrittenTable()
 void Demarcate::setUpPendingTable()
 {
     m_writeModel = new QStandardItemModel(ui->writeTable);
-    m_writeModel->setHorizontalHeaderLabels({QStringLiteral("压力"), QStringLiteral("0")});
+    m_writeModel->setHorizontalHeaderLabels({tr("压力"), QStringLiteral("0")});
     ui->writeTable->setModel(m_writeModel);
     ui->writeTable->horizontalHeader()->setStretchLastSection(true);
     ui->writeTable->setColumnWidth(kPendingPressureColumn, kPendingPressureWidth);
@@ -188,8 +226,7 @@ void Demarcate::setUpPendingTable()
 void Demarcate::setUpSingleTable()
 {
     m_singleModel = new QStandardItemModel(ui->singleReadTable);
-    m_singleModel->setHorizontalHeaderLabels(
-        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("标定值")});
+    m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
     ui->singleReadTable->setModel(m_singleModel);
     ui->singleReadTable->horizontalHeader()->setStretchLastSection(true);
     ui->singleReadTable->setColumnWidth(kTickColumn, kTickColumnWidth);
@@ -278,7 +315,7 @@ bool Demarcate::runCalibration(const QString &title, const QString &failure, Sum
     m_progressTimer->stop();
     delete m_progress;
     if (end == RunEnd::Failed) {
-        QMessageBox::warning(this, QStringLiteral("提示"), failure);
+        QMessageBox::warning(this, tr("提示"), failure);
         return false;
     }
     if (!m_serial || m_serial->sensorCount() <= 0)
@@ -384,10 +421,10 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
 void Demarcate::on_btnDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QStringLiteral("校准"), QStringLiteral("标定失败！！！"), sums))
+    if (!runCalibration(tr("校准"), tr("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
-    inform(QStringLiteral("系统提示"), QStringLiteral("标定成功"));
+    inform(tr("系统提示"), tr("标定成功"));
 }
 
 // The run's result as the row to be written: pressure 0.00, then the average of each sensor
@@ -410,9 +447,8 @@ void Demarcate::on_comAxitSelect_currentIndexChanged(int index)
 {
     if (!isAxis(index))
         return;
-    ui->writtenGroupBox->setTitle(QString::fromLatin1(kAxisNames[index]) +
-                                  QStringLiteral("轴已写入数据"));
     m_pointAxis = index;
+    retitleWrittenGroup();
 }
 
 void Demarcate::on_btnRead_clicked()
@@ -426,7 +462,7 @@ void Demarcate::on_btnRead_clicked()
 void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &info)
 {
     if (!isAxis(type)) {
-        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("指定轴有误"));
+        QMessageBox::warning(this, tr("提示"), tr("指定轴有误"));
         return;
     }
     if (!info.isEmpty()) {
@@ -472,7 +508,7 @@ void Demarcate::on_btnRemove_clicked()
 void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        inform(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
         return;
     }
     if (!isAxis(xyz))
@@ -510,7 +546,7 @@ void Demarcate::demarcateOperationResult(int option, int res, int param)
 void Demarcate::answerRemoveAll(int res)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        inform(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
     for (QList<demarcateInfoUnit_t> &points : m_points)
@@ -553,9 +589,7 @@ void Demarcate::selectSingleList()
         m_single = choice;
         m_hasSingleList = true;
     }
-    ui->singleReadGroupBox->setTitle(QStringLiteral("传感器") + ui->sensorIdSelect->currentText() +
-                                     QStringLiteral("-") + ui->comSingleAxitSelect->currentText() +
-                                     QStringLiteral("轴已写入标定信息"));
+    retitleSingleGroup();
     refillSingleTable();
 }
 
@@ -585,12 +619,12 @@ void Demarcate::refillSingleTable()
 void Demarcate::on_btnSingleDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QStringLiteral("单点标定"), QStringLiteral("单点标定失败！！！"), sums))
+    if (!runCalibration(tr("单点标定"), tr("单点标定失败！！！"), sums))
         return;
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))
         ui->ltxtSingleDemarcate->setText(average(sums[choice.sensor], choice.axis));
-    inform(QStringLiteral("系统提示"), QStringLiteral("单点标定成功"));
+    inform(tr("系统提示"), tr("单点标定成功"));
 }
 
 void Demarcate::on_btnSingleWrite_clicked()
@@ -598,13 +632,13 @@ void Demarcate::on_btnSingleWrite_clicked()
     bool isNumber = false;
     const int value = ui->ltxtSingleDemarcate->text().toInt(&isNumber, 10);
     if (!isNumber) {
-        inform(QStringLiteral("提示"), QStringLiteral("请“单点标定”后再写入"));
+        inform(tr("提示"), tr("请“单点标定”后再写入"));
         return;
     }
     const std::optional<PressureText> pressure =
         PressureText::parse(ui->ltxtSinglePressure->text());
     if (!pressure) {
-        inform(QStringLiteral("提示"), QStringLiteral("请输入标定的压力值"));
+        inform(tr("提示"), tr("请输入标定的压力值"));
         return;
     }
     // A field whose editing never finished has not been checked yet; nothing out of range may
@@ -642,9 +676,9 @@ void Demarcate::answerSingleWrite(int res)
         PressureLists::merge(m_singlePoints[write.target.axis][write.target.sensor], write.pair);
         refillSingleTable();
     } else if (res == kStatusStorageFull) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据空间已写满，请先删除，再写入"));
+        inform(tr("错误信息"), tr("标定数据空间已写满，请先删除，再写入"));
     } else {
-        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据写入失败"));
+        inform(tr("错误信息"), tr("标定数据写入失败"));
     }
 }
 
@@ -658,7 +692,7 @@ void Demarcate::demarcateSingleReadResult(int xyz, int sensorId,
                                           QList<singleDemarcateInfoUnit_t> &list)
 {
     if (!isAxis(xyz)) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("单点数据读取有误"));
+        inform(tr("错误信息"), tr("单点数据读取有误"));
         return;
     }
     if (!isSensor(sensorId)) {
@@ -682,13 +716,12 @@ void Demarcate::on_btnSingleRemove_clicked()
 void Demarcate::demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        inform(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
     } else if (isAxis(xyz) && isSensor(sensorId)) {
         QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[xyz][sensorId];
         for (short pressure : list) {
             if (!PressureLists::removeFirst(pairs, pressure))
-                inform(QStringLiteral("错误信息"),
-                       QStringLiteral("标定压力值“%1”删除失败").arg(pressure));
+                inform(tr("错误信息"), tr("标定压力值“%1”删除失败").arg(pressure));
         }
     }
     refillSingleTable();
@@ -711,7 +744,7 @@ void Demarcate::answerSingleRemoveAll(int res)
     const SingleTarget target = m_pendingClears.front();
     m_pendingClears.pop_front();
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        inform(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
     if (isAxis(target.axis) && isSensor(target.sensor))
@@ -805,14 +838,12 @@ bool Demarcate::acceptValue(const QString &text)
 
 void Demarcate::warnPressureRange()
 {
-    QMessageBox::warning(this, QStringLiteral("提示"),
-                         QStringLiteral("允许输入范围：-327.00~327.00"));
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-327.00~327.00"));
 }
 
 void Demarcate::warnValueRange()
 {
-    QMessageBox::warning(this, QStringLiteral("提示"),
-                         QStringLiteral("允许输入范围：-32767~32767"));
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
 }
 
 void Demarcate::inform(const QString &title, const QString &text)

@@ -45,6 +45,9 @@ public:
 signals:
     void demarcateSingleRemove(int xyz, int sensorId, QList<short> &list);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private slots:
     void on_comAxitSelect_currentIndexChanged(int index);
     void on_btnRead_clicked();
@@ -88,6 +91,10 @@ private:
         singleDemarcateInfoUnit_t pair;
     };
 
+    void retranslate();
+    static QStringList singleHeaderLabels();
+    void retitleWrittenGroup();
+    void retitleSingleGroup();
     void setUpWrittenTable();
     void setUpPendingTable();
     void setUpSingleTable();

@@ -59,8 +59,8 @@ void MySerialport::showOpenFailure()
         return;
     }
     const auto show = [] {
-        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("错误信息"),
-                              QStringLiteral("串口打开失败"), QMessageBox::Ok);
+        QMessageBox::critical(QApplication::activeWindow(), tr("错误信息"), tr("串口打开失败"),
+                              QMessageBox::Ok);
     };
     if (QThread::currentThread() == app->thread())
         show();
