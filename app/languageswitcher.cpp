@@ -17,8 +17,7 @@ const QString kEnglishTranslation = QStringLiteral(":/i18n/electronic-skin_en.qm
 LanguageSwitcher::LanguageSwitcher(QObject *parent)
     : QObject(parent)
     , m_translator(new QTranslator(this))
-{
-}
+{}
 
 // The translator leaves the application with this object, and the interface returns to its
 // own texts.

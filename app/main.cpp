@@ -64,8 +64,7 @@ bool refusesLanguage(int argc, char *argv[])
     const QString value = parser.value(kLanguageOption);
     if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
         return false;
-    std::fprintf(stderr,
-                 "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
+    std::fprintf(stderr, "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
                  qPrintable(value));
     return true;
 }

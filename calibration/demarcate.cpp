@@ -188,16 +188,15 @@ void Demarcate::retitleWrittenGroup()
 
 void Demarcate::retitleSingleGroup()
 {
-    ui->singleReadGroupBox->setTitle(tr("传感器%1-%2轴已写入标定信息")
-                                         .arg(ui->sensorIdSelect->currentText(),
-                                              ui->comSingleAxitSelect->currentText()));
+    ui->singleReadGroupBox->setTitle(
+        tr("传感器%1-%2轴已写入标定信息")
+            .arg(ui->sensorIdSelect->currentText(), ui->comSingleAxitSelect->currentText()));
 }
 
 void Demarcate::setUpWrittenTable()
 {
     m_readModel = new QStandardItemModel(ui->readTable);
-    m_readModel->setHorizontalHeaderLabels(
-        {tr("选择"), tr("压力"), QStringLiteral("0")});
+    m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力"), QStringLiteral("0")});
     ui->readTable->setModel(m_readModel);
     ui->readTable->horizontalHeader()->setStretchLastSection(true);
     ui->readTable->setColumnWidth(kTickColumn, kTickColumnWidth);

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -101,7 +102,12 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // The window reads its remembered language; never the operator's.
+        QStandardPaths::setTestModeEnabled(true);
+    }
 
     void init()
     {
