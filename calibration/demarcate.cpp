@@ -172,6 +172,8 @@ void Demarcate::retranslate()
     m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
     m_writeModel->setHorizontalHeaderLabels({tr("压力")});
     m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
+    if (m_progress)
+        labelProgress();
 }
 
 QStringList Demarcate::singleHeaderLabels()
@@ -302,7 +304,7 @@ void Demarcate::resizeSensorChoice(int sum)
 
 // True when the run took its samples and the card reported sensors; `sums` then holds the
 // card object's sums of this run. A failed run has told the operator already.
-bool Demarcate::runCalibration(const QString &title, const QString &failure, Sums &sums)
+bool Demarcate::runCalibration(const char *title, const char *failure, Sums &sums)
 {
     if (m_running)
         return false;
@@ -314,7 +316,7 @@ bool Demarcate::runCalibration(const QString &title, const QString &failure, Sum
     m_progressTimer->stop();
     delete m_progress;
     if (end == RunEnd::Failed) {
-        QMessageBox::warning(this, tr("提示"), failure);
+        QMessageBox::warning(this, tr("提示"), tr(failure));
         return false;
     }
     if (!m_serial || m_serial->sensorCount() <= 0)
@@ -323,7 +325,7 @@ bool Demarcate::runCalibration(const QString &title, const QString &failure, Sum
     return true;
 }
 
-Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
+Demarcate::RunEnd Demarcate::sampleWithProgress(const char *title)
 {
     m_progressValue = 0;
     m_progressTimer->start(kRunTimeoutMs);
@@ -331,9 +333,10 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
     // zeroed sums, never the end of the previous run.
     const bool started = invokeAndWait("demarcateStart", Q_ARG(uint, kRunSamples));
 
-    m_progress =
-        new QProgressDialog(tr("正在获取校准数据..."), tr("取消"), 0, int(kRunSamples), this);
-    m_progress->setWindowTitle(title);
+    m_progress = new QProgressDialog(this);
+    m_progress->setRange(0, int(kRunSamples));
+    m_runTitle = title;
+    labelProgress();
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setFixedWidth(kProgressWidth);
     m_progress->setValue(0);
@@ -360,6 +363,14 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
 
 // Waits one polling interval with events flowing, then shows the card's progress. False when
 // the dialog or the driver-card object was deleted meanwhile, as the program closes.
+// The run's texts are set again when the language changes in the middle of a run.
+void Demarcate::labelProgress()
+{
+    m_progress->setWindowTitle(tr(m_runTitle));
+    m_progress->setLabelText(tr("正在获取校准数据..."));
+    m_progress->setCancelButtonText(tr("取消"));
+}
+
 bool Demarcate::pollAfterPause()
 {
     const QPointer<Demarcate> alive(this);
@@ -420,7 +431,7 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
 void Demarcate::on_btnDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(tr("校准"), tr("标定失败！！！"), sums))
+    if (!runCalibration(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
     inform(tr("系统提示"), tr("标定成功"));
@@ -618,7 +629,7 @@ void Demarcate::refillSingleTable()
 void Demarcate::on_btnSingleDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(tr("单点标定"), tr("单点标定失败！！！"), sums))
+    if (!runCalibration(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
         return;
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))

@@ -104,8 +104,10 @@ private:
 
     // Calibration run, shared by both tabs.
     enum class RunEnd { Sampled, Failed, Abandoned };
-    bool runCalibration(const QString &title, const QString &failure, Sums &sums);
-    RunEnd sampleWithProgress(const QString &title);
+    // Title and failure are source texts, translated as they are shown.
+    bool runCalibration(const char *title, const char *failure, Sums &sums);
+    RunEnd sampleWithProgress(const char *title);
+    void labelProgress();
     bool pollAfterPause();
     bool portOpen() const;
     bool invokeAndWait(const char *method, QGenericArgument arg = QGenericArgument());
@@ -164,6 +166,7 @@ private:
     int m_progressValue = 0;
     std::unique_ptr<QTimer> m_progressTimer;
     QPointer<QProgressDialog> m_progress;
+    const char *m_runTitle = "";
     bool m_running = false;
 };
 
