@@ -58,8 +58,8 @@ bool refusesLanguage(int argc, char *argv[])
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
     parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
-    // Other options are checked later, with the help text at hand.
-    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    // Only the language counts here; the other options are checked later, with the help text
+    // at hand.
     parser.parse(arguments);
     const QString value = parser.value(kLanguageOption);
     if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
