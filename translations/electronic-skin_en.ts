@@ -186,7 +186,7 @@
     </message>
     <message>
         <source>单点数据读取有误</source>
-        <translation>The single-point data read back are invalid</translation>
+        <translation>The single-point data read back is invalid</translation>
     </message>
     <message>
         <source>标定压力值“%1”删除失败</source>
