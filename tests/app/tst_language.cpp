@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr int kSwitchMs = 2000;
+constexpr int kSwitchMs = 5000;
 
 template<typename Window> Window *topLevel()
 {
@@ -93,7 +93,13 @@ class tst_Language : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        // Of this run alone: the test-mode location is shared by every run on the machine.
+        QVERIFY(m_settings.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settings.path());
+    }
     void init() { QSettings().clear(); }
 
     void switchToEnglishAndBack_everyWindowFollows_andChineseReturnsExactly()
@@ -201,6 +207,9 @@ private slots:
         QCOMPARE(program.exitCode(), 2);
         QVERIFY(program.readAllStandardError().contains("use zh or en"));
     }
+
+private:
+    QTemporaryDir m_settings;
 };
 
 QTEST_MAIN(tst_Language)
