@@ -355,13 +355,6 @@
         <source>通信超时</source>
         <translation>Communication timed out</translation>
     </message>
-</context>
-<context>
-    <name>MySerialport</name>
-    <message>
-        <source>错误信息</source>
-        <translation>Error</translation>
-    </message>
     <message>
         <source>串口打开失败</source>
         <translation>Could not open the serial port</translation>
