@@ -1,3 +1,4 @@
+#include "languageswitcher.h"
 #include "mainwindow.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -21,7 +23,10 @@ struct Options
     QString replay;
     QString speed;
     bool loop = false;
+    std::optional<UiLanguage> language;
 };
+
+const QString kLanguageOption = QStringLiteral("language");
 
 void addRecordOptions(QCommandLineParser &parser)
 {
@@ -58,8 +63,14 @@ Options parseOptions(const QCoreApplication &app)
         QStringLiteral("List PATH among the serial ports even though the system does not "
                        "report it (a virtual port). May be repeated."),
         QStringLiteral("PATH"));
+    const QCommandLineOption language(
+        kLanguageOption,
+        QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead of "
+                       "the language last chosen in the menu."),
+        QStringLiteral("LANGUAGE"));
     parser.addOption(simulate);
     parser.addOption(port);
+    parser.addOption(language);
     addRecordOptions(parser);
     parser.process(app);
     return {parser.isSet(simulate),
@@ -68,7 +79,27 @@ Options parseOptions(const QCoreApplication &app)
             parser.value(QStringLiteral("record")),
             parser.value(QStringLiteral("replay")),
             parser.value(QStringLiteral("speed")),
-            parser.isSet(QStringLiteral("loop"))};
+            parser.isSet(QStringLiteral("loop")),
+            LanguageSwitcher::fromCode(parser.value(language))};
+}
+
+// An unknown language is refused before the windowed application needs a display.
+bool refusesLanguage(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
+    // Only the language counts here; the other options are checked later, with the help text
+    // at hand.
+    parser.parse(arguments);
+    const QString value = parser.value(kLanguageOption);
+    if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
+        return false;
+    std::fprintf(stderr, "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
+                 qPrintable(value));
+    return true;
 }
 
 // Help and version need no display: they are answered before the windowed application exists.
@@ -94,6 +125,7 @@ bool hasOption(int argc, char *argv[], const QByteArray &name)
 
 void nameApplication()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("ElectronicSkin"));
     QCoreApplication::setApplicationName(QStringLiteral("electronic-skin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
 }
@@ -136,6 +168,8 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
+    if (refusesLanguage(argc, argv))
+        return 2;
 
     // Refused before any window: the two cards would each be listed first.
     if (hasOption(argc, argv, "--replay") && hasOption(argc, argv, "--simulate")) {
@@ -175,6 +209,8 @@ int main(int argc, char *argv[])
 
     MainWindow window;
     window.setExtraPorts(extraPorts);
+    if (options.language)
+        window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
     window.show();
     if (!replayError.isEmpty())

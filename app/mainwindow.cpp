@@ -68,8 +68,12 @@ QStandardItem *centredItem(const QString &text)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , languages(new LanguageSwitcher(this))
 {
+    // Installed before any text is set, so that every window starts in the remembered language.
+    languages->apply(LanguageSwitcher::remembered());
     ui->setupUi(this);
+    languages->attachActions(ui->actionLanguageChinese, ui->actionLanguageEnglish);
     setWindowIcon(QIcon(QStringLiteral(":/Images/Zenvik.ico")));
 
     curveGraphic = new CurveGraphic;
@@ -246,6 +250,28 @@ void MainWindow::on_actDemarcate_triggered()
     demarcate->show();
 }
 
+// ---- Language ----------------------------------------------------------------------------------
+
+void MainWindow::useLanguage(UiLanguage language)
+{
+    languages->apply(language);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::retranslate()
+{
+    ui->retranslateUi(this);
+    if (tableModel)
+        setSensorHeaderLabels();
+    WidgetViewFlush();
+}
+
 // ---- Shutdown -----------------------------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -293,9 +319,8 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
 
 void MainWindow::initSensorTable()
 {
-    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
     tableModel = new QStandardItemModel(ui->tableView);
-    tableModel->setHorizontalHeaderLabels(headerLabels);
+    setSensorHeaderLabels();
     ui->tableView->setModel(tableModel);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
     ui->tableView->setColumnWidth(IdColumn, kIdColumnWidth);
@@ -306,6 +331,12 @@ void MainWindow::initSensorTable()
             &MainWindow::TableViewCellDataChange);
     connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
     ui->tableView->setEditTriggers(QAbstractItemView::DoubleClicked);
+}
+
+void MainWindow::setSensorHeaderLabels()
+{
+    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
+    tableModel->setHorizontalHeaderLabels(headerLabels);
 }
 
 void MainWindow::putRow(int row, int x, int y, int z)

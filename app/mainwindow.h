@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "devicerecords.h"
+#include "languageswitcher.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -42,6 +43,8 @@ public:
     // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
     // every scan while they exist, so that the first of them is the default choice.
     void setExtraPorts(const QStringList &ports);
+    // Switches every window's texts for this run; the choice remembered from the menu stays.
+    void useLanguage(UiLanguage language);
 
     // Opens the selected port as "打开" does.
     void openSelectedPort();
@@ -61,6 +64,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void CheckDataResult(bool ok);
@@ -90,6 +94,9 @@ private:
     void connectWorker();
     void fillFixedChoices();
     void initSensorTable();
+    void setSensorHeaderLabels();
+    // Sets every text anew in the language now installed, the port state's too.
+    void retranslate();
     void resetSensorTable();
     void showCheckData();
     void putRow(int row, int x, int y, int z);
@@ -105,6 +112,7 @@ private:
     void releaseOwned(bool fromCloseEvent);
 
     Ui::MainWindow *ui = nullptr;
+    LanguageSwitcher *languages = nullptr;
     CurveGraphic *curveGraphic = nullptr;
     // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
     QPointer<Demarcate> demarcate;
