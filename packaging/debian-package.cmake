@@ -15,7 +15,7 @@ set(CPACK_PACKAGE_DESCRIPTION
 through a serial port and shows every sensor's force as curves, as a coloured plane of cells
 and as force arrows in a rotatable 3-D view. It takes, reads and writes the sensors'
 baseline, sets the card's sampling frequency and calibrates the sensors against known
-pressures. The interface texts are Chinese.
+pressures. Its interface is Chinese or English.
 .
 The package also holds eskin-card-sim, a simulated driver card on a pseudo-terminal.")
 if(TARGET eskin-record)
