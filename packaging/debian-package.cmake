@@ -20,7 +20,7 @@ pressures. Its interface is Chinese or English.
 The package also holds eskin-card-sim, a simulated driver card on a pseudo-terminal.")
 if(TARGET eskin-record)
     string(APPEND CPACK_PACKAGE_DESCRIPTION
-        " eskin-record records the\nsensors' readings from a driver card as CSV, without a window.")
+        "\neskin-record records the sensors' readings from a driver card as CSV, without a window.")
 endif()
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
