@@ -270,6 +270,7 @@ void MainWindow::retranslate()
     if (tableModel)
         setSensorHeaderLabels();
     WidgetViewFlush();
+    showRecordState();
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -658,7 +659,6 @@ bool MainWindow::startRecording(const QString &path)
     connect(writer, &RecordWriter::finished, this, &MainWindow::recordingFinished);
     recordWriter = writer;
     recordPath = path;
-    actionRecord->setText(tr("停止记录"));
     showRecordProgress(0);
     return true;
 }
@@ -673,9 +673,23 @@ void MainWindow::stopRecording()
 
 void MainWindow::showRecordProgress(qint64 frames)
 {
+    if (!recordWriter)
+        return;
+    recordFrames = frames;
+    showRecordState();
+}
+
+// Set again on a change of language, so it keeps the state it shows.
+void MainWindow::showRecordState()
+{
+    if (!actionRecord)
+        return;
+    actionRecord->setText(recordWriter ? tr("停止记录") : tr("开始记录…"));
+    const QString file = QFileInfo(recordPath).fileName();
     if (recordWriter)
-        statusRecord->setText(
-            tr("正在记录：%1（%2 帧）").arg(QFileInfo(recordPath).fileName()).arg(frames));
+        statusRecord->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(recordFrames));
+    else if (!recordPath.isEmpty())
+        statusRecord->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(recordFrames));
 }
 
 void MainWindow::recordingFinished(qint64 frames, const QString &error)
@@ -684,9 +698,8 @@ void MainWindow::recordingFinished(qint64 frames, const QString &error)
         return;
     recordWriter->deleteLater();
     recordWriter = nullptr;
-    actionRecord->setText(tr("开始记录…"));
-    statusRecord->setText(
-        tr("记录已停止：%1（%2 帧）").arg(QFileInfo(recordPath).fileName()).arg(frames));
+    recordFrames = frames;
+    showRecordState();
     if (!error.isEmpty())
         QMessageBox::critical(this, tr("错误信息"),
                               tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));

@@ -91,6 +91,7 @@ private slots:
 private:
     void setUpRecording();
     void followPortForRecording(bool open);
+    void showRecordState();
     void connectWorker();
     void fillFixedChoices();
     void initSensorTable();
@@ -128,6 +129,7 @@ private:
     // Lives in the worker thread; released once its end has been reported here.
     RecordWriter *recordWriter = nullptr;
     QString recordPath;
+    qint64 recordFrames = 0;
     QString pendingRecordPath;
     int baudIndex = 0;
     int portIndex = 0;

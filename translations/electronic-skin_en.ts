@@ -359,5 +359,44 @@
         <source>串口打开失败</source>
         <translation>Could not open the serial port</translation>
     </message>
+    <message>
+        <source>开始记录…</source>
+        <translation>Start recording…</translation>
+    </message>
+    <message>
+        <source>开始记录</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法写入记录文件 %1：%2</source>
+        <translation>Cannot write the recording file %1: %2</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>正在记录：%1（%2 帧）</source>
+        <translation>Recording: %1 (%2 frames)</translation>
+    </message>
+    <message>
+        <source>记录已停止：%1（%2 帧）</source>
+        <translation>Recording stopped: %1 (%2 frames)</translation>
+    </message>
+    <message>
+        <source>写入记录文件 %1 失败，记录已停止：%2</source>
+        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
 </context>
 </TS>
