@@ -286,10 +286,13 @@ int main(int argc, char *argv[])
     residentKiB << statusKiB("VmRSS:");
     const int refreshesDuringRun = int(refreshes.size()) - refreshesBefore;
     curves.removeEventFilter(&windowUpdates);
-    // The last frames on their way, and a refresh that draws them.
+    // The last frames on their way, and a refresh that draws them; a slow build (sanitizers, a
+    // busy machine) may take longer to catch up.
     QElapsedTimer draining;
     draining.start();
-    while (draining.elapsed() < 300)
+    const int sentInRun = wire.count.load(std::memory_order_acquire);
+    while (draining.elapsed() < 300 ||
+           (framesReceived < sentInRun - 1 && draining.elapsed() < 10000))
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
 
     // Frame k (in order; the line is clean, so none is lost) is first drawn by the first refresh
