@@ -2,7 +2,8 @@
 // checking that a change to the drawing leaves what the operator sees as it was. The same
 // frames, refreshes and window size are used on every run, so two builds can be compared.
 //
-//   grab_views DIR                  saves window.png, vectorgraph.png, planegraph.png in DIR
+//   grab_views DIR                  saves window.png, vectorgraph.png, planegraph.png in DIR, for
+//                                   loaded and resting sensors
 //   grab_views DIR --compare OTHER  also compares them with the pictures saved in OTHER
 //
 // Needs an X server, e.g. under xvfb-run. The comparison counts differing pixels and their
@@ -39,10 +40,25 @@ QList<Axit_t> loadedFrame(int n)
     return frame;
 }
 
-void feed(CurveGraphic &window, int &n, int frames)
+// A skin at rest: small offsets and a few units of noise, so that every curve is long and flat.
+QList<Axit_t> restingFrame(int n)
+{
+    QList<Axit_t> frame;
+    for (int i = 0; i < kMaxSensors; ++i) {
+        const auto noise = [&](int k) {
+            return qint16((n * k + i * 7) % 7 - 3 + 10 * (i - 8));
+        };
+        frame.append(Axit_t{noise(3), noise(5), noise(11)});
+    }
+    return frame;
+}
+
+using FrameSource = QList<Axit_t> (*)(int);
+
+void feed(CurveGraphic &window, FrameSource source, int &n, int frames)
 {
     for (const int end = n + frames; n < end; ++n) {
-        QList<Axit_t> frame = loadedFrame(n);
+        QList<Axit_t> frame = source(n);
         window.setItemData(frame, kMaxSensors);
     }
 }
@@ -92,41 +108,47 @@ int main(int argc, char *argv[])
     if (!dir.mkpath(QStringLiteral(".")))
         return 1;
 
-    CurveGraphic window;
-    window.setSensorSum(kMaxSensors);
-    window.resize(853, 595);
-    auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
-    list->item(0)->setCheckState(Qt::Checked);
-    emit list->itemClicked(list->item(0));
-    int n = 0;
-    feed(window, n, 600);
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window))
-        return 1;
-    // Refreshes that append, drop past the cap, and append again.
-    window.refreshPlot();
-    feed(window, n, 500);
-    window.refreshPlot();
-    feed(window, n, 1);
-    window.refreshPlot();
-    QTest::qWait(100);
-
-    const QList<std::pair<QString, QImage>> pictures = {
-        {QStringLiteral("window.png"), window.grab().toImage()},
-        {QStringLiteral("vectorgraph.png"), window.findChild<VectorGraph *>()->grabFramebuffer()},
-        {QStringLiteral("planegraph.png"), window.findChild<PlaneGraph *>()->grabFramebuffer()},
-    };
     bool same = true;
-    for (const auto &[name, image] : pictures) {
-        image.save(dir.filePath(name));
-        if (!parser.isSet(compareOption))
-            continue;
-        const QImage other(QDir(parser.value(compareOption)).filePath(name));
-        const Difference d = compare(image.convertToFormat(QImage::Format_RGB32),
-                                     other.convertToFormat(QImage::Format_RGB32));
-        std::printf("%s: %dx%d, %d pixels differ, largest channel difference %d\n",
-                    qPrintable(name), image.width(), image.height(), d.pixels, d.largest);
-        same = same && d.pixels == 0;
+    const QList<std::pair<QString, FrameSource>> scenes = {
+        {QStringLiteral("loaded-"), loadedFrame}, {QStringLiteral("resting-"), restingFrame}};
+    for (const auto &[scene, source] : scenes) {
+        CurveGraphic window;
+        window.setSensorSum(kMaxSensors);
+        window.resize(853, 595);
+        auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
+        list->item(0)->setCheckState(Qt::Checked);
+        emit list->itemClicked(list->item(0));
+        int n = 0;
+        feed(window, source, n, 600);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return 1;
+        // Refreshes that append, drop past the cap, and append again.
+        window.refreshPlot();
+        feed(window, source, n, 500);
+        window.refreshPlot();
+        feed(window, source, n, 1);
+        window.refreshPlot();
+        QTest::qWait(100);
+
+        const QList<std::pair<QString, QImage>> pictures = {
+            {scene + QStringLiteral("window.png"), window.grab().toImage()},
+            {scene + QStringLiteral("vectorgraph.png"),
+             window.findChild<VectorGraph *>()->grabFramebuffer()},
+            {scene + QStringLiteral("planegraph.png"),
+             window.findChild<PlaneGraph *>()->grabFramebuffer()},
+        };
+        for (const auto &[name, image] : pictures) {
+            image.save(dir.filePath(name));
+            if (!parser.isSet(compareOption))
+                continue;
+            const QImage other(QDir(parser.value(compareOption)).filePath(name));
+            const Difference d = compare(image.convertToFormat(QImage::Format_RGB32),
+                                         other.convertToFormat(QImage::Format_RGB32));
+            std::printf("%s: %dx%d, %d pixels differ, largest channel difference %d\n",
+                        qPrintable(name), image.width(), image.height(), d.pixels, d.largest);
+            same = same && d.pixels == 0;
+        }
     }
     keepLoadedLibrariesUntilExit();
     return same ? 0 : 1;

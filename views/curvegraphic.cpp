@@ -1,6 +1,8 @@
 #include "curvegraphic.h"
 #include "ui_curvegraphic.h"
 
+#include "stripedgraph.h"
+
 #include <QCloseEvent>
 #include <QDebug>
 #include <QListWidgetItem>
@@ -117,7 +119,7 @@ void CurveGraphic::addSensor(int sensor)
 
     QCustomPlot *plot = ui->graphic;
     for (int a = 0; a < kAxisCount; ++a) {
-        QCPGraph *graph = plot->addGraph();
+        QCPGraph *graph = new StripedGraph(plot->xAxis, plot->yAxis);
         graph->setName(name + QLatin1String(kAxisNames[a]));
         graph->setVisible(false);
         if (QCPPlottableLegendItem *entry = plot->legend->itemWithPlottable(graph))
