@@ -55,10 +55,10 @@ awk '
         }
     }
     END {
-        printf "%-16s %10s %10s %8s\n", "figure", "base", "head", "ratio"
+        printf "%-26s %10s %10s %8s\n", "figure", "base", "head", "ratio"
         for (k in keys) {
             b = sum["base", k] / count["base", k]; h = sum["head", k] / count["head", k]
-            printf "%-16s %10.1f %10.1f %8s\n", k, b, h, (b != 0 ? sprintf("%.2f", h / b) : "-")
+            printf "%-26s %10.1f %10.1f %8s\n", k, b, h, (b != 0 ? sprintf("%.2f", h / b) : "-")
         }
     }' "$work/base.figures" "$work/head.figures"
 rm -f "$work/base.figures" "$work/head.figures"
