@@ -1,7 +1,8 @@
 // Drawing cost of the views: one plot refresh of the curve window with every sensor's three
-// curves shown and full (16 sensors x 3 axes x 1000 points), and one paint of each OpenGL view
-// with a full board of 16 loaded sensors. Each case reports the median and the worst single
-// run as counters besides the mean; the refresh timer allows 30 ms per refresh.
+// curves shown and full (16 sensors x 3 axes x 1000 points), for swinging and for flat curves, and
+// one paint of each OpenGL view with a full board of 16 loaded sensors. Each case reports the
+// median and the worst single run as counters besides the mean; the refresh timer allows 30 ms per
+// refresh.
 
 #include "curvegraphic.h"
 #include "planegraph.h"
@@ -41,6 +42,20 @@ QList<Axit_t> loadedFrame(int n)
     return frame;
 }
 
+// A skin at rest: small offsets and a few units of noise, so that every curve is long and flat,
+// as in most of a live stream.
+QList<Axit_t> restingFrame(int n)
+{
+    QList<Axit_t> frame;
+    for (int i = 0; i < kMaxSensors; ++i) {
+        const auto noise = [&](int k) {
+            return qint16((n * k + i * 7) % 7 - 3 + 10 * (i - 8));
+        };
+        frame.append(Axit_t{noise(3), noise(5), noise(11)});
+    }
+    return frame;
+}
+
 // Times each iteration by hand and adds the median and the worst one as counters.
 template<class Work> void timeEachRun(benchmark::State &state, Work work)
 {
@@ -69,12 +84,14 @@ bool showAndWait(QWidget &widget)
     return false;
 }
 
+// Arg 0: curves that swing over the whole plot; arg 1: flat curves of sensors at rest.
 void BM_PlotRefresh(benchmark::State &state)
 {
+    const auto source = state.range(0) == 1 ? restingFrame : loadedFrame;
     CurveGraphic window;
     window.setSensorSum(kMaxSensors);
     for (int n = 0; n < kSeriesPoints; ++n) {
-        QList<Axit_t> frame = loadedFrame(n);
+        QList<Axit_t> frame = source(n);
         window.setItemData(frame, kMaxSensors);
     }
     auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
@@ -87,7 +104,7 @@ void BM_PlotRefresh(benchmark::State &state)
 
     int n = kSeriesPoints;
     timeEachRun(state, [&] {
-        QList<Axit_t> frame = loadedFrame(n++);
+        QList<Axit_t> frame = source(n++);
         window.setItemData(frame, kMaxSensors);
         window.refreshPlot();
     });
@@ -148,7 +165,12 @@ void paintModes(benchmark::internal::Benchmark *b)
     b->ArgName("drawonly")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 }
 
-BENCHMARK(BM_PlotRefresh)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlotRefresh)
+    ->ArgName("resting")
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlaneGraphPaint)->Apply(paintModes);
 BENCHMARK(BM_VectorGraphPaint)->Apply(paintModes);
 

@@ -1,6 +1,8 @@
 #include "curvegraphic.h"
 #include "ui_curvegraphic.h"
 
+#include "stripedgraph.h"
+
 #include <QCloseEvent>
 #include <QDebug>
 #include <QListWidgetItem>
@@ -8,6 +10,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -134,13 +137,14 @@ void CurveGraphic::addSensor(int sensor)
 
     QCustomPlot *plot = ui->graphic;
     for (int a = 0; a < kAxisCount; ++a) {
-        QCPGraph *graph = plot->addGraph();
+        QCPGraph *graph = new StripedGraph(plot->xAxis, plot->yAxis);
         graph->setName(name + QLatin1String(kAxisNames[a]));
         graph->setVisible(false);
         if (QCPPlottableLegendItem *entry = plot->legend->itemWithPlottable(graph))
             entry->setTextColor(kHiddenColour);
         graph->setPen(QPen(kHiddenColour));
     }
+    m_plottedUpTo[std::size_t(sensor)] = 0;
 }
 
 // The sensor's stored points stay; raising the count again brings them back.
@@ -165,17 +169,58 @@ void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
 void CurveGraphic::refreshPlot()
 {
     QCustomPlot *plot = ui->graphic;
+    for (uint s = 0; s < m_sensorSum; ++s)
+        updateGraphs(int(s));
+    plot->xAxis->setRange(m_sampleCounter, kVisibleKeys, Qt::AlignRight);
+    fitValueAxis();
+    // The plot library would repaint the plot at once, composing the whole window (it holds
+    // OpenGL views) once for the plot and once more for the views' repaints of the same tick;
+    // a queued repaint joins them into one.
+    plot->replot(QCustomPlot::rpQueuedRefresh);
+}
+
+// Between two refreshes a series gains points at its end and loses its oldest ones, and its keys
+// only grow; so the graphs drop what the series dropped and take the new points in order, instead
+// of being refilled and re-sorted.
+void CurveGraphic::updateGraphs(int sensor)
+{
+    const SensorSeries &stored = m_series[std::size_t(sensor)];
+    if (stored.keys.isEmpty())
+        return;
+    double &plottedUpTo = m_plottedUpTo[std::size_t(sensor)];
+    qsizetype firstNew = stored.keys.size();
+    while (firstNew > 0 && stored.keys.at(firstNew - 1) > plottedUpTo)
+        --firstNew;
+    const QList<double> *values[kAxisCount] = {&stored.xValues, &stored.yValues, &stored.zValues};
+    for (int a = 0; a < kAxisCount; ++a) {
+        QCPGraph *graph = ui->graphic->graph(graphIndex(sensor, a));
+        graph->data()->removeBefore(stored.keys.first());
+        for (qsizetype k = firstNew; k < stored.keys.size(); ++k)
+            graph->addData(stored.keys.at(k), values[a]->at(k));
+    }
+    plottedUpTo = stored.keys.last();
+}
+
+// The value axis spans every stored point of every sensor's graphs, hidden curves and points
+// outside the visible keys included. The stored values are plain numbers, so one pass over them
+// costs far less than asking each graph for its range.
+void CurveGraphic::fitValueAxis()
+{
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -lowest;
     for (uint s = 0; s < m_sensorSum; ++s) {
         const SensorSeries &stored = m_series[s];
-        const QList<double> *values[kAxisCount] = {&stored.xValues, &stored.yValues,
-                                                   &stored.zValues};
-        for (int a = 0; a < kAxisCount; ++a)
-            plot->graph(graphIndex(int(s), a))->setData(stored.keys, *values[a]);
+        for (const QList<double> *values : {&stored.xValues, &stored.yValues, &stored.zValues}) {
+            for (double v : *values) {
+                lowest = std::min(lowest, v);
+                highest = std::max(highest, v);
+            }
+        }
     }
-    plot->xAxis->setRange(m_sampleCounter, kVisibleKeys, Qt::AlignRight);
-    // Hidden curves and points outside the visible keys count too.
-    plot->yAxis->rescale(false);
-    plot->replot(QCustomPlot::rpRefreshHint);
+    if (lowest < highest)
+        ui->graphic->yAxis->setRange(QCPRange(lowest, highest));
+    else // no points, or one value only: the plot's own rule keeps a usable span
+        ui->graphic->yAxis->rescale(false);
 }
 
 void CurveGraphic::paintGraph(int graphIndex, const QColor &colour)

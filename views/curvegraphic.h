@@ -39,8 +39,8 @@ public:
     const SensorSeries &series(int sensor) const { return m_series[std::size_t(sensor)]; }
     QColor axisColor(int sensor, int axis) const;
 
-    // One plot refresh: refills the shown sensors' graphs, sets the ranges and replots. Runs
-    // every 30 ms while the window is shown.
+    // One plot refresh: brings the sensors' graphs up to their stored points, sets the ranges and
+    // replots. Runs every 30 ms while the window is shown.
     void refreshPlot();
 
 public slots:
@@ -62,11 +62,15 @@ private:
     void removeSensor(int sensor);
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
+    void updateGraphs(int sensor);
+    void fitValueAxis();
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
     std::array<std::array<QColor, kAxisCount>, kMaxSensors> axisColors;
     std::array<SensorSeries, kMaxSensors> m_series;
+    // Key of the newest point that each sensor's graphs hold; keys start at 1.
+    std::array<double, kMaxSensors> m_plottedUpTo{};
     double m_sampleCounter = 0;
     uint m_sensorSum = 0;
 };

@@ -59,16 +59,32 @@ QColor PlaneGraph::cellColor(const Axit_t &reading)
     return QColor(kRestLevel, level, level);
 }
 
+// Repaints only when a cell would change colour: readings inside the dead band, or too close to
+// each other to give another shade, leave the picture as it is.
 void PlaneGraph::UpdateSlots()
 {
-    update();
+    if (pictureChanged())
+        update();
+}
+
+bool PlaneGraph::pictureChanged() const
+{
+    if (m_readings.size() != m_paintedColours.size())
+        return true;
+    for (qsizetype i = 0; i < m_readings.size(); ++i) {
+        if (cellColor(m_readings.at(i)) != m_paintedColours.at(i))
+            return true;
+    }
+    return false;
 }
 
 void PlaneGraph::initializeGL()
 {
     if (!initializeOpenGLFunctions()) {
-        // Without the function table every call below would go through null pointers.
-        qDebug() << "PlaneGraph: OpenGL 4.5 functions unavailable, context"
+        // The drawing needs only the OpenGL 1.1 fixed-function calls that every compatibility
+        // context offers; a core-profile context lacks them, and every call below would go
+        // through null pointers.
+        qDebug() << "PlaneGraph: OpenGL fixed-function drawing unavailable, context"
                  << context()->format().majorVersion() << context()->format().minorVersion();
         return;
     }
@@ -114,12 +130,14 @@ void PlaneGraph::drawSensorCells()
     constexpr float rowStartX = marginLeft - planeWidth / 2;
     float cx = rowStartX;
     float cy = planeHeight / 2 - marginTop;
+    m_paintedColours.clear();
     for (int i = 0; i < m_readings.size(); ++i) {
         if (i > 0 && i % kCellsPerRow == 0) {
             cy = cy - cellGap - cellHeight;
             cx = rowStartX;
         }
         const QColor colour = cellColor(m_readings.at(i));
+        m_paintedColours.append(colour);
         glColor3f(colour.red() / 255.0f, colour.green() / 255.0f, colour.blue() / 255.0f);
         glBegin(GL_QUADS);
         glVertex3f(cx, cy, kCellDepth);

@@ -5,15 +5,16 @@
 
 #include <QColor>
 #include <QList>
-#include <QOpenGLFunctions_4_5_Core>
+#include <QOpenGLFunctions_1_1>
 #include <QOpenGLWidget>
 
 class QTimer;
 
 // Front view of the sensor array: a white plate with one cell per sensor, four to a row, each
 // cell shaded from light grey (no force) to red (full force) by the magnitude of its reading.
-// Keeps a copy of the latest reading list and repaints from its own timer.
-class PlaneGraph : public QOpenGLWidget, public QOpenGLFunctions_4_5_Core
+// Keeps a copy of the latest reading list and repaints from its own timer when a cell's colour
+// has changed.
+class PlaneGraph : public QOpenGLWidget, public QOpenGLFunctions_1_1
 {
     Q_OBJECT
 public:
@@ -48,8 +49,11 @@ protected:
 
 private:
     void drawSensorCells();
+    bool pictureChanged() const;
 
     QList<Axit_t> m_readings;
+    // Cell colours of the last paint, one per reading.
+    QList<QColor> m_paintedColours;
     QTimer *refreshTimer;
 };
 

@@ -113,9 +113,23 @@ QVector3D VectorGraph::displayVector(const Axit_t &reading)
             limit(-kTiltGain * float(reading.y))};
 }
 
+// Repaints only when the board or an arrow would change: readings inside the dead band leave the
+// picture as it is. Mouse and wheel input repaint at once.
 void VectorGraph::UpdateSlots()
 {
-    update();
+    if (pictureChanged())
+        update();
+}
+
+bool VectorGraph::pictureChanged() const
+{
+    if (m_sensorSum != m_paintedSensorSum || m_readings.size() != m_vectors.size())
+        return true;
+    for (qsizetype i = 0; i < m_readings.size(); ++i) {
+        if (displayVector(m_readings.at(i)) != m_vectors.at(i))
+            return true;
+    }
+    return false;
 }
 
 void VectorGraph::mousePressEvent(QMouseEvent *event)
@@ -181,8 +195,10 @@ void VectorGraph::initializeGL()
 {
     qDebug() << "initializeGL";
     if (!initializeOpenGLFunctions()) {
-        // Without the function table every call below would go through null pointers.
-        qDebug() << "VectorGraph: OpenGL 4.5 functions unavailable, context"
+        // The drawing needs only the OpenGL 1.1 fixed-function calls that every compatibility
+        // context offers; a core-profile context lacks them, and every call below would go
+        // through null pointers.
+        qDebug() << "VectorGraph: OpenGL fixed-function drawing unavailable, context"
                  << context()->format().majorVersion() << context()->format().minorVersion();
         return;
     }
@@ -207,6 +223,7 @@ void VectorGraph::paintGL()
     glRotatef(m_rotX, 1.0f, 0.0f, 0.0f);
     glRotatef(m_rotY, 0.0f, 1.0f, 0.0f);
     buildVectors();
+    m_paintedSensorSum = m_sensorSum;
     const int boxes = std::min(m_sensorSum, kMaxSensors);
     for (int j = 0; j < boxes; ++j)
         drawBox(j / kBoardColumns, j % kBoardColumns, j);

@@ -4,7 +4,7 @@
 #include "devicerecords.h"
 
 #include <QList>
-#include <QOpenGLFunctions_4_5_Core>
+#include <QOpenGLFunctions_1_1>
 #include <QOpenGLWidget>
 #include <QPointF>
 #include <QPolygonF>
@@ -17,7 +17,7 @@ class QTimer;
 // Perspective view of the sensor array: a 4 x 4 board of boxes, each labelled with its sensor
 // number and carrying an arrow that follows the sensor's three-axis force. The left button
 // turns the board, the right button shifts it, the wheel moves the camera.
-class VectorGraph : public QOpenGLWidget, public QOpenGLFunctions_4_5_Core
+class VectorGraph : public QOpenGLWidget, public QOpenGLFunctions_1_1
 {
     Q_OBJECT
 public:
@@ -64,6 +64,7 @@ protected:
 
 private:
     void buildVectors();
+    bool pictureChanged() const;
     void drawBox(int row, int column, int sensor);
     void drawCube(const QVector3D &p, const QColor &colour);
     void drawLabel(const QVector3D &origin, const QColor &colour, int sensor);
@@ -74,6 +75,7 @@ private:
     QList<Axit_t> m_readings;
     QList<QVector3D> m_vectors;
     int m_sensorSum = 1;
+    int m_paintedSensorSum = 0;
     QTimer *refreshTimer;
     int m_zoom = -15;
     float m_rotX = 40.0f;

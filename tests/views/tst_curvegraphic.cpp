@@ -119,6 +119,63 @@ private slots:
         QVERIFY(m_plot->yAxis->range().lower <= -10);
     }
 
+    // Rows: frames before the first refresh; then per step the frames fed before a refresh;
+    // whether every reading is the same; a sensor count to pass through after the first step.
+    void refreshes_matchWholesaleRefill_data()
+    {
+        QTest::addColumn<int>("initial");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<bool>("constant");
+        QTest::addColumn<int>("passThroughSum");
+        QTest::newRow("a frame per refresh at the cap")
+            << 995 << QList<int>{1, 1, 3, 1, 2} << false << 0;
+        QTest::newRow("more frames than the cap between refreshes")
+            << 400 << QList<int>{700, 1500, 0} << false << 0;
+        QTest::newRow("sensor count lowered and raised")
+            << 300 << QList<int>{5, 800, 1} << false << 2;
+        QTest::newRow("one value throughout") << 20 << QList<int>{1, 2} << true << 0;
+    }
+
+    // The refresh brings the graphs up to date by their changes; the outcome must be what a
+    // refill of every graph from the series, and a rescale over all of them, would give.
+    void refreshes_matchWholesaleRefill()
+    {
+        QFETCH(int, initial);
+        QFETCH(QList<int>, steps);
+        QFETCH(bool, constant);
+        QFETCH(int, passThroughSum);
+        m_window->setSensorSum(4);
+        int n = 0;
+        const auto feedVaried = [&](int frames) {
+            for (int end = n + frames; n < end; ++n) {
+                // Every seventh frame carries three readings: sensor 3 gets a gap in its keys.
+                const int readings = n % 7 == 0 ? 3 : 4;
+                QList<Axit_t> list;
+                for (int i = 0; i < readings; ++i) {
+                    const auto v = [&](int k) {
+                        return qint16(constant ? 5 : (n * k + i) % 997 - 400);
+                    };
+                    list.append(Axit_t{v(7), v(13), v(31)});
+                }
+                m_window->setItemData(list, uint(readings));
+            }
+        };
+        feedVaried(initial);
+        for (int step = 0; step < steps.size(); ++step) {
+            m_window->refreshPlot();
+            compareWithRefill();
+            if (step == 0 && passThroughSum > 0) {
+                m_window->setSensorSum(uint(passThroughSum));
+                feedVaried(3);
+                m_window->refreshPlot();
+                m_window->setSensorSum(4);
+            }
+            feedVaried(steps.at(step));
+        }
+        m_window->refreshPlot();
+        compareWithRefill();
+    }
+
     // Rows: the rows whose check box is clicked in turn, then the sensors expected shown.
     void sensorListClicks_data()
     {
@@ -238,6 +295,30 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QTRY_VERIFY(m_plot->xAxis->range().upper == m_window->sampleCounter() &&
                     !replotted.isEmpty());
+    }
+
+    void compareWithRefill()
+    {
+        QCustomPlot refill;
+        for (int s = 0; s < int(m_window->sensorSum()); ++s) {
+            const SensorSeries &stored = m_window->series(s);
+            for (const QList<double> *values :
+                 {&stored.xValues, &stored.yValues, &stored.zValues}) {
+                const QCPGraph *shown = m_plot->graph(refill.graphCount());
+                QCPGraph *expected = refill.addGraph();
+                expected->setData(stored.keys, *values);
+                QCOMPARE(shown->dataCount(), expected->dataCount());
+                for (int k = 0; k < expected->dataCount(); ++k) {
+                    QCOMPARE(shown->data()->at(k)->key, expected->data()->at(k)->key);
+                    QCOMPARE(shown->data()->at(k)->value, expected->data()->at(k)->value);
+                }
+            }
+        }
+        // Elsewhere but as wide: a single value keeps the span and centres on it.
+        refill.yAxis->setRange(m_plot->yAxis->range() + 1000);
+        refill.yAxis->rescale(false);
+        QCOMPARE(m_plot->yAxis->range().lower, refill.yAxis->range().lower);
+        QCOMPARE(m_plot->yAxis->range().upper, refill.yAxis->range().upper);
     }
 
     void doubleClickLegendEntry(int graph)

@@ -84,9 +84,12 @@ private slots:
         QTest::qWait(2000);
         const double received = curves->sampleCounter() - before;
         QVERIFY2(received > 200 && received < 600, qPrintable(QString::number(received)));
-        QVERIFY2(replots.count() > 20, qPrintable(QString::number(replots.count())));
-        QVERIFY(planeFrames.count() > 20);
-        QVERIFY(vectorFrames.count() > 20);
+        // A busy machine slows the 30 ms refresh; the views repaint only when their picture
+        // changes, which the travelling press does.
+        QTRY_VERIFY2_WITH_TIMEOUT(replots.count() > 20,
+                                  qPrintable(QString::number(replots.count())), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(planeFrames.count() > 20, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(vectorFrames.count() > 20, 10000);
         for (int sensor = 0; sensor < kMaxSensors; ++sensor) {
             QVERIFY(curves->series(sensor).keys.size() > 200);
             QVERIFY(plot->graph(sensor * kAxisCount)->dataCount() > 200);

@@ -1,0 +1,155 @@
+// Pictures of the curve window and its two OpenGL views at a fixed stream of readings, for
+// checking that a change to the drawing leaves what the operator sees as it was. The same
+// frames, refreshes and window size are used on every run, so two builds can be compared.
+//
+//   grab_views DIR                  saves window.png, vectorgraph.png, planegraph.png in DIR, for
+//                                   loaded and resting sensors
+//   grab_views DIR --compare OTHER  also compares them with the pictures saved in OTHER
+//
+// Needs an X server, e.g. under xvfb-run. The comparison counts differing pixels and their
+// largest difference per colour channel; it exits with 1 when any picture differs.
+
+#include "curvegraphic.h"
+#include "planegraph.h"
+#include "vectorgraph.h"
+
+#include "keeploadedlibraries.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QImage>
+#include <QListWidget>
+#include <QTest>
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// Readings that swing over most of the range, so that every arrow and cell is loaded and the
+// curves cross the whole plot.
+QList<Axit_t> loadedFrame(int n)
+{
+    QList<Axit_t> frame;
+    for (int i = 0; i < kMaxSensors; ++i) {
+        const double phase = n * 0.05 + i;
+        frame.append(Axit_t{qint16(6000 * std::sin(phase)), qint16(6000 * std::cos(phase)),
+                            qint16(-8000 * std::sin(phase * 0.5))});
+    }
+    return frame;
+}
+
+// A skin at rest: small offsets and a few units of noise, so that every curve is long and flat.
+QList<Axit_t> restingFrame(int n)
+{
+    QList<Axit_t> frame;
+    for (int i = 0; i < kMaxSensors; ++i) {
+        const auto noise = [&](int k) {
+            return qint16((n * k + i * 7) % 7 - 3 + 10 * (i - 8));
+        };
+        frame.append(Axit_t{noise(3), noise(5), noise(11)});
+    }
+    return frame;
+}
+
+using FrameSource = QList<Axit_t> (*)(int);
+
+void feed(CurveGraphic &window, FrameSource source, int &n, int frames)
+{
+    for (const int end = n + frames; n < end; ++n) {
+        QList<Axit_t> frame = source(n);
+        window.setItemData(frame, kMaxSensors);
+    }
+}
+
+struct Difference
+{
+    int pixels = 0;
+    int largest = 0;
+};
+
+Difference compare(const QImage &a, const QImage &b)
+{
+    Difference d;
+    if (a.size() != b.size())
+        return {a.width() * a.height(), 255};
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QColor p = a.pixelColor(x, y);
+            const QColor q = b.pixelColor(x, y);
+            const int most = std::max({std::abs(p.red() - q.red()), std::abs(p.green() - q.green()),
+                                       std::abs(p.blue() - q.blue())});
+            if (most > 0) {
+                ++d.pixels;
+                d.largest = std::max(d.largest, most);
+            }
+        }
+    }
+    return d;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addPositionalArgument(QStringLiteral("dir"), QStringLiteral("Where to save."));
+    const QCommandLineOption compareOption(QStringLiteral("compare"),
+                                           QStringLiteral("Pictures to compare with."),
+                                           QStringLiteral("other"));
+    parser.addOption(compareOption);
+    parser.addHelpOption();
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(1);
+    const QDir dir(parser.positionalArguments().first());
+    if (!dir.mkpath(QStringLiteral(".")))
+        return 1;
+
+    bool same = true;
+    const QList<std::pair<QString, FrameSource>> scenes = {
+        {QStringLiteral("loaded-"), loadedFrame}, {QStringLiteral("resting-"), restingFrame}};
+    for (const auto &[scene, source] : scenes) {
+        CurveGraphic window;
+        window.setSensorSum(kMaxSensors);
+        window.resize(853, 595);
+        auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
+        list->item(0)->setCheckState(Qt::Checked);
+        emit list->itemClicked(list->item(0));
+        int n = 0;
+        feed(window, source, n, 600);
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return 1;
+        // Refreshes that append, drop past the cap, and append again.
+        window.refreshPlot();
+        feed(window, source, n, 500);
+        window.refreshPlot();
+        feed(window, source, n, 1);
+        window.refreshPlot();
+        QTest::qWait(100);
+
+        const QList<std::pair<QString, QImage>> pictures = {
+            {scene + QStringLiteral("window.png"), window.grab().toImage()},
+            {scene + QStringLiteral("vectorgraph.png"),
+             window.findChild<VectorGraph *>()->grabFramebuffer()},
+            {scene + QStringLiteral("planegraph.png"),
+             window.findChild<PlaneGraph *>()->grabFramebuffer()},
+        };
+        for (const auto &[name, image] : pictures) {
+            image.save(dir.filePath(name));
+            if (!parser.isSet(compareOption))
+                continue;
+            const QImage other(QDir(parser.value(compareOption)).filePath(name));
+            const Difference d = compare(image.convertToFormat(QImage::Format_RGB32),
+                                         other.convertToFormat(QImage::Format_RGB32));
+            std::printf("%s: %dx%d, %d pixels differ, largest channel difference %d\n",
+                        qPrintable(name), image.width(), image.height(), d.pixels, d.largest);
+            same = same && d.pixels == 0;
+        }
+    }
+    keepLoadedLibrariesUntilExit();
+    return same ? 0 : 1;
+}
