@@ -51,6 +51,7 @@ bool asksForTextOnly(int argc, char *argv[])
 
 void nameApplication()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("ElectronicSkin"));
     QCoreApplication::setApplicationName(QStringLiteral("electronic-skin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
 }

@@ -2,6 +2,10 @@
 #define MAINWINDOW_H
 
 #include "devicerecords.h"
+#include "linkhealth.h"
+#include "linkpreferences.h"
+
+#include <QElapsedTimer>
 
 #include <QList>
 #include <QMainWindow>
@@ -14,6 +18,8 @@
 class CurveGraphic;
 class Demarcate;
 class MySerialport;
+class QAction;
+class QLabel;
 class QStandardItemModel;
 class QThread;
 class QTimer;
@@ -45,6 +51,7 @@ signals:
     void serialClose();
     void setSampleFre(uint freIndex, int mesc);
     void checkDataWrite(QList<AxitSingle_t> &axit);
+    void serialReconnect(QString portName, int baudRate);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -66,6 +73,9 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
+    void showLinkHealth(const LinkHealth &health);
+    void followPortState();
+    void setAutoReconnect(bool on);
 
 private:
     void connectWorker();
@@ -85,6 +95,17 @@ private:
     // Releases the worker, the timers and the other windows once; safe to call again.
     void releaseOwned(bool fromCloseEvent);
 
+    // Link health in the status bar, reconnection after a lost port, remembered choices.
+    void setupStatusBar();
+    void setupReconnect();
+    void restoreLinkChoices();
+    void selectRememberedPort();
+    void showPortStatus();
+    void waitForLostPort();
+    void stopWaitingForPort();
+    void reconnectIfReturned(const QStringList &presentPorts);
+    QStringList presentPortNames() const;
+
     Ui::MainWindow *ui = nullptr;
     CurveGraphic *curveGraphic = nullptr;
     // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
@@ -101,6 +122,18 @@ private:
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
+
+    QLabel *statusPort = nullptr;
+    QLabel *statusRate = nullptr;
+    QLabel *statusErrors = nullptr;
+    QLabel *statusStale = nullptr;
+    QAction *actionAutoReconnect = nullptr;
+    LinkPreferences linkPrefs;
+    // The latest snapshot of the open port; its name and baud rate are what a reconnection uses.
+    LinkHealth linkHealth;
+    QTimer *reconnectTimer = nullptr;
+    bool waitingForPort = false;
+    QElapsedTimer lostClock;
 };
 
 #endif // MAINWINDOW_H

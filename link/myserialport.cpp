@@ -4,6 +4,7 @@
 #include <QDebug>
 #include <QMessageBox>
 #include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -15,6 +16,10 @@ MySerialport::MySerialport()
     serialPort->setReadBufferSize(kSerialReadBufferBytes);
     connect(serialPort, &QSerialPort::readyRead, this, &MySerialport::SerialHandleReadyRead);
     connect(serialPort, &QSerialPort::errorOccurred, this, &MySerialport::onSerialError);
+    qRegisterMetaType<LinkHealth>();
+    m_healthTimer = new QTimer(this);
+    m_healthTimer->setInterval(kHealthIntervalMs);
+    connect(m_healthTimer, &QTimer::timeout, this, &MySerialport::publishHealth);
 }
 
 MySerialport::~MySerialport()
@@ -30,11 +35,48 @@ void MySerialport::openPort(QString portName, int baudRate)
         return;
     }
     qDebug().noquote() << "port : " + portName;
-    m_portOpen.store(tryOpen(portName, baudRate), std::memory_order_relaxed);
-    if (!isPortOpen())
+    if (!openLine(portName, baudRate))
         showOpenFailure();
     emit flushMainwindowsSerialView();
     readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+}
+
+void MySerialport::reconnectPort(QString portName, int baudRate)
+{
+    if (isPortOpen())
+        return;
+    if (!openLine(portName, baudRate)) {
+        qDebug().noquote() << "reconnect : " + portName + " : " + serialPort->errorString();
+        return;
+    }
+    qDebug().noquote() << "reconnected : " + portName;
+    emit flushMainwindowsSerialView();
+    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+}
+
+// The counts and the health publication start afresh with every open.
+bool MySerialport::openLine(const QString &portName, int baudRate)
+{
+    const bool opened = tryOpen(portName, baudRate);
+    m_portOpen.store(opened, std::memory_order_relaxed);
+    if (opened) {
+        m_openedName = portName;
+        m_openedBaud = baudRate;
+        resetLinkCounters();
+        m_healthClock.start();
+        m_healthMeter.restart(0);
+        m_healthTimer->start();
+        publishHealth();
+    }
+    return opened;
+}
+
+void MySerialport::publishHealth()
+{
+    LinkHealth health = m_healthMeter.sample(m_healthClock.elapsed(), linkCounters());
+    health.portName = m_openedName;
+    health.baudRate = m_openedBaud;
+    emit linkHealthChanged(health);
 }
 
 bool MySerialport::tryOpen(const QString &portName, int baudRate)
@@ -70,6 +112,7 @@ void MySerialport::showOpenFailure()
 
 void MySerialport::closePort()
 {
+    m_healthTimer->stop();
     serialPort->close();
     m_portOpen.store(false, std::memory_order_relaxed);
     m_freIndex.store(-1, std::memory_order_relaxed);

@@ -15,6 +15,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -101,10 +103,15 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+    }
 
     void init()
     {
+        QSettings().clear();
         m_boxes = std::make_unique<MessageBoxRecorder>();
         m_window = std::make_unique<MainWindow>();
         m_ports = m_window->findChild<QComboBox *>(QStringLiteral("SerialPortSelect"));
