@@ -13,12 +13,12 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
-#include <QStatusBar>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
@@ -565,7 +565,8 @@ void MainWindow::setupReconnect()
     connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
     reconnectTimer = new QTimer(this);
     reconnectTimer->setInterval(kReconnectCheckMs);
-    connect(reconnectTimer, &QTimer::timeout, this, [this] { reconnectIfReturned(presentPortNames()); });
+    connect(reconnectTimer, &QTimer::timeout, this,
+            [this] { reconnectIfReturned(presentPortNames()); });
 }
 
 void MainWindow::restoreLinkChoices()
@@ -607,7 +608,8 @@ void MainWindow::showLinkHealth(const LinkHealth &health)
     statusErrors->setText(errors.join(QStringLiteral("  ")));
     statusErrors->setVisible(!errors.isEmpty());
     const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
-    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000) : QString());
+    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
+                               : QString());
     statusStale->setVisible(stale);
     showPortStatus();
 }
@@ -617,7 +619,8 @@ void MainWindow::followPortState()
 {
     if (portOpen()) {
         stopWaitingForPort();
-        if (linkPrefs.portName != linkHealth.portName || linkPrefs.baudRate != linkHealth.baudRate) {
+        if (linkPrefs.portName != linkHealth.portName ||
+            linkPrefs.baudRate != linkHealth.baudRate) {
             linkPrefs.portName = linkHealth.portName;
             linkPrefs.baudRate = linkHealth.baudRate;
             linkPrefs.save();

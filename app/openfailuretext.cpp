@@ -72,8 +72,7 @@ QString openFailureDetail(int error, const QString &errorString, const PortAcces
     // as a permission error too; only an open of our own tells the two apart.
     if (error == QSerialPort::PermissionError) {
         if (access.result == PortAccess::Denied) {
-            const QString group =
-                access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
+            const QString group = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
             hint = tr("当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：\n"
                       "sudo usermod -aG %1 $USER\n然后重新登录。")
                        .arg(group);

@@ -16,8 +16,8 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
