@@ -5,6 +5,7 @@
 #include "curvegraphic.h"
 #include "demarcate.h"
 #include "myserialport.h"
+#include "openfailuretext.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -115,6 +116,7 @@ void MainWindow::connectWorker()
     connect(serial, &MySerialport::portLost, this, &MainWindow::serialPortLostHandle);
     connect(serial, &SlaveProtocol::sampleFreResult, this, &MainWindow::SampleFreResult);
     connect(this, &MainWindow::serialOpen, serial, &MySerialport::openPort);
+    connect(serial, &MySerialport::openFailed, this, &MainWindow::showOpenFailure);
     connect(this, &MainWindow::serialClose, serial, &MySerialport::closePort);
     connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::WidgetViewFlush);
     connect(this, &MainWindow::setSampleFre, serial, &SlaveProtocol::setSampleFre);
@@ -202,6 +204,22 @@ void MainWindow::WidgetViewFlush()
     ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
     ui->BandSelect->setEnabled(!open);
     ui->SerialPortSelect->setEnabled(!open);
+}
+
+// The worker goes on without waiting for this box; its frequency read, whose time-out the
+// operator is told about next, waits until the box has been closed.
+void MainWindow::showOpenFailure(const QString &portName, int error, const QString &errorString)
+{
+    qDebug() << "open failed:" << portName << error << errorString;
+    const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
+                                                      tr("串口打开失败"), QMessageBox::Ok, this);
+    box->setInformativeText(
+        openFailureDetail(error, errorString, probePortAccess(portSystemLocation(portName))));
+    box->exec();
+    delete box.data();
+    // Once the window has closed there is no worker left to tell.
+    if (serial)
+        QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
 }
 
 void MainWindow::serialPortLostHandle()

@@ -73,6 +73,7 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
+    void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void showLinkHealth(const LinkHealth &health);
     void followPortState();
     void setAutoReconnect(bool on);

@@ -39,6 +39,10 @@ public:
 signals:
     void portLost();
     void flushMainwindowsSerialView();
+    // The port could not be opened; `error` is the QSerialPort::SerialPortError. The frequency
+    // read that follows every open attempt waits until the interface calls openFailureShown(),
+    // unless nothing is connected here.
+    void openFailed(const QString &portName, int error, const QString &errorString);
     // Twice a second while a port is open, and once right after it has opened.
     void linkHealthChanged(const LinkHealth &health);
 
@@ -46,6 +50,8 @@ public slots:
     void SerialHandleReadyRead();
     void openPort(QString portName, int baudRate);
     void closePort();
+    // The operator has seen an open failure: its frequency read goes ahead.
+    void openFailureShown();
     // Opens the port again after it was lost: never closes an open port, shows nothing when the
     // port cannot be opened yet, and after an open reads the card's frequency as openPort does.
     void reconnectPort(QString portName, int baudRate);
@@ -55,7 +61,7 @@ private slots:
 
 private:
     bool tryOpen(const QString &portName, int baudRate);
-    void showOpenFailure();
+    bool reportOpenFailure(const QString &portName);
     bool lineIsGone() const;
     void reportLostLine();
     bool openLine(const QString &portName, int baudRate);
@@ -71,6 +77,8 @@ private:
     std::atomic<bool> m_portOpen{false};
     // Set once the line is known to be gone, so that its loss is reported only once.
     bool m_lineLost = false;
+    // Frequency reads of failed opens, held until the interface has shown the failure.
+    int m_heldFrequencyReads = 0;
 };
 
 #endif // MYSERIALPORT_H

@@ -1,14 +1,11 @@
 // The informative text of the open-failure box: the port's own error, the group hint for a
-// permission problem, the busy hint for a port another program holds; and the probe that tells
-// the two apart on a real node.
+// permission problem, the busy hint for a port another program holds. The probe of a real node
+// is exercised by the main window's tests.
 
 #include "openfailuretext.h"
 
 #include <QSerialPort>
-#include <QTemporaryFile>
 #include <QTest>
-
-#include <unistd.h>
 
 Q_DECLARE_METATYPE(PortAccess::Result)
 
@@ -60,33 +57,6 @@ private slots:
         QFETCH(QString, detail);
         QCOMPARE(openFailureDetail(error, errorString, PortAccess{access, group}), detail);
     }
-
-    void probe_tellsDeniedFromMissingAndOpenable()
-    {
-        QCOMPARE(portSystemLocation(QStringLiteral("ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
-        QCOMPARE(portSystemLocation(QStringLiteral("/tmp/card")), QStringLiteral("/tmp/card"));
-
-        QTemporaryFile file;
-        QVERIFY(file.open());
-        QCOMPARE(probePortAccess(file.fileName()).result, PortAccess::Opened);
-        QCOMPARE(probePortAccess(file.fileName() + "-gone").result, PortAccess::Missing);
-        QCOMPARE(probePortAccess(unopenableNode()).result, PortAccess::Denied);
-        QVERIFY(!probePortAccess(unopenableNode()).group.isEmpty());
-    }
-
-private:
-    // Root opens any file; a read-only kernel attribute refuses writing to everyone.
-    QString unopenableNode()
-    {
-        if (::geteuid() != 0) {
-            m_locked.open();
-            m_locked.setPermissions(QFileDevice::ReadOwner);
-            return m_locked.fileName();
-        }
-        return QStringLiteral("/sys/kernel/uevent_seqnum");
-    }
-
-    QTemporaryFile m_locked;
 };
 
 QTEST_GUILESS_MAIN(tst_OpenFailureText)
