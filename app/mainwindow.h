@@ -88,7 +88,7 @@ private:
     bool portOpen() const;
     bool runCheck();
     void waitSlice();
-    void invokeSetChecking(bool check);
+    bool invokeSetChecking(bool check);
     QList<AxitSingle_t> tickedRows() const;
     void showFrequency(int index);
     // Outcome of a write answered by status: done, refused, or no answer in time.

@@ -28,11 +28,6 @@ QString owningGroup(const QByteArray &path)
 
 } // namespace
 
-QString portSystemLocation(const QString &portName)
-{
-    return portName.startsWith(u'/') ? portName : QStringLiteral("/dev/") + portName;
-}
-
 PortAccess probePortAccess(const QString &systemLocation)
 {
     const QByteArray path = QFile::encodeName(systemLocation);

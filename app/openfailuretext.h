@@ -12,9 +12,6 @@ struct PortAccess
     QString group;
 };
 
-// The node behind a port name as the serial port opens it: a path, or a name under /dev.
-QString portSystemLocation(const QString &portName);
-
 // Tries to open the node for reading and writing, as the serial port does, and closes it again.
 PortAccess probePortAccess(const QString &systemLocation);
 

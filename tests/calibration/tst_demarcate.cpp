@@ -5,6 +5,7 @@
 #include "cardmodel.h"
 #include "dialogprobe.h"
 #include "simulatedcard.h"
+#include "timergapprobe.h"
 #include "workerport.h"
 
 #include <QLineEdit>
@@ -161,8 +162,8 @@ private slots:
                            : widget<QLineEdit>("ltxtSingleDemarcate")->text(),
                  run.result);
         // A closed port cannot carry the stop to the card.
-        QCOMPARE(requests("82"),
-                 run.end == PortClosed ? QStringList{"82 01"} : QStringList({"82 01", "82 00"}));
+        QTRY_COMPARE(requests("82"), run.end == PortClosed ? QStringList{"82 01"}
+                                                           : QStringList({"82 01", "82 00"}));
     }
 
     // The worker is kept busy as the second run starts: a first poll before it has taken the
@@ -180,7 +181,7 @@ private slots:
         QVERIFY2(clock.elapsed() >= kRunTimeoutMs - 50 && clock.elapsed() < kRunTimeoutMs + 3000,
                  qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(m_boxes->texts(), QStringList({"标定成功", "标定失败！！！"}));
-        QCOMPARE(requests("82"), QStringList({"82 01", "82 00", "82 01", "82 00"}));
+        QTRY_COMPARE(requests("82"), QStringList({"82 01", "82 00", "82 01", "82 00"}));
     }
 
     void run_dialogDeletedMidway_returnsWithoutTouchingIt()
@@ -319,6 +320,44 @@ private slots:
         QVERIFY(awaitAnswer(QStringLiteral("demarcateSingleReadInfo 0 2")));
         QCOMPARE(requests("8c"), QStringList{"8c 00 02"});
         QCOMPARE(singleRows(), QStringList{"1.50|77"});
+    }
+
+    void cardBurst_opensAtMostOneBox_data()
+    {
+        QTest::addColumn<QByteArray>("frame"); // axis byte 7
+        QTest::addColumn<QString>("read");     // the button that asked for it, if any
+        QTest::addColumn<QString>("box");
+        const QByteArray entries = QByteArray::fromHex("a5048c07003c");
+        const QByteArray point = QByteArray::fromHex("a507880700640005a4");
+        QTest::newRow("single-point entries, not asked") << entries << QString() << QString();
+        QTest::newRow("single-point entries, to a read")
+            << entries << "btnSingleRead" << QStringLiteral("单点数据读取有误");
+        QTest::newRow("calibration points, not asked") << point << QString() << QString();
+        QTest::newRow("calibration points, to a read")
+            << point << "btnRead" << QStringLiteral("指定轴有误");
+    }
+    void cardBurst_opensAtMostOneBox()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, read);
+        QFETCH(QString, box);
+        if (!read.isEmpty()) {
+            m_card->withModel([](CardModel &card) { card.setSilent(true); });
+            click(qPrintable(read));
+            QTRY_COMPARE(requests(frame.mid(2, 1).toHex()).size(), 1);
+            m_card->withModel([](CardModel &card) { card.setSilent(false); });
+        }
+        const TimerGapProbe probe;
+
+        m_card->withModel(
+            [burst = frame.repeated(8000)](CardModel &card) { emit card.bytesToHost(burst); });
+        // Answered behind the burst.
+        m_worker->run([](MySerialport &port) { port.setSampleFre(2, kReplyTimeoutMs); });
+
+        QVERIFY(awaitAnswer(QStringLiteral("sampleFreResult 1 0"), 3 * kNoAnswerMs));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(m_boxes->texts(), optional(box));
+        QVERIFY2(probe.longestGapMs() < 100, qPrintable(QString::number(probe.longestGapMs())));
     }
 
 private:
