@@ -16,6 +16,7 @@
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -38,7 +39,12 @@ class tst_LiveView : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { keepOpenGlDriverLoaded(); }
+    void initTestCase()
+    {
+        keepOpenGlDriverLoaded();
+        // The main window remembers the port it opened: never in the user's settings.
+        QStandardPaths::setTestModeEnabled(true);
+    }
 
     void graphButton_showsCurveWindowDrawingTheStream()
     {
