@@ -7,11 +7,16 @@
 #include "demarcate.h"
 #include "myserialport.h"
 #include "openfailuretext.h"
+#include "recordwriter.h"
 #include "workercall.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -21,11 +26,13 @@
 #include <QScreen>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -72,8 +79,12 @@ QStandardItem *centredItem(const QString &text)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , languages(new LanguageSwitcher(this))
 {
+    // Installed before any text is set, so that every window starts in the remembered language.
+    languages->apply(LanguageSwitcher::remembered());
     ui->setupUi(this);
+    languages->attachActions(ui->actionLanguageChinese, ui->actionLanguageEnglish);
     setWindowIcon(QIcon(QStringLiteral(":/Images/Zenvik.ico")));
 
     curveGraphic = new CurveGraphic;
@@ -98,6 +109,7 @@ MainWindow::MainWindow(QWidget *parent)
     restoreLinkChoices();
     refreshSerialPorts();
     ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
+    setUpRecording();
     WidgetViewFlush();
     setupStatusBar();
     setupReconnect();
@@ -214,6 +226,7 @@ void MainWindow::WidgetViewFlush()
     ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
     ui->BandSelect->setEnabled(!open);
     ui->SerialPortSelect->setEnabled(!open);
+    followPortForRecording(open);
 }
 
 // The worker goes on without waiting for this box; its frequency read, whose time-out the
@@ -265,6 +278,32 @@ void MainWindow::on_actDemarcate_triggered()
     demarcate->show();
 }
 
+// ---- Language ----------------------------------------------------------------------------------
+
+void MainWindow::useLanguage(UiLanguage language)
+{
+    languages->apply(language);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::retranslate()
+{
+    ui->retranslateUi(this);
+    if (tableModel)
+        setSensorHeaderLabels();
+    WidgetViewFlush();
+    showRecordState();
+    if (actionAutoReconnect)
+        actionAutoReconnect->setText(tr("自动重连"));
+    showPortStatus();
+}
+
 // ---- Shutdown -----------------------------------------------------------------------------------
 
 void MainWindow::closeEvent(QCloseEvent *event)
@@ -312,9 +351,8 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
 
 void MainWindow::initSensorTable()
 {
-    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
     tableModel = new QStandardItemModel(ui->tableView);
-    tableModel->setHorizontalHeaderLabels(headerLabels);
+    setSensorHeaderLabels();
     ui->tableView->setModel(tableModel);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
     ui->tableView->setColumnWidth(IdColumn, kIdColumnWidth);
@@ -325,6 +363,12 @@ void MainWindow::initSensorTable()
             &MainWindow::TableViewCellDataChange);
     connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
     ui->tableView->setEditTriggers(QAbstractItemView::DoubleClicked);
+}
+
+void MainWindow::setSensorHeaderLabels()
+{
+    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
+    tableModel->setHorizontalHeaderLabels(headerLabels);
 }
 
 void MainWindow::putRow(int row, int x, int y, int z)
@@ -570,140 +614,264 @@ void MainWindow::reportOutcome(int res, const QString &done, const QString &refu
     CardMessageBox::show(QMessageBox::Information, this, tr("提示"), text);
 }
 
-// ---- Link health, reconnection and remembered choices -------------------------------------------
+// ---- Recording ----------------------------------------------------------------------------------
 
-void MainWindow::setupStatusBar()
+void MainWindow::setUpRecording()
 {
-    const auto addLabel = [this](QLabel *&label, const char *name) {
-        label = new QLabel(statusBar());
-        label->setObjectName(QLatin1String(name));
-        statusBar()->addWidget(label);
-    };
-    addLabel(statusPort, "statusPort");
-    addLabel(statusRate, "statusRate");
-    addLabel(statusErrors, "statusErrors");
-    addLabel(statusStale, "statusStale");
-    statusErrors->setStyleSheet(QStringLiteral("color: red"));
-    statusStale->setStyleSheet(QStringLiteral("color: red"));
-    connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
-    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::followPortState);
-    showPortStatus();
+    actionRecord = new QAction(tr("开始记录…"), this);
+    actionRecord->setObjectName(QStringLiteral("actionRecord"));
+    ui->menu->addAction(actionRecord);
+    connect(actionRecord, &QAction::triggered, this, &MainWindow::toggleRecording);
+    statusRecord = new QLabel(ui->statusbar);
+    statusRecord->setObjectName(QStringLiteral("statusRecord"));
+    ui->statusbar->addWidget(statusRecord);
 }
 
-void MainWindow::setupReconnect()
+void MainWindow::openSelectedPort()
 {
-    actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
-    actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
-    actionAutoReconnect->setCheckable(true);
-    actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
-    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
-    connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
-    reconnectTimer = new QTimer(this);
-    reconnectTimer->setInterval(kReconnectCheckMs);
-    connect(reconnectTimer, &QTimer::timeout, this,
-            [this] { reconnectIfReturned(presentPortNames()); });
+    on_btnSerialOpen_clicked();
 }
 
-void MainWindow::restoreLinkChoices()
+void MainWindow::recordOnFirstOpen(const QString &path)
 {
-    linkPrefs = LinkPreferences::load();
-    const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
-    if (baud != baudRateTable.end())
-        ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
+    pendingRecordPath = path;
+    if (portOpen())
+        followPortForRecording(true);
 }
 
-void MainWindow::selectRememberedPort()
+void MainWindow::followPortForRecording(bool open)
 {
-    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
-    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
-        ui->SerialPortSelect->setCurrentIndex(remembered);
+    actionRecord->setEnabled(open);
+    if (open && !pendingRecordPath.isEmpty())
+        startRecording(std::exchange(pendingRecordPath, QString()));
+    else if (!open)
+        stopRecording();
 }
 
-void MainWindow::setAutoReconnect(bool on)
+void MainWindow::toggleRecording()
 {
-    linkPrefs.autoReconnect = on;
-    linkPrefs.save();
-    if (!on)
-        stopWaitingForPort();
-}
-
-void MainWindow::showLinkHealth(const LinkHealth &health)
-{
-    // A snapshot sent just before the port closed arrives after the close.
-    if (!portOpen())
+    if (recordWriter) {
+        stopRecording();
         return;
-    linkHealth = health;
-    const LinkCounters &counts = health.counters;
-    statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
-    QStringList errors;
-    if (counts.checksumErrors > 0)
-        errors << tr("校验错误 %1").arg(counts.checksumErrors);
-    if (counts.discardedBytes > 0)
-        errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
-    statusErrors->setText(errors.join(QStringLiteral("  ")));
-    statusErrors->setVisible(!errors.isEmpty());
-    const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
-    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
-                               : QString());
-    statusStale->setVisible(stale);
-    showPortStatus();
+    }
+    const QString name =
+        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("开始记录"), documents.filePath(name), tr("CSV 文件 (*.csv);;所有文件 (*)"));
+    if (!path.isEmpty())
+        startRecording(path);
 }
 
-// Follows every open and close the worker reports.
-void MainWindow::followPortState()
+bool MainWindow::startRecording(const QString &path)
 {
-    if (portOpen()) {
-        stopWaitingForPort();
-        if (linkPrefs.portName != linkHealth.portName ||
-            linkPrefs.baudRate != linkHealth.baudRate) {
-            linkPrefs.portName = linkHealth.portName;
-            linkPrefs.baudRate = linkHealth.baudRate;
-            linkPrefs.save();
+    if (recordWriter || !portOpen() || !serialThread)
+        return false;
+    RecordHeader header;
+    header.program =
+        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
+    header.port = ui->SerialPortSelect->itemText(portIndex);
+    header.baudRate = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
+    const int frequency = serial->freIndex();
+    if (frequency >= 0 && frequency < int(sampleFreTable.size()))
+        header.frequencyHz = sampleFreTable.at(std::size_t(frequency));
+    auto *writer = new RecordWriter;
+    if (!writer->open(path, header)) {
+        QMessageBox::critical(this, tr("错误信息"),
+                              tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
+        delete writer;
+        return false;
+    }
+    // The writer takes the frames in the worker thread, straight from the decoder.
+    writer->moveToThread(serialThread);
+    connect(serialThread, &QThread::finished, writer, &QObject::deleteLater);
+    connect(serial, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
+    connect(writer, &RecordWriter::progress, this, &MainWindow::showRecordProgress);
+    connect(writer, &RecordWriter::finished, this, &MainWindow::recordingFinished);
+    recordWriter = writer;
+    recordPath = path;
+    showRecordProgress(0);
+    return true;
+}
+
+// The writer reports its end through finished(), after which it is released.
+void MainWindow::stopRecording()
+{
+    // Once the worker thread has ended, its end has released the writer too.
+    if (recordWriter && serialThread)
+        QMetaObject::invokeMethod(recordWriter, &RecordWriter::finish, Qt::QueuedConnection);
+}
+
+void MainWindow::showRecordProgress(qint64 frames)
+{
+    if (!recordWriter)
+        return;
+    recordFrames = frames;
+    showRecordState();
+}
+
+// Set again on a change of language, so it keeps the state it shows.
+void MainWindow::showRecordState()
+{
+    if (!actionRecord)
+        return;
+    actionRecord->setText(recordWriter ? tr("停止记录") : tr("开始记录…"));
+    const QString file = QFileInfo(recordPath).fileName();
+    if (recordWriter)
+        statusRecord->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(recordFrames));
+    else if (!recordPath.isEmpty())
+        statusRecord->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(recordFrames));
+}
+
+void MainWindow::recordingFinished(qint64 frames, const QString &error)
+{
+    if (!recordWriter)
+        return;
+    recordWriter->deleteLater();
+    recordWriter = nullptr;
+    recordFrames = frames;
+    showRecordState();
+    if (!error.isEmpty())
+        QMessageBox::critical(this, tr("错误信息"),
+                              tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));
+
+    // ---- Link health, reconnection and remembered choices
+    // -------------------------------------------
+
+    void MainWindow::setupStatusBar()
+    {
+        const auto addLabel = [this](QLabel *&label, const char *name) {
+            label = new QLabel(statusBar());
+            label->setObjectName(QLatin1String(name));
+            statusBar()->addWidget(label);
+        };
+        addLabel(statusPort, "statusPort");
+        addLabel(statusRate, "statusRate");
+        addLabel(statusErrors, "statusErrors");
+        addLabel(statusStale, "statusStale");
+        statusErrors->setStyleSheet(QStringLiteral("color: red"));
+        statusStale->setStyleSheet(QStringLiteral("color: red"));
+        connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
+        connect(serial, &MySerialport::flushMainwindowsSerialView, this,
+                &MainWindow::followPortState);
+        showPortStatus();
+    }
+
+    void MainWindow::setupReconnect()
+    {
+        actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
+        actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
+        actionAutoReconnect->setCheckable(true);
+        actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
+        connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+        connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
+        reconnectTimer = new QTimer(this);
+        reconnectTimer->setInterval(kReconnectCheckMs);
+        connect(reconnectTimer, &QTimer::timeout, this,
+                [this] { reconnectIfReturned(presentPortNames()); });
+    }
+
+    void MainWindow::restoreLinkChoices()
+    {
+        linkPrefs = LinkPreferences::load();
+        const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
+        if (baud != baudRateTable.end())
+            ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
+    }
+
+    void MainWindow::selectRememberedPort()
+    {
+        const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
+        if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+            ui->SerialPortSelect->setCurrentIndex(remembered);
+    }
+
+    void MainWindow::setAutoReconnect(bool on)
+    {
+        linkPrefs.autoReconnect = on;
+        linkPrefs.save();
+        if (!on)
+            stopWaitingForPort();
+    }
+
+    void MainWindow::showLinkHealth(const LinkHealth &health)
+    {
+        // A snapshot sent just before the port closed arrives after the close.
+        if (!portOpen())
+            return;
+        linkHealth = health;
+        const LinkCounters &counts = health.counters;
+        statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
+        QStringList errors;
+        if (counts.checksumErrors > 0)
+            errors << tr("校验错误 %1").arg(counts.checksumErrors);
+        if (counts.discardedBytes > 0)
+            errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
+        statusErrors->setText(errors.join(QStringLiteral("  ")));
+        statusErrors->setVisible(!errors.isEmpty());
+        const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
+        statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
+                                   : QString());
+        statusStale->setVisible(stale);
+        showPortStatus();
+    }
+
+    // Follows every open and close the worker reports.
+    void MainWindow::followPortState()
+    {
+        if (portOpen()) {
+            stopWaitingForPort();
+            if (linkPrefs.portName != linkHealth.portName ||
+                linkPrefs.baudRate != linkHealth.baudRate) {
+                linkPrefs.portName = linkHealth.portName;
+                linkPrefs.baudRate = linkHealth.baudRate;
+                linkPrefs.save();
+            }
+        }
+        showPortStatus();
+    }
+
+    void MainWindow::showPortStatus()
+    {
+        if (!statusPort)
+            return;
+        const bool open = portOpen();
+        if (open)
+            statusPort->setText(
+                tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
+        else
+            statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
+        statusRate->setVisible(open);
+        if (!open) {
+            statusErrors->hide();
+            statusStale->hide();
         }
     }
-    showPortStatus();
-}
 
-void MainWindow::showPortStatus()
-{
-    if (!statusPort)
-        return;
-    const bool open = portOpen();
-    if (open)
-        statusPort->setText(tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
-    else
-        statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
-    statusRate->setVisible(open);
-    if (!open) {
-        statusErrors->hide();
-        statusStale->hide();
+    // The port is closed as after any loss, but quietly: it is opened again once it is back.
+    void MainWindow::waitForLostPort()
+    {
+        waitingForPort = true;
+        lostClock.start();
+        reconnectTimer->start();
+        emit serialClose();
+        WidgetViewFlush();
+        showPortStatus();
     }
-}
 
-// The port is closed as after any loss, but quietly: it is opened again once it is back.
-void MainWindow::waitForLostPort()
-{
-    waitingForPort = true;
-    lostClock.start();
-    reconnectTimer->start();
-    emit serialClose();
-    WidgetViewFlush();
-    showPortStatus();
-}
+    void MainWindow::stopWaitingForPort()
+    {
+        if (!waitingForPort)
+            return;
+        waitingForPort = false;
+        reconnectTimer->stop();
+        showPortStatus();
+    }
 
-void MainWindow::stopWaitingForPort()
-{
-    if (!waitingForPort)
-        return;
-    waitingForPort = false;
-    reconnectTimer->stop();
-    showPortStatus();
-}
-
-void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
-{
-    if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
-        return;
-    if (presentPorts.contains(linkHealth.portName))
-        emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
-}
+    void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
+    {
+        if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
+            return;
+        if (presentPorts.contains(linkHealth.portName))
+            emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
+    }

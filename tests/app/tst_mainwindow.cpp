@@ -108,8 +108,9 @@ class tst_MainWindow : public QObject
 private slots:
     void initTestCase()
     {
-        QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_dir.isValid());
+        // The window reads its remembered language; never the operator's.
+        QStandardPaths::setTestModeEnabled(true);
     }
 
     void init()

@@ -41,9 +41,9 @@ class tst_LiveView : public QObject
 private slots:
     void initTestCase()
     {
-        keepOpenGlDriverLoaded();
-        // The main window remembers the port it opened: never in the user's settings.
+        // The main window reads its remembered language; never the operator's.
         QStandardPaths::setTestModeEnabled(true);
+        keepOpenGlDriverLoaded();
     }
 
     void graphButton_showsCurveWindowDrawingTheStream()
