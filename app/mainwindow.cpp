@@ -301,7 +301,11 @@ void MainWindow::retranslate()
     showRecordState();
     if (actionAutoReconnect)
         actionAutoReconnect->setText(tr("自动重连"));
-    showPortStatus();
+    // The status labels are shown again from the latest snapshot, in the new language.
+    if (portOpen())
+        showLinkHealth(LinkHealth(linkHealth));
+    else
+        showPortStatus();
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -734,144 +738,142 @@ void MainWindow::recordingFinished(qint64 frames, const QString &error)
     if (!error.isEmpty())
         QMessageBox::critical(this, tr("错误信息"),
                               tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));
+}
 
-    // ---- Link health, reconnection and remembered choices
-    // -------------------------------------------
+// ---- Link health, reconnection and remembered choices -------------------------------------------
 
-    void MainWindow::setupStatusBar()
-    {
-        const auto addLabel = [this](QLabel *&label, const char *name) {
-            label = new QLabel(statusBar());
-            label->setObjectName(QLatin1String(name));
-            statusBar()->addWidget(label);
-        };
-        addLabel(statusPort, "statusPort");
-        addLabel(statusRate, "statusRate");
-        addLabel(statusErrors, "statusErrors");
-        addLabel(statusStale, "statusStale");
-        statusErrors->setStyleSheet(QStringLiteral("color: red"));
-        statusStale->setStyleSheet(QStringLiteral("color: red"));
-        connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
-        connect(serial, &MySerialport::flushMainwindowsSerialView, this,
-                &MainWindow::followPortState);
-        showPortStatus();
-    }
+void MainWindow::setupStatusBar()
+{
+    const auto addLabel = [this](QLabel *&label, const char *name) {
+        label = new QLabel(statusBar());
+        label->setObjectName(QLatin1String(name));
+        statusBar()->addWidget(label);
+    };
+    addLabel(statusPort, "statusPort");
+    addLabel(statusRate, "statusRate");
+    addLabel(statusErrors, "statusErrors");
+    addLabel(statusStale, "statusStale");
+    statusErrors->setStyleSheet(QStringLiteral("color: red"));
+    statusStale->setStyleSheet(QStringLiteral("color: red"));
+    connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
+    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::followPortState);
+    showPortStatus();
+}
 
-    void MainWindow::setupReconnect()
-    {
-        actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
-        actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
-        actionAutoReconnect->setCheckable(true);
-        actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
-        connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
-        connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
-        reconnectTimer = new QTimer(this);
-        reconnectTimer->setInterval(kReconnectCheckMs);
-        connect(reconnectTimer, &QTimer::timeout, this,
-                [this] { reconnectIfReturned(presentPortNames()); });
-    }
+void MainWindow::setupReconnect()
+{
+    actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
+    actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
+    actionAutoReconnect->setCheckable(true);
+    actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
+    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+    connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
+    reconnectTimer = new QTimer(this);
+    reconnectTimer->setInterval(kReconnectCheckMs);
+    connect(reconnectTimer, &QTimer::timeout, this,
+            [this] { reconnectIfReturned(presentPortNames()); });
+}
 
-    void MainWindow::restoreLinkChoices()
-    {
-        linkPrefs = LinkPreferences::load();
-        const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
-        if (baud != baudRateTable.end())
-            ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
-    }
+void MainWindow::restoreLinkChoices()
+{
+    linkPrefs = LinkPreferences::load();
+    const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
+    if (baud != baudRateTable.end())
+        ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
+}
 
-    void MainWindow::selectRememberedPort()
-    {
-        const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
-        if (!linkPrefs.portName.isEmpty() && remembered >= 0)
-            ui->SerialPortSelect->setCurrentIndex(remembered);
-    }
+void MainWindow::selectRememberedPort()
+{
+    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
+    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+        ui->SerialPortSelect->setCurrentIndex(remembered);
+}
 
-    void MainWindow::setAutoReconnect(bool on)
-    {
-        linkPrefs.autoReconnect = on;
-        linkPrefs.save();
-        if (!on)
-            stopWaitingForPort();
-    }
+void MainWindow::setAutoReconnect(bool on)
+{
+    linkPrefs.autoReconnect = on;
+    linkPrefs.save();
+    if (!on)
+        stopWaitingForPort();
+}
 
-    void MainWindow::showLinkHealth(const LinkHealth &health)
-    {
-        // A snapshot sent just before the port closed arrives after the close.
-        if (!portOpen())
-            return;
-        linkHealth = health;
-        const LinkCounters &counts = health.counters;
-        statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
-        QStringList errors;
-        if (counts.checksumErrors > 0)
-            errors << tr("校验错误 %1").arg(counts.checksumErrors);
-        if (counts.discardedBytes > 0)
-            errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
-        statusErrors->setText(errors.join(QStringLiteral("  ")));
-        statusErrors->setVisible(!errors.isEmpty());
-        const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
-        statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
-                                   : QString());
-        statusStale->setVisible(stale);
-        showPortStatus();
-    }
+void MainWindow::showLinkHealth(const LinkHealth &health)
+{
+    // A snapshot sent just before the port closed arrives after the close.
+    if (!portOpen())
+        return;
+    linkHealth = health;
+    const LinkCounters &counts = health.counters;
+    statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
+    QStringList errors;
+    if (counts.checksumErrors > 0)
+        errors << tr("校验错误 %1").arg(counts.checksumErrors);
+    if (counts.discardedBytes > 0)
+        errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
+    statusErrors->setText(errors.join(QStringLiteral("  ")));
+    statusErrors->setVisible(!errors.isEmpty());
+    const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
+    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
+                               : QString());
+    statusStale->setVisible(stale);
+    showPortStatus();
+}
 
-    // Follows every open and close the worker reports.
-    void MainWindow::followPortState()
-    {
-        if (portOpen()) {
-            stopWaitingForPort();
-            if (linkPrefs.portName != linkHealth.portName ||
-                linkPrefs.baudRate != linkHealth.baudRate) {
-                linkPrefs.portName = linkHealth.portName;
-                linkPrefs.baudRate = linkHealth.baudRate;
-                linkPrefs.save();
-            }
-        }
-        showPortStatus();
-    }
-
-    void MainWindow::showPortStatus()
-    {
-        if (!statusPort)
-            return;
-        const bool open = portOpen();
-        if (open)
-            statusPort->setText(
-                tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
-        else
-            statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
-        statusRate->setVisible(open);
-        if (!open) {
-            statusErrors->hide();
-            statusStale->hide();
+// Follows every open and close the worker reports.
+void MainWindow::followPortState()
+{
+    if (portOpen()) {
+        stopWaitingForPort();
+        if (linkPrefs.portName != linkHealth.portName ||
+            linkPrefs.baudRate != linkHealth.baudRate) {
+            linkPrefs.portName = linkHealth.portName;
+            linkPrefs.baudRate = linkHealth.baudRate;
+            linkPrefs.save();
         }
     }
+    showPortStatus();
+}
 
-    // The port is closed as after any loss, but quietly: it is opened again once it is back.
-    void MainWindow::waitForLostPort()
-    {
-        waitingForPort = true;
-        lostClock.start();
-        reconnectTimer->start();
-        emit serialClose();
-        WidgetViewFlush();
-        showPortStatus();
+void MainWindow::showPortStatus()
+{
+    if (!statusPort)
+        return;
+    const bool open = portOpen();
+    if (open)
+        statusPort->setText(tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
+    else
+        statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
+    statusRate->setVisible(open);
+    if (!open) {
+        statusErrors->hide();
+        statusStale->hide();
     }
+}
 
-    void MainWindow::stopWaitingForPort()
-    {
-        if (!waitingForPort)
-            return;
-        waitingForPort = false;
-        reconnectTimer->stop();
-        showPortStatus();
-    }
+// The port is closed as after any loss, but quietly: it is opened again once it is back.
+void MainWindow::waitForLostPort()
+{
+    waitingForPort = true;
+    lostClock.start();
+    reconnectTimer->start();
+    emit serialClose();
+    WidgetViewFlush();
+    showPortStatus();
+}
 
-    void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
-    {
-        if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
-            return;
-        if (presentPorts.contains(linkHealth.portName))
-            emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
-    }
+void MainWindow::stopWaitingForPort()
+{
+    if (!waitingForPort)
+        return;
+    waitingForPort = false;
+    reconnectTimer->stop();
+    showPortStatus();
+}
+
+void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
+{
+    if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
+        return;
+    if (presentPorts.contains(linkHealth.portName))
+        emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
+}

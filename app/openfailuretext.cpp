@@ -12,11 +12,6 @@
 
 namespace {
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("OpenFailureText", text);
-}
-
 QString owningGroup(const QByteArray &path)
 {
     struct stat info = {};
@@ -68,11 +63,14 @@ QString openFailureDetail(int error, const QString &errorString, const PortAcces
     if (error == QSerialPort::PermissionError) {
         if (access.result == PortAccess::Denied) {
             const QString group = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
-            hint = tr("当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：\n"
-                      "sudo usermod -aG %1 $USER\n然后重新登录。")
+            hint = QCoreApplication::translate(
+                       "OpenFailureText",
+                       "当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：\n"
+                       "sudo usermod -aG %1 $USER\n然后重新登录。")
                        .arg(group);
         } else if (access.result == PortAccess::Opened || access.result == PortAccess::Busy) {
-            hint = tr("该串口正被另一个程序占用，请先关闭那个程序。");
+            hint = QCoreApplication::translate("OpenFailureText",
+                                               "该串口正被另一个程序占用，请先关闭那个程序。");
         }
     }
     if (errorString.isEmpty())
