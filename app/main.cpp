@@ -183,6 +183,8 @@ int main(int argc, char *argv[])
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     nameApplication();
+    // Lets the desktop match the windows with the installed entry (its icon, its name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("electronic-skin"));
     const Options options = parseOptions(app);
 
     // The simulated card outlives the main window, which closes its port on the way out.

@@ -12,6 +12,7 @@ packages=(
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   xvfb xauth socat
+  desktop-file-utils appstream dpkg-dev man-db  # installation checks, Debian package
   fonts-wqy-microhei
 )
 
