@@ -6,6 +6,7 @@
 #include "curvegraphic.h"
 #include "demarcate.h"
 #include "myserialport.h"
+#include "openfailuretext.h"
 #include "recordwriter.h"
 #include "workercall.h"
 
@@ -19,6 +20,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
@@ -29,6 +31,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -42,6 +45,14 @@ constexpr int kReadingLimit = 32767;
 constexpr int kIdColumnWidth = 50;
 constexpr int kTickColumnWidth = 70;
 constexpr int kProgressWidth = 300;
+// A publication tick this long after the first tick that saw the latest sensor-data frame: no
+// frame for at least this long, and the port open. The stream is shown as stale.
+constexpr qint64 kStaleAfterMs = 1000;
+// A lost port is opened again no sooner than this: a running baseline check or calibration run
+// polls the port state and must see it closed, so that it ends as after any loss.
+constexpr qint64 kReconnectHoldOffMs = 1000;
+// While a lost port is awaited, its return is looked for this often.
+constexpr int kReconnectCheckMs = 500;
 
 enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
@@ -95,10 +106,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(checkTimer, &QTimer::timeout, this, [this] { ++checkProgress; });
 
     fillFixedChoices();
+    restoreLinkChoices();
     refreshSerialPorts();
     ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
     setUpRecording();
     WidgetViewFlush();
+    setupStatusBar();
+    setupReconnect();
     portScanTimer->start(kPortScanMs);
 }
 
@@ -151,7 +165,7 @@ bool MainWindow::portOpen() const
 
 // ---- Serial port --------------------------------------------------------------------------------
 
-void MainWindow::refreshSerialPorts()
+QStringList MainWindow::presentPortNames() const
 {
     QStringList names;
     // A virtual port is listed while it exists, as the system lists its own ports.
@@ -162,6 +176,12 @@ void MainWindow::refreshSerialPorts()
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
         names << info.portName();
+    return names;
+}
+
+void MainWindow::refreshSerialPorts()
+{
+    const QStringList names = presentPortNames();
     // Only a change in the number of ports rebuilds the list, so that the choice survives.
     if (names.size() == ui->SerialPortSelect->count())
         return;
@@ -171,6 +191,7 @@ void MainWindow::refreshSerialPorts()
         portIndex = 0;
         ui->SerialPortSelect->setCurrentIndex(0);
     }
+    selectRememberedPort();
 }
 
 void MainWindow::on_SerialPortSelect_currentIndexChanged(int index)
@@ -186,6 +207,7 @@ void MainWindow::on_BandSelect_currentIndexChanged(int index)
 void MainWindow::on_btnSerialOpen_clicked()
 {
     qDebug() << "com band indedx : " << baudIndex;
+    stopWaitingForPort();
     if (ui->SerialPortSelect->count() == 0) {
         QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
         return;
@@ -214,6 +236,8 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
     qDebug() << "open failed:" << portName << error << errorString;
     const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
+    box->setInformativeText(
+        openFailureDetail(error, errorString, probePortAccess(portLocation(portName))));
     box->exec();
     delete box.data();
     // Once the window has closed there is no worker left to tell.
@@ -223,6 +247,10 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
 
 void MainWindow::serialPortLostHandle()
 {
+    if (actionAutoReconnect && actionAutoReconnect->isChecked() && !linkHealth.portName.isEmpty()) {
+        waitForLostPort();
+        return;
+    }
     emit serialClose();
     WidgetViewFlush();
     QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
@@ -271,6 +299,13 @@ void MainWindow::retranslate()
         setSensorHeaderLabels();
     WidgetViewFlush();
     showRecordState();
+    if (actionAutoReconnect)
+        actionAutoReconnect->setText(tr("自动重连"));
+    // The status labels are shown again from the latest snapshot, in the new language.
+    if (portOpen())
+        showLinkHealth(LinkHealth(linkHealth));
+    else
+        showPortStatus();
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -703,4 +738,142 @@ void MainWindow::recordingFinished(qint64 frames, const QString &error)
     if (!error.isEmpty())
         QMessageBox::critical(this, tr("错误信息"),
                               tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));
+}
+
+// ---- Link health, reconnection and remembered choices -------------------------------------------
+
+void MainWindow::setupStatusBar()
+{
+    const auto addLabel = [this](QLabel *&label, const char *name) {
+        label = new QLabel(statusBar());
+        label->setObjectName(QLatin1String(name));
+        statusBar()->addWidget(label);
+    };
+    addLabel(statusPort, "statusPort");
+    addLabel(statusRate, "statusRate");
+    addLabel(statusErrors, "statusErrors");
+    addLabel(statusStale, "statusStale");
+    statusErrors->setStyleSheet(QStringLiteral("color: red"));
+    statusStale->setStyleSheet(QStringLiteral("color: red"));
+    connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
+    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::followPortState);
+    showPortStatus();
+}
+
+void MainWindow::setupReconnect()
+{
+    actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
+    actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
+    actionAutoReconnect->setCheckable(true);
+    actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
+    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+    connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
+    reconnectTimer = new QTimer(this);
+    reconnectTimer->setInterval(kReconnectCheckMs);
+    connect(reconnectTimer, &QTimer::timeout, this,
+            [this] { reconnectIfReturned(presentPortNames()); });
+}
+
+void MainWindow::restoreLinkChoices()
+{
+    linkPrefs = LinkPreferences::load();
+    const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
+    if (baud != baudRateTable.end())
+        ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
+}
+
+void MainWindow::selectRememberedPort()
+{
+    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
+    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+        ui->SerialPortSelect->setCurrentIndex(remembered);
+}
+
+void MainWindow::setAutoReconnect(bool on)
+{
+    linkPrefs.autoReconnect = on;
+    linkPrefs.save();
+    if (!on)
+        stopWaitingForPort();
+}
+
+void MainWindow::showLinkHealth(const LinkHealth &health)
+{
+    // A snapshot sent just before the port closed arrives after the close.
+    if (!portOpen())
+        return;
+    linkHealth = health;
+    const LinkCounters &counts = health.counters;
+    statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
+    QStringList errors;
+    if (counts.checksumErrors > 0)
+        errors << tr("校验错误 %1").arg(counts.checksumErrors);
+    if (counts.discardedBytes > 0)
+        errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
+    statusErrors->setText(errors.join(QStringLiteral("  ")));
+    statusErrors->setVisible(!errors.isEmpty());
+    const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
+    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
+                               : QString());
+    statusStale->setVisible(stale);
+    showPortStatus();
+}
+
+// Follows every open and close the worker reports.
+void MainWindow::followPortState()
+{
+    if (portOpen()) {
+        stopWaitingForPort();
+        if (linkPrefs.portName != linkHealth.portName ||
+            linkPrefs.baudRate != linkHealth.baudRate) {
+            linkPrefs.portName = linkHealth.portName;
+            linkPrefs.baudRate = linkHealth.baudRate;
+            linkPrefs.save();
+        }
+    }
+    showPortStatus();
+}
+
+void MainWindow::showPortStatus()
+{
+    if (!statusPort)
+        return;
+    const bool open = portOpen();
+    if (open)
+        statusPort->setText(tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
+    else
+        statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
+    statusRate->setVisible(open);
+    if (!open) {
+        statusErrors->hide();
+        statusStale->hide();
+    }
+}
+
+// The port is closed as after any loss, but quietly: it is opened again once it is back.
+void MainWindow::waitForLostPort()
+{
+    waitingForPort = true;
+    lostClock.start();
+    reconnectTimer->start();
+    emit serialClose();
+    WidgetViewFlush();
+    showPortStatus();
+}
+
+void MainWindow::stopWaitingForPort()
+{
+    if (!waitingForPort)
+        return;
+    waitingForPort = false;
+    reconnectTimer->stop();
+    showPortStatus();
+}
+
+void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
+{
+    if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
+        return;
+    if (presentPorts.contains(linkHealth.portName))
+        emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
 }

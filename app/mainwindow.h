@@ -3,6 +3,10 @@
 
 #include "devicerecords.h"
 #include "languageswitcher.h"
+#include "linkhealth.h"
+#include "linkpreferences.h"
+
+#include <QElapsedTimer>
 
 #include <QList>
 #include <QMainWindow>
@@ -61,6 +65,7 @@ signals:
     void serialClose();
     void setSampleFre(uint freIndex, int mesc);
     void checkDataWrite(QList<AxitSingle_t> &axit);
+    void serialReconnect(QString portName, int baudRate);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,6 +92,9 @@ private slots:
     void showRecordProgress(qint64 frames);
     void recordingFinished(qint64 frames, const QString &error);
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
+    void showLinkHealth(const LinkHealth &health);
+    void followPortState();
+    void setAutoReconnect(bool on);
 
 private:
     void setUpRecording();
@@ -112,6 +120,17 @@ private:
     // Releases the worker, the timers and the other windows once; safe to call again.
     void releaseOwned(bool fromCloseEvent);
 
+    // Link health in the status bar, reconnection after a lost port, remembered choices.
+    void setupStatusBar();
+    void setupReconnect();
+    void restoreLinkChoices();
+    void selectRememberedPort();
+    void showPortStatus();
+    void waitForLostPort();
+    void stopWaitingForPort();
+    void reconnectIfReturned(const QStringList &presentPorts);
+    QStringList presentPortNames() const;
+
     Ui::MainWindow *ui = nullptr;
     LanguageSwitcher *languages = nullptr;
     CurveGraphic *curveGraphic = nullptr;
@@ -136,6 +155,18 @@ private:
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
+
+    QLabel *statusPort = nullptr;
+    QLabel *statusRate = nullptr;
+    QLabel *statusErrors = nullptr;
+    QLabel *statusStale = nullptr;
+    QAction *actionAutoReconnect = nullptr;
+    LinkPreferences linkPrefs;
+    // The latest snapshot of the open port; its name and baud rate are what a reconnection uses.
+    LinkHealth linkHealth;
+    QTimer *reconnectTimer = nullptr;
+    bool waitingForPort = false;
+    QElapsedTimer lostClock;
 };
 
 #endif // MAINWINDOW_H

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QMetaMethod>
+#include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -13,6 +14,10 @@ MySerialport::MySerialport()
     serialPort->setReadBufferSize(kSerialReadBufferBytes);
     connect(serialPort, &QSerialPort::readyRead, this, &MySerialport::SerialHandleReadyRead);
     connect(serialPort, &QSerialPort::errorOccurred, this, &MySerialport::onSerialError);
+    qRegisterMetaType<LinkHealth>();
+    m_healthTimer = new QTimer(this);
+    m_healthTimer->setInterval(kHealthIntervalMs);
+    connect(m_healthTimer, &QTimer::timeout, this, &MySerialport::publishHealth);
 }
 
 MySerialport::~MySerialport()
@@ -28,14 +33,51 @@ void MySerialport::openPort(QString portName, int baudRate)
         return;
     }
     qDebug().noquote() << "port : " + portName;
-    const bool opened = tryOpen(portName, baudRate);
-    m_portOpen.store(opened, std::memory_order_relaxed);
+    const bool opened = openLine(portName, baudRate);
     const bool holdRead = !opened && reportOpenFailure(portName);
     emit flushMainwindowsSerialView();
     if (holdRead)
         ++m_heldFrequencyReads;
     else
         readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+}
+
+void MySerialport::reconnectPort(QString portName, int baudRate)
+{
+    if (isPortOpen())
+        return;
+    if (!openLine(portName, baudRate)) {
+        qDebug().noquote() << "reconnect : " + portName + " : " + serialPort->errorString();
+        return;
+    }
+    qDebug().noquote() << "reconnected : " + portName;
+    emit flushMainwindowsSerialView();
+    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+}
+
+// The counts and the health publication start afresh with every open.
+bool MySerialport::openLine(const QString &portName, int baudRate)
+{
+    const bool opened = tryOpen(portName, baudRate);
+    m_portOpen.store(opened, std::memory_order_relaxed);
+    if (opened) {
+        m_openedName = portName;
+        m_openedBaud = baudRate;
+        resetLinkCounters();
+        m_healthClock.start();
+        m_healthMeter.restart(0);
+        m_healthTimer->start();
+        publishHealth();
+    }
+    return opened;
+}
+
+void MySerialport::publishHealth()
+{
+    LinkHealth health = m_healthMeter.sample(m_healthClock.elapsed(), linkCounters());
+    health.portName = m_openedName;
+    health.baudRate = m_openedBaud;
+    emit linkHealthChanged(health);
 }
 
 bool MySerialport::tryOpen(const QString &portName, int baudRate)
@@ -77,6 +119,7 @@ void MySerialport::openFailureShown()
 
 void MySerialport::closePort()
 {
+    m_healthTimer->stop();
     serialPort->close();
     m_portOpen.store(false, std::memory_order_relaxed);
     m_freIndex.store(-1, std::memory_order_relaxed);

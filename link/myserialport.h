@@ -1,7 +1,10 @@
 #ifndef MYSERIALPORT_H
 #define MYSERIALPORT_H
 
+#include "linkhealthmeter.h"
 #include "slavecodec.h"
+
+#include <QElapsedTimer>
 
 #include <QSerialPort>
 #include <QString>
@@ -12,6 +15,10 @@ constexpr qint64 kSerialReadBufferBytes = 0x100000;
 constexpr int kOpenFrequencyTimeoutMs = 2000;
 // Largest piece handed to the codec at once: its byte count is 16-bit.
 constexpr qint64 kMaxReceiveChunk = 0xFFFF;
+// How often the link's health is published while a port is open.
+constexpr int kHealthIntervalMs = 500;
+
+class QTimer;
 
 // The driver-card object: serial-port worker on top of the frame codec and the protocol layer.
 // It is created in the interface thread, moved to a worker thread before that thread starts,
@@ -36,6 +43,8 @@ signals:
     // read that follows every open attempt waits until the interface calls openFailureShown(),
     // unless nothing is connected here.
     void openFailed(const QString &portName, int error, const QString &errorString);
+    // Twice a second while a port is open, and once right after it has opened.
+    void linkHealthChanged(const LinkHealth &health);
 
 public slots:
     void SerialHandleReadyRead();
@@ -43,6 +52,9 @@ public slots:
     void closePort();
     // The operator has seen an open failure: its frequency read goes ahead.
     void openFailureShown();
+    // Opens the port again after it was lost: never closes an open port, shows nothing when the
+    // port cannot be opened yet, and after an open reads the card's frequency as openPort does.
+    void reconnectPort(QString portName, int baudRate);
 
 private slots:
     void onSerialError(QSerialPort::SerialPortError error);
@@ -52,6 +64,14 @@ private:
     bool reportOpenFailure(const QString &portName);
     bool lineIsGone() const;
     void reportLostLine();
+    bool openLine(const QString &portName, int baudRate);
+    void publishHealth();
+
+    QTimer *m_healthTimer = nullptr;
+    QElapsedTimer m_healthClock;
+    LinkHealthMeter m_healthMeter;
+    QString m_openedName;
+    int m_openedBaud = 0;
 
     QSerialPort *serialPort = nullptr;
     std::atomic<bool> m_portOpen{false};

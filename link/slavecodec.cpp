@@ -78,6 +78,7 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
 {
     if (!data)
         return 0;
+    m_counters.bytesReceived += n;
     // The held count is 16-bit: a chunk that would overflow it is taken in pieces.
     while (n > 0) {
         if (m_rxLen + n > kMaxHeldBytes)
@@ -101,6 +102,8 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
 void SlaveCodec::dropDeadPrefix()
 {
     if (m_rxPending == 1 && m_rxLen > 1) {
+        m_counters.discardedBytes += quint64(m_rxLen - 1);
+        m_searchFrom = 0;
         m_rxBuf[0] = kFrameSync;
         std::memset(m_rxBuf.get() + 1, 0, size_t(m_rxLen - 1));
         m_rxLen = 1;
@@ -110,24 +113,31 @@ void SlaveCodec::dropDeadPrefix()
 // Frames are taken from the front of the held bytes; `held` points at the first byte still
 // held, and the buffer is compacted once when the chunk is exhausted rather than after every
 // frame, so a chunk of many frames costs one move.
+//
+// The search resumes after the bytes a previous pass has already rejected: they would be
+// rejected again, and counted again.
 void SlaveCodec::extractFrames()
 {
     quint8 *const buf = m_rxBuf.get();
     quint8 *held = buf;
     int n = m_rxLen;
-    int s0 = 0;
+    int s0 = m_searchFrom;
+    m_searchFrom = 0;
     m_rxPending = 0;
     while (n > 0) {
         const void *sync = s0 < n ? std::memchr(held + s0, kFrameSync, size_t(n - s0)) : nullptr;
         if (!sync) {
             std::memset(buf, 0, size_t(held - buf) + size_t(n));
+            m_counters.discardedBytes += quint64(n);
             m_rxLen = 0;
             return;
         }
         const int s = int(static_cast<const quint8 *>(sync) - held);
         m_rxPending = 1;
-        if (s + 1 == n)
-            break; // the length byte has not arrived: everything is held
+        if (s + 1 == n) {
+            m_searchFrom = quint16(s); // the length byte has not arrived: everything is held
+            break;
+        }
         const int length = held[s + 1];
         if (length < kMinFrameLength) {
             m_rxPending = 0;
@@ -136,6 +146,7 @@ void SlaveCodec::extractFrames()
         }
         if (length + 2 > n - s) {
             // Incomplete: only the frame's own bytes are kept, to wait for the rest.
+            m_counters.discardedBytes += quint64(s);
             held += s;
             n -= s;
             m_rxPending = quint16(n);
@@ -143,12 +154,15 @@ void SlaveCodec::extractFrames()
         }
         if (checksum(held + s, length + 1) != held[s + length + 1]) {
             // Only the sync byte is rejected: a frame may start inside the rejected bytes.
+            ++m_counters.checksumErrors;
             ++m_checksumDrops;
             m_rxPending = 0;
             s0 = s + 1;
             continue;
         }
         std::memcpy(m_frameBuf, held + s + 2, size_t(length - 1));
+        m_counters.discardedBytes += quint64(s);
+        ++m_counters.framesByCommand[m_frameBuf[0]];
         held += s + length + 2;
         n -= s + length + 2;
         m_rxLen = quint16(n);
@@ -163,6 +177,13 @@ void SlaveCodec::extractFrames()
 
 void SlaveCodec::rx_timerout_callback()
 {
+    if (m_rxLen > 0) {
+        ++m_counters.partialFramesTimedOut;
+        // A lone sync byte is held with every byte before it; those were never part of a frame.
+        if (m_rxPending == 1)
+            m_counters.discardedBytes += quint64(m_rxLen - 1);
+    }
+    m_searchFrom = 0;
     m_rxPending = 0;
     m_rxLen = 0;
     std::memset(m_rxBuf.get(), 0, kRxBufferBytes);

@@ -1,6 +1,7 @@
 #ifndef SLAVECODEC_H
 #define SLAVECODEC_H
 
+#include "linkhealth.h"
 #include "slaveprotocol.h"
 
 #include <QByteArray>
@@ -43,6 +44,10 @@ public:
     // Candidate frames rejected for a wrong checksum since construction (worker thread only).
     quint64 checksumDrops() const { return m_checksumDrops; }
 
+    // What has been received since the last reset (the port's open).
+    const LinkCounters &linkCounters() const { return m_counters; }
+    void resetLinkCounters() { m_counters = LinkCounters{}; }
+
 private slots:
     void rx_timerout_callback();
 
@@ -54,6 +59,10 @@ private:
     std::unique_ptr<quint8[]> m_rxBuf;
     quint16 m_rxLen = 0;
     quint16 m_rxPending = 0;
+    // Held bytes before this index have been searched already and hold no frame start; set
+    // while a tail that ends in a lone sync byte waits for its length byte.
+    quint16 m_searchFrom = 0;
+    LinkCounters m_counters;
     quint8 m_frameBuf[kFrameBufBytes] = {};
     QTimer *m_rxTimer = nullptr;
     quint64 m_checksumDrops = 0;

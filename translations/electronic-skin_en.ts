@@ -391,6 +391,53 @@
         <source>写入记录文件 %1 失败，记录已停止：%2</source>
         <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
     </message>
+    <message>
+        <source>自动重连</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <source>%1 帧/秒</source>
+        <translation>%1 frames/s</translation>
+    </message>
+    <message>
+        <source>校验错误 %1</source>
+        <translation>Checksum errors %1</translation>
+    </message>
+    <message>
+        <source>丢弃 %1 字节</source>
+        <translation>Discarded %1 bytes</translation>
+    </message>
+    <message>
+        <source>无数据 %1 s</source>
+        <translation>No data %1 s</translation>
+    </message>
+    <message>
+        <source>已连接 %1 @ %2</source>
+        <translation>Connected %1 @ %2</translation>
+    </message>
+    <message>
+        <source>串口丢失，等待重连…</source>
+        <translation>Port lost, waiting to reconnect…</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+</context>
+<context>
+    <name>OpenFailureText</name>
+    <message>
+        <source>当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：
+sudo usermod -aG %1 $USER
+然后重新登录。</source>
+        <translation>The current user may not read and write this port. Add the user to the group that owns the device, %1:
+sudo usermod -aG %1 $USER
+then log in again.</translation>
+    </message>
+    <message>
+        <source>该串口正被另一个程序占用，请先关闭那个程序。</source>
+        <translation>Another program is using this port; close that program first.</translation>
+    </message>
 </context>
 <context>
     <name>QObject</name>

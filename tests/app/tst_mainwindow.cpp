@@ -16,6 +16,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSerialPortInfo>
+#include <QSettings>
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTableView>
@@ -114,6 +115,7 @@ private slots:
 
     void init()
     {
+        QSettings().clear();
         m_boxes = std::make_unique<MessageBoxRecorder>();
         m_window = std::make_unique<MainWindow>();
         m_ports = m_window->findChild<QComboBox *>(QStringLiteral("SerialPortSelect"));

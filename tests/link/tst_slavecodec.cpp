@@ -123,6 +123,9 @@ private slots:
     void heldBytes_longRunOfLoneSyncs_staysWithinCountAndLosesNoFrame();
     void heldBytes_frameInOverflowingChunk_isDecoded_data();
     void heldBytes_frameInOverflowingChunk_isDecoded();
+
+    void counters_countFramesErrorsAndDiscards_whateverTheChunks_data();
+    void counters_countFramesErrorsAndDiscards_whateverTheChunks();
 };
 
 void SlaveCodecTest::sendFrame_writesFrameAndTxLine_data()
@@ -562,6 +565,56 @@ void SlaveCodecTest::heldBytes_frameInOverflowingChunk_isDecoded()
         QVERIFY(codec.rxTimerActive());
     } else {
         verifyIdle(codec);
+    }
+}
+
+// "sensor frames, other frames, checksum errors, discarded bytes, partial frames timed out".
+QString describeCounts(const LinkCounters &c)
+{
+    return QStringLiteral("%1 %2 %3 %4 %5")
+        .arg(c.sensorFrames())
+        .arg(c.framesDecoded() - c.sensorFrames())
+        .arg(c.checksumErrors)
+        .arg(c.discardedBytes)
+        .arg(c.partialFramesTimedOut);
+}
+
+void SlaveCodecTest::counters_countFramesErrorsAndDiscards_whateverTheChunks_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<QString>("counts");
+
+    const QByteArray good = oneSensorFrame();
+    QByteArray bad = good;
+    bad[bad.size() - 1] = char(bad.back() + 1);
+    const QByteArray noise = bytes({0x00, 0x11, 0xA4, 0xFF, 0x5A});
+
+    QTest::newRow("clean") << good + makeFrame(CmdSetFrequency, bytes({0})) + good << "2 1 0 0 0";
+    QTest::newRow("noise before, between, after")
+        << noise + good + noise.left(3) + good + noise.left(2) << "2 0 0 10 0";
+    // A corrupted frame is rejected once, and its bytes are discarded with the search.
+    QTest::newRow("corrupted frames") << good + bad + good + bad + bad + good << "3 0 3 30 0";
+    QTest::newRow("sync with a short length") << bytes({0xA5, 0x01}) + good << "1 0 0 2 0";
+    QTest::newRow("frame that stops arriving") << noise.left(4) + good.left(5) << "0 0 0 4 1";
+    QTest::newRow("lone sync that stays alone") << noise.left(3) + good.left(1) << "0 0 0 3 1";
+}
+
+void SlaveCodecTest::counters_countFramesErrorsAndDiscards_whateverTheChunks()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(QString, counts);
+
+    // Chunks of 11 end a rejected frame's chunk with the next frame's sync byte.
+    for (const int chunk : {int(stream.size()), 1, 7, 11}) {
+        RecordingCodec codec;
+        for (int at = 0; at < stream.size(); at += chunk)
+            codec.feed(stream.mid(at, chunk));
+        if (codec.rxTimerActive())
+            QTRY_VERIFY_WITH_TIMEOUT(!codec.rxTimerActive(), 2 * kRxTimeoutMs);
+        QCOMPARE(describeCounts(codec.linkCounters()), counts);
+        QCOMPARE(codec.linkCounters().bytesReceived, quint64(stream.size()));
+        codec.resetLinkCounters();
+        QCOMPARE(describeCounts(codec.linkCounters()), QStringLiteral("0 0 0 0 0"));
     }
 }
 

@@ -18,6 +18,7 @@ struct RecordedBox
     QMessageBox::Icon icon;
     QString title;
     QString text;
+    QString informativeText;
 };
 
 class MessageBoxRecorder : public QObject
@@ -57,7 +58,7 @@ private:
             return;
         box->setProperty("recorded", true);
         m_answering = box;
-        boxes.append({box->icon(), box->windowTitle(), box->text()});
+        boxes.append({box->icon(), box->windowTitle(), box->text(), box->informativeText()});
         QTimer::singleShot(m_delayMs, box, [this, box] {
             QAbstractButton *button = box->button(m_answer);
             if (!button)

@@ -1,0 +1,29 @@
+#include "linkpreferences.h"
+
+#include <QSettings>
+
+namespace {
+
+const QString kAutoReconnectKey = QStringLiteral("serial/autoReconnect");
+const QString kPortKey = QStringLiteral("serial/port");
+const QString kBaudKey = QStringLiteral("serial/baudRate");
+
+} // namespace
+
+LinkPreferences LinkPreferences::load()
+{
+    const QSettings settings;
+    LinkPreferences prefs;
+    prefs.autoReconnect = settings.value(kAutoReconnectKey, false).toBool();
+    prefs.portName = settings.value(kPortKey).toString();
+    prefs.baudRate = settings.value(kBaudKey, 0).toInt();
+    return prefs;
+}
+
+void LinkPreferences::save() const
+{
+    QSettings settings;
+    settings.setValue(kAutoReconnectKey, autoReconnect);
+    settings.setValue(kPortKey, portName);
+    settings.setValue(kBaudKey, baudRate);
+}

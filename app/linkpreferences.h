@@ -1,0 +1,18 @@
+#ifndef LINKPREFERENCES_H
+#define LINKPREFERENCES_H
+
+#include <QString>
+
+// The serial-port choices remembered between runs, in the application's settings.
+struct LinkPreferences
+{
+    bool autoReconnect = false;
+    // The port and baud rate of the latest successful open; empty and 0 until there was one.
+    QString portName;
+    int baudRate = 0;
+
+    static LinkPreferences load();
+    void save() const;
+};
+
+#endif // LINKPREFERENCES_H

@@ -1,0 +1,302 @@
+// The main window's link health and reconnection against a scripted line and the simulated
+// card: the status bar's counts and stale-stream notice, reopening a lost port, and the choices
+// remembered between runs.
+
+#include "cardmodel.h"
+#include "curvegraphic.h"
+#include "mainwindow.h"
+#include "messageboxrecorder.h"
+#include "simulatedcard.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QtTest>
+
+#include <memory>
+
+#include <pty.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kOpenMs = 1500;
+constexpr int kResumeMs = 3000; // frames must be back this long after the port returns
+const QString kWaiting = QStringLiteral("串口丢失，等待重连…");
+
+// A sensor-data frame of one sensor without a sync byte inside: a corrupted copy is rejected
+// once and then discarded whole.
+QByteArray sensorFrame(quint8 checksumDelta = 0)
+{
+    QByteArray frame = QByteArray::fromHex("a50800001000f00100");
+    quint8 sum = 0;
+    for (char c : frame)
+        sum = quint8(sum + quint8(c));
+    return frame.append(char(quint8(sum + checksumDelta)));
+}
+
+} // namespace
+
+// The machine's own serial ports are not listed: the tests list their own paths.
+QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
+{
+    return {};
+}
+
+class tst_LinkStatus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init()
+    {
+        QSettings().clear();
+        m_boxes = std::make_unique<MessageBoxRecorder>();
+        createWindow();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_card.reset();
+        m_boxes.reset();
+        if (m_master >= 0)
+            ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        m_master = m_slave = -1;
+    }
+
+    void scriptedStream_countsShownInRed_onlyOnceNonZero()
+    {
+        char name[128] = {};
+        QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
+        m_window->setExtraPorts({QString::fromLocal8Bit(name)});
+        QCOMPARE(label("statusPort")->text(), QStringLiteral("未连接"));
+        click("btnSerialOpen");
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
+                                  QStringLiteral("已连接 %1 @ 115200").arg(name), kOpenMs);
+        writeToHost(sensorFrame().repeated(3));
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusRate")->text() != QStringLiteral("0 帧/秒"), kOpenMs);
+        QVERIFY(!label("statusErrors")->isVisible());
+
+        // Two corrupted frames (9 bytes each after their sync byte) and 7 noise bytes.
+        writeToHost(QByteArray::fromHex("0011223344") + sensorFrame(1) + sensorFrame() +
+                    sensorFrame(7) + QByteArray::fromHex("5a5b") + sensorFrame());
+
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusErrors")->text(),
+                                  QStringLiteral("校验错误 2  丢弃 27 字节"), kOpenMs);
+        QVERIFY(label("statusErrors")->isVisible());
+        QVERIFY(label("statusErrors")->styleSheet().contains(QStringLiteral("red")));
+    }
+
+    void stoppedStream_showsNoData_untilFramesReturn()
+    {
+        QVERIFY(openCard());
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusRate")->text() != QStringLiteral("0 帧/秒"), kOpenMs);
+        QVERIFY(!label("statusStale")->isVisible());
+
+        m_card->withModel([](CardModel &card) { card.setStreaming(false); });
+        QElapsedTimer stopped;
+        stopped.start();
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusStale")->isVisible(), 2500);
+        QVERIFY(stopped.elapsed() >= 900);
+        QCOMPARE(label("statusStale")->text(), QStringLiteral("无数据 1 s"));
+
+        m_card->withModel([](CardModel &card) { card.setStreaming(true); });
+        QTRY_VERIFY_WITH_TIMEOUT(!label("statusStale")->isVisible(), kOpenMs);
+        QVERIFY(m_boxes->boxes.isEmpty());
+    }
+
+    void lostPort_reopenedOnlyWhenAsked_data()
+    {
+        QTest::addColumn<bool>("autoReconnect");
+        QTest::addColumn<bool>("operatorPressesOpen");
+        QTest::addColumn<int>("unplugs");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("reconnect, three unplugs") << true << false << 3 << QStringList();
+        QTest::newRow("no reconnect") << false << false << 1 << QStringList{"串口丢失"};
+        // Nothing is listed when "打开" is pressed: the usual box, and the wait is over.
+        QTest::newRow("operator ends the wait")
+            << true << true << 1 << QStringList{"没有检测到串口"};
+    }
+    void lostPort_reopenedOnlyWhenAsked()
+    {
+        QFETCH(bool, autoReconnect);
+        QFETCH(bool, operatorPressesOpen);
+        QFETCH(int, unplugs);
+        QFETCH(QStringList, boxes);
+        action()->setChecked(autoReconnect);
+        QVERIFY(openCard());
+        const bool resumes = autoReconnect && !operatorPressesOpen;
+        for (int round = 0; round < unplugs; ++round) {
+            m_card->hangUp();
+            QTRY_COMPARE_WITH_TIMEOUT(button("btnSerialOpen")->text(), QStringLiteral("打开"),
+                                      kOpenMs);
+            QCOMPARE(label("statusPort")->text(),
+                     autoReconnect ? kWaiting : QStringLiteral("未连接"));
+            if (operatorPressesOpen) {
+                m_window->setExtraPorts({});
+                click("btnSerialOpen");
+                m_window->setExtraPorts({link()});
+            }
+
+            const double before = curves()->sampleCounter();
+            QVERIFY(m_card->reconnect());
+            if (!resumes) {
+                QTest::qWait(kResumeMs);
+                QCOMPARE(curves()->sampleCounter(), before);
+                QCOMPARE(label("statusPort")->text(), QStringLiteral("未连接"));
+                continue;
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(curves()->sampleCounter() > before + 10, kResumeMs);
+            QCOMPARE(label("statusPort")->text(), QStringLiteral("已连接 %1 @ 115200").arg(link()));
+        }
+        QCOMPARE(m_boxes->texts(), boxes);
+    }
+
+    void lostDuringCheck_checkFails_andIsNotResumed()
+    {
+        action()->setChecked(true);
+        QVERIFY(openCard());
+        QTimer::singleShot(1000, m_card.get(), [this] {
+            m_card->hangUp();
+            m_card->reconnect();
+        });
+        click("btnCheck"); // returns once the check has ended
+        QCOMPARE(m_boxes->texts(), QStringList{"校准数据获取失败"});
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusPort")->text().startsWith("已连接"), kResumeMs);
+        QTest::qWait(500);
+        QCOMPARE(m_boxes->texts(), QStringList{"校准数据获取失败"});
+        QVERIFY(!m_window->findChild<QProgressDialog *>());
+    }
+
+    void choices_rememberedBetweenRuns()
+    {
+        QFile other(m_dir.filePath(QStringLiteral("other")));
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        QVERIFY(QSettings().fileName().contains(QStringLiteral(".qttest")));
+        QVERIFY(!action()->isChecked());
+        QVERIFY(startCard());
+        const QStringList ports{other.fileName(), link()};
+        m_window->setExtraPorts(ports);
+        combo("SerialPortSelect")->setCurrentIndex(1);
+        combo("BandSelect")->setCurrentIndex(2);
+        action()->setChecked(true);
+        click("btnSerialOpen");
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
+                                  QStringLiteral("已连接 %1 @ 921600").arg(link()), kOpenMs);
+
+        m_window.reset();
+        createWindow();
+        m_window->setExtraPorts(ports);
+
+        QCOMPARE(combo("SerialPortSelect")->currentText(), link());
+        QCOMPARE(combo("BandSelect")->currentText(), QStringLiteral("921600"));
+        QVERIFY(action()->isChecked());
+    }
+
+    // Root opens any file, but a read-only kernel attribute refuses writing to everyone.
+    void openFailure_noPermission_boxNamesTheGroup()
+    {
+        QTemporaryFile locked;
+        QString node = QStringLiteral("/sys/kernel/uevent_seqnum");
+        if (::geteuid() != 0) {
+            QVERIFY(locked.open());
+            QVERIFY(locked.setPermissions(QFileDevice::ReadOwner));
+            node = locked.fileName();
+        }
+        m_window->setExtraPorts({node});
+        click("btnSerialOpen");
+
+        QTRY_VERIFY_WITH_TIMEOUT(!m_boxes->boxes.isEmpty(), kOpenMs);
+        const RecordedBox box = m_boxes->boxes.first();
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title, QStringLiteral("错误信息"));
+        QCOMPARE(box.text, QStringLiteral("串口打开失败"));
+        const QString group = QFileInfo(node).group();
+        QVERIFY2(box.informativeText.contains(QStringLiteral("用户组 %1").arg(group)) &&
+                     box.informativeText.contains(
+                         QStringLiteral("sudo usermod -aG %1 $USER").arg(group)),
+                 qPrintable(box.informativeText));
+    }
+
+private:
+    void createWindow()
+    {
+        m_window = std::make_unique<MainWindow>();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    }
+
+    bool startCard()
+    {
+        m_card = std::make_unique<SimulatedCard>();
+        return m_card->start(link());
+    }
+
+    bool openCard()
+    {
+        if (!startCard())
+            return false;
+        m_window->setExtraPorts({link()});
+        click("btnSerialOpen");
+        return QTest::qWaitFor([&] { return label("statusPort")->text().startsWith("已连接"); },
+                               kOpenMs);
+    }
+
+    void writeToHost(const QByteArray &bytes)
+    {
+        QCOMPARE(::write(m_master, bytes.constData(), size_t(bytes.size())), ssize_t(bytes.size()));
+    }
+
+    QLabel *label(const char *name) const
+    {
+        return m_window->findChild<QLabel *>(QLatin1String(name));
+    }
+    QComboBox *combo(const char *name) const
+    {
+        return m_window->findChild<QComboBox *>(QLatin1String(name));
+    }
+    QPushButton *button(const char *name) const
+    {
+        return m_window->findChild<QPushButton *>(QLatin1String(name));
+    }
+    void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
+    QAction *action() const
+    {
+        return m_window->findChild<QAction *>(QStringLiteral("actionAutoReconnect"));
+    }
+    CurveGraphic *curves() const
+    {
+        for (QWidget *widget : QApplication::topLevelWidgets())
+            if (auto *curve = qobject_cast<CurveGraphic *>(widget))
+                return curve;
+        return nullptr;
+    }
+    QString link() const { return m_dir.filePath(QStringLiteral("card")); }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<SimulatedCard> m_card;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<MainWindow> m_window;
+    int m_master = -1;
+    int m_slave = -1;
+};
+
+QTEST_MAIN(tst_LinkStatus)
+#include "tst_linkstatus.moc"
