@@ -41,8 +41,6 @@ public:
     quint16 rxLen() const { return m_rxLen; }
     quint16 rxPending() const { return m_rxPending; }
     bool rxTimerActive() const;
-    // Candidate frames rejected for a wrong checksum since construction (worker thread only).
-    quint64 checksumDrops() const { return m_checksumDrops; }
 
     // What has been received since the last reset (the port's open).
     const LinkCounters &linkCounters() const { return m_counters; }
@@ -65,7 +63,6 @@ private:
     LinkCounters m_counters;
     quint8 m_frameBuf[kFrameBufBytes] = {};
     QTimer *m_rxTimer = nullptr;
-    quint64 m_checksumDrops = 0;
 };
 
 #endif // SLAVECODEC_H

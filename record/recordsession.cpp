@@ -157,7 +157,7 @@ void RecordSession::reportProgress()
     m_framesAtLastProgress = frames;
     std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)\n",
                  static_cast<long long>(frames), rate,
-                 static_cast<unsigned long long>(m_port->checksumDrops()));
+                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors));
 }
 
 void RecordSession::stop()
