@@ -1,10 +1,12 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "cardmessagebox.h"
 #include "checkboxdelegate.h"
 #include "curvegraphic.h"
 #include "demarcate.h"
 #include "myserialport.h"
+#include "workercall.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -35,6 +37,14 @@ enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
 // Option of sampleFreResult: which request the outcome belongs to.
 enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
+
+// Where QSerialPort looks for a port of this name: a bare name is a device under /dev.
+QString portLocation(const QString &name)
+{
+    const bool isPath = name.startsWith(u'/') || name.startsWith(QLatin1String("./")) ||
+                        name.startsWith(QLatin1String("../"));
+    return isPath ? name : QLatin1String("/dev/") + name;
+}
 
 QStandardItem *centredItem(const QString &text)
 {
@@ -99,6 +109,7 @@ void MainWindow::connectWorker()
     connect(serial, &MySerialport::portLost, this, &MainWindow::serialPortLostHandle);
     connect(serial, &SlaveProtocol::sampleFreResult, this, &MainWindow::SampleFreResult);
     connect(this, &MainWindow::serialOpen, serial, &MySerialport::openPort);
+    connect(serial, &MySerialport::openFailed, this, &MainWindow::showOpenFailure);
     connect(this, &MainWindow::serialClose, serial, &MySerialport::closePort);
     connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::WidgetViewFlush);
     connect(this, &MainWindow::setSampleFre, serial, &SlaveProtocol::setSampleFre);
@@ -129,9 +140,9 @@ void MainWindow::refreshSerialPorts()
 {
     QStringList names;
     // A virtual port is listed while it exists, as the system lists its own ports.
-    for (const QString &path : extraPorts) {
-        if (QFileInfo::exists(path))
-            names << path;
+    for (const QString &port : extraPorts) {
+        if (QFileInfo::exists(portLocation(port)))
+            names << port;
     }
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
@@ -180,6 +191,20 @@ void MainWindow::WidgetViewFlush()
     ui->SerialPortSelect->setEnabled(!open);
 }
 
+// The worker goes on without waiting for this box; its frequency read, whose time-out the
+// operator is told about next, waits until the box has been closed.
+void MainWindow::showOpenFailure(const QString &portName, int error, const QString &errorString)
+{
+    qDebug() << "open failed:" << portName << error << errorString;
+    const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
+                                                      tr("串口打开失败"), QMessageBox::Ok, this);
+    box->exec();
+    delete box.data();
+    // Once the window has closed there is no worker left to tell.
+    if (serial)
+        QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
+}
+
 void MainWindow::serialPortLostHandle()
 {
     emit serialClose();
@@ -220,6 +245,9 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::releaseOwned(bool fromCloseEvent)
 {
     if (serialThread) {
+        // The worker never waits for this thread, and a request waiting for the card's answer
+        // gives up when asked to: the wait ends at once, whatever the worker was doing.
+        serialThread->requestInterruption();
         serialThread->quit();
         serialThread->wait();
         delete serialThread;
@@ -348,11 +376,12 @@ void MainWindow::on_btnRead_clicked()
 void MainWindow::CheckDataResult(bool ok)
 {
     if (!ok) {
-        QMessageBox::information(this, tr("系统提示"), tr("基准数据读取失败"));
+        CardMessageBox::show(QMessageBox::Information, this, tr("系统提示"),
+                             tr("基准数据读取失败"));
         return;
     }
     showCheckData();
-    QMessageBox::information(this, tr("系统提示"), tr("基准数据读取成功"));
+    CardMessageBox::show(QMessageBox::Information, this, tr("系统提示"), tr("基准数据读取成功"));
 }
 
 void MainWindow::on_btnCheck_clicked()
@@ -380,13 +409,15 @@ void MainWindow::on_btnCheck_clicked()
 // card has been told to stop sampling on every path before this returns.
 bool MainWindow::runCheck()
 {
-    invokeSetChecking(true);
+    const bool started = invokeSetChecking(true);
     QProgressDialog progress(tr("正在获取校准数据..."), tr("取消"), 0, kCheckTicks, this);
     progress.setWindowTitle(tr("校准"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setFixedWidth(kProgressWidth);
     progress.setValue(checkProgress);
     progress.show();
+    if (!started)
+        progress.cancel();
     waitSlice();
     progress.setValue(qMin(checkProgress, kCheckTicks));
     while (checkProgress < kCheckTicks) {
@@ -400,8 +431,9 @@ bool MainWindow::runCheck()
         waitSlice();
         progress.setValue(qMin(checkProgress, kCheckTicks));
     }
-    invokeSetChecking(false);
-    return !progress.wasCanceled();
+    // Averages that the worker has not finished are no result.
+    const bool stopped = invokeSetChecking(false);
+    return stopped && !progress.wasCanceled();
 }
 
 void MainWindow::waitSlice()
@@ -411,13 +443,12 @@ void MainWindow::waitSlice()
     slice.exec();
 }
 
-void MainWindow::invokeSetChecking(bool check)
+// Waits until the worker has carried it out, so that the sums are settled when this returns
+// true; false when the worker did not take it in time or is gone.
+bool MainWindow::invokeSetChecking(bool check)
 {
-    // Blocking, so that the sums are settled when this returns. Never without a running worker:
-    // the call would then wait for ever.
-    if (serial)
-        QMetaObject::invokeMethod(serial, "setChecking", Qt::BlockingQueuedConnection,
-                                  Q_ARG(bool, check));
+    MySerialport *card = serial;
+    return card && callInWorker(card, [card, check] { card->setChecking(check); });
 }
 
 void MainWindow::on_btnWrite_clicked()
@@ -471,7 +502,8 @@ void MainWindow::SampleFreResult(int option, int res, int param)
     switch (option) {
     case FrequencyRead:
         if (res < 0)
-            QMessageBox::critical(this, tr("错误信息"), tr("获取驱动卡采样频率失败"));
+            CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"),
+                                 tr("获取驱动卡采样频率失败"));
         else
             showFrequency(param);
         break;
@@ -504,5 +536,5 @@ void MainWindow::reportOutcome(int res, const QString &done, const QString &refu
     const QString text = res == kStatusDone     ? done
                          : res == kStatusFailed ? refused
                                                 : tr("通信超时");
-    QMessageBox::information(this, tr("提示"), text);
+    CardMessageBox::show(QMessageBox::Information, this, tr("提示"), text);
 }

@@ -66,6 +66,7 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
+    void showOpenFailure(const QString &portName, int error, const QString &errorString);
 
 private:
     void connectWorker();
@@ -77,7 +78,7 @@ private:
     bool portOpen() const;
     bool runCheck();
     void waitSlice();
-    void invokeSetChecking(bool check);
+    bool invokeSetChecking(bool check);
     QList<AxitSingle_t> tickedRows() const;
     void showFrequency(int index);
     // Outcome of a write answered by status: done, refused, or no answer in time.

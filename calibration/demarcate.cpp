@@ -1,10 +1,12 @@
 #include "demarcate.h"
 #include "ui_demarcate.h"
 
+#include "cardmessagebox.h"
 #include "checkboxdelegate.h"
 #include "myserialport.h"
 #include "pressurelists.h"
 #include "pressuretext.h"
+#include "workercall.h"
 
 #include <QDebug>
 #include <QEventLoop>
@@ -13,7 +15,6 @@
 #include <QPersistentModelIndex>
 #include <QProgressDialog>
 #include <QStandardItemModel>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -293,7 +294,7 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
     m_progressTimer->start(kRunTimeoutMs);
     // Waiting for the worker to take the start means the first poll sees this run's count and
     // zeroed sums, never the end of the previous run.
-    const bool started = invokeAndWait("demarcateStart", Q_ARG(uint, kRunSamples));
+    const bool started = callCard([](MySerialport &card) { card.demarcateStart(kRunSamples); });
 
     m_progress =
         new QProgressDialog(tr("正在获取校准数据..."), tr("取消"), 0, int(kRunSamples), this);
@@ -311,15 +312,16 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
         if (m_progress->wasCanceled())
             break;
         if (!portOpen()) {
-            invokeAndWait("demarcateStop");
+            callCard([](MySerialport &card) { card.demarcateStop(); });
             m_progress->cancel();
             return RunEnd::Failed;
         }
         if (!pollAfterPause())
             return RunEnd::Abandoned;
     }
-    invokeAndWait("demarcateStop");
-    return m_progress->wasCanceled() ? RunEnd::Failed : RunEnd::Sampled;
+    // Sums that the worker has not finished are no result.
+    const bool stopped = callCard([](MySerialport &card) { card.demarcateStop(); });
+    return stopped && !m_progress->wasCanceled() ? RunEnd::Sampled : RunEnd::Failed;
 }
 
 // Waits one polling interval with events flowing, then shows the card's progress. False when
@@ -351,18 +353,12 @@ void Demarcate::demarcateProgressTimerout()
         m_progress->cancel();
 }
 
-// Runs a request in the worker and returns once the worker has carried it out.
-bool Demarcate::invokeAndWait(const char *method, QGenericArgument arg)
+// Runs a request in the worker and returns once the worker has carried it out; false when it
+// did not take it in time or is gone.
+bool Demarcate::callCard(const std::function<void(MySerialport &)> &call)
 {
-    if (!m_serial)
-        return false;
-    QThread *worker = m_serial->thread();
-    if (worker == QThread::currentThread())
-        return QMetaObject::invokeMethod(m_serial, method, Qt::DirectConnection, arg);
-    // A worker thread that has ended would never take the call, and the wait would not end.
-    if (!worker || !worker->isRunning())
-        return false;
-    return QMetaObject::invokeMethod(m_serial, method, Qt::BlockingQueuedConnection, arg);
+    MySerialport *card = m_serial;
+    return card && callInWorker(card, [card, call] { call(*card); });
 }
 
 bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericArgument a1,
@@ -426,7 +422,8 @@ void Demarcate::on_btnRead_clicked()
 void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &info)
 {
     if (!isAxis(type)) {
-        QMessageBox::warning(this, QStringLiteral("提示"), QStringLiteral("指定轴有误"));
+        CardMessageBox::show(QMessageBox::Warning, this, QStringLiteral("提示"),
+                             QStringLiteral("指定轴有误"));
         return;
     }
     if (!info.isEmpty()) {
@@ -472,7 +469,7 @@ void Demarcate::on_btnRemove_clicked()
 void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
         return;
     }
     if (!isAxis(xyz))
@@ -510,7 +507,7 @@ void Demarcate::demarcateOperationResult(int option, int res, int param)
 void Demarcate::answerRemoveAll(int res)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
         return;
     }
     for (QList<demarcateInfoUnit_t> &points : m_points)
@@ -642,9 +639,10 @@ void Demarcate::answerSingleWrite(int res)
         PressureLists::merge(m_singlePoints[write.target.axis][write.target.sensor], write.pair);
         refillSingleTable();
     } else if (res == kStatusStorageFull) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据空间已写满，请先删除，再写入"));
+        informAnswer(QStringLiteral("错误信息"),
+                     QStringLiteral("标定数据空间已写满，请先删除，再写入"));
     } else {
-        inform(QStringLiteral("错误信息"), QStringLiteral("标定数据写入失败"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("标定数据写入失败"));
     }
 }
 
@@ -658,7 +656,7 @@ void Demarcate::demarcateSingleReadResult(int xyz, int sensorId,
                                           QList<singleDemarcateInfoUnit_t> &list)
 {
     if (!isAxis(xyz)) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("单点数据读取有误"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("单点数据读取有误"));
         return;
     }
     if (!isSensor(sensorId)) {
@@ -682,13 +680,13 @@ void Demarcate::on_btnSingleRemove_clicked()
 void Demarcate::demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list)
 {
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
     } else if (isAxis(xyz) && isSensor(sensorId)) {
         QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[xyz][sensorId];
         for (short pressure : list) {
             if (!PressureLists::removeFirst(pairs, pressure))
-                inform(QStringLiteral("错误信息"),
-                       QStringLiteral("标定压力值“%1”删除失败").arg(pressure));
+                informAnswer(QStringLiteral("错误信息"),
+                             QStringLiteral("标定压力值“%1”删除失败").arg(pressure));
         }
     }
     refillSingleTable();
@@ -711,7 +709,7 @@ void Demarcate::answerSingleRemoveAll(int res)
     const SingleTarget target = m_pendingClears.front();
     m_pendingClears.pop_front();
     if (res != kStatusDone) {
-        inform(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
         return;
     }
     if (isAxis(target.axis) && isSensor(target.sensor))
@@ -818,4 +816,9 @@ void Demarcate::warnValueRange()
 void Demarcate::inform(const QString &title, const QString &text)
 {
     QMessageBox::information(this, title, text);
+}
+
+void Demarcate::informAnswer(const QString &title, const QString &text)
+{
+    CardMessageBox::show(QMessageBox::Information, this, title, text);
 }

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class MySerialport;
@@ -101,7 +102,7 @@ private:
     RunEnd sampleWithProgress(const QString &title);
     bool pollAfterPause();
     bool portOpen() const;
-    bool invokeAndWait(const char *method, QGenericArgument arg = QGenericArgument());
+    bool callCard(const std::function<void(MySerialport &)> &call);
     bool invokeQueued(const char *method, QGenericArgument a0 = QGenericArgument(),
                       QGenericArgument a1 = QGenericArgument(),
                       QGenericArgument a2 = QGenericArgument(),
@@ -129,6 +130,8 @@ private:
     void warnPressureRange();
     void warnValueRange();
     void inform(const QString &title, const QString &text);
+    // About what the card answered: never more than one such box at a time.
+    void informAnswer(const QString &title, const QString &text);
 
     std::unique_ptr<Ui::Demarcate> ui;
     QPointer<MySerialport> m_serial;

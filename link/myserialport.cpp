@@ -1,9 +1,7 @@
 #include "myserialport.h"
 
-#include <QApplication>
 #include <QDebug>
-#include <QMessageBox>
-#include <QThread>
+#include <QMetaMethod>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -30,11 +28,14 @@ void MySerialport::openPort(QString portName, int baudRate)
         return;
     }
     qDebug().noquote() << "port : " + portName;
-    m_portOpen.store(tryOpen(portName, baudRate), std::memory_order_relaxed);
-    if (!isPortOpen())
-        showOpenFailure();
+    const bool opened = tryOpen(portName, baudRate);
+    m_portOpen.store(opened, std::memory_order_relaxed);
+    const bool holdRead = !opened && reportOpenFailure(portName);
     emit flushMainwindowsSerialView();
-    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+    if (holdRead)
+        ++m_heldFrequencyReads;
+    else
+        readCurrentSampleFre(kOpenFrequencyTimeoutMs);
 }
 
 bool MySerialport::tryOpen(const QString &portName, int baudRate)
@@ -49,23 +50,29 @@ bool MySerialport::tryOpen(const QString &portName, int baudRate)
     return serialPort->open(QIODevice::ReadWrite);
 }
 
-// The worker has no widgets: the box is shown in the interface thread, and the worker waits
-// until the operator has closed it, so that the failure comes before the frequency time-out.
-void MySerialport::showOpenFailure()
+// The box belongs to the interface thread, and the worker never waits for it: the interface
+// could be waiting for the worker at the same moment. So that the operator still sees the
+// failure before the frequency read's time-out, the read is held until the box has been shown;
+// true when someone is there to say so.
+bool MySerialport::reportOpenFailure(const QString &portName)
 {
-    auto *app = qobject_cast<QApplication *>(QCoreApplication::instance());
-    if (!app) {
-        qWarning() << "串口打开失败" << serialPort->portName() << serialPort->errorString();
+    static const QMetaMethod failed = QMetaMethod::fromSignal(&MySerialport::openFailed);
+    if (!isSignalConnected(failed)) {
+        qWarning() << "串口打开失败" << portName << serialPort->errorString();
+        return false;
+    }
+    emit openFailed(portName, int(serialPort->error()), serialPort->errorString());
+    return true;
+}
+
+void MySerialport::openFailureShown()
+{
+    if (m_heldFrequencyReads == 0) {
+        qDebug() << "open failure shown, but no frequency read is held";
         return;
     }
-    const auto show = [] {
-        QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("错误信息"),
-                              QStringLiteral("串口打开失败"), QMessageBox::Ok);
-    };
-    if (QThread::currentThread() == app->thread())
-        show();
-    else
-        QMetaObject::invokeMethod(app, show, Qt::BlockingQueuedConnection);
+    --m_heldFrequencyReads;
+    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
 }
 
 void MySerialport::closePort()

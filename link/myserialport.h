@@ -32,18 +32,24 @@ public:
 signals:
     void portLost();
     void flushMainwindowsSerialView();
+    // The port could not be opened; `error` is the QSerialPort::SerialPortError. The frequency
+    // read that follows every open attempt waits until the interface calls openFailureShown(),
+    // unless nothing is connected here.
+    void openFailed(const QString &portName, int error, const QString &errorString);
 
 public slots:
     void SerialHandleReadyRead();
     void openPort(QString portName, int baudRate);
     void closePort();
+    // The operator has seen an open failure: its frequency read goes ahead.
+    void openFailureShown();
 
 private slots:
     void onSerialError(QSerialPort::SerialPortError error);
 
 private:
     bool tryOpen(const QString &portName, int baudRate);
-    void showOpenFailure();
+    bool reportOpenFailure(const QString &portName);
     bool lineIsGone() const;
     void reportLostLine();
 
@@ -51,6 +57,8 @@ private:
     std::atomic<bool> m_portOpen{false};
     // Set once the line is known to be gone, so that its loss is reported only once.
     bool m_lineLost = false;
+    // Frequency reads of failed opens, held until the interface has shown the failure.
+    int m_heldFrequencyReads = 0;
 };
 
 #endif // MYSERIALPORT_H

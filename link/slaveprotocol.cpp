@@ -3,6 +3,7 @@
 #include <QDebug>
 #include <QEventLoop>
 #include <QMutexLocker>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -104,8 +105,11 @@ int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeou
     m_waiting = true;
     sendFrame(cmd, data, len);
 
-    // The limit counts 10 ms slices; a reply that is decoded during a slice ends it at once.
-    for (int elapsed = 0; m_replyResult == kReplyPending && elapsed < timeoutMs;
+    // The limit counts 10 ms slices; a reply that is decoded during a slice ends it at once. A
+    // worker thread asked to stop (the program is closing) waits no longer.
+    QThread *const worker = QThread::currentThread();
+    for (int elapsed = 0; m_replyResult == kReplyPending && elapsed < timeoutMs &&
+                          !worker->isInterruptionRequested();
          elapsed += kReplyPollMs) {
         QEventLoop slice;
         m_sliceLoop = &slice;
@@ -151,7 +155,10 @@ void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
 
 int SlaveProtocol::readCheckData()
 {
-    return sendFrame(CmdBaselineRead, nullptr, 0);
+    const int sent = sendFrame(CmdBaselineRead, nullptr, 0);
+    if (sent >= 0)
+        m_baselineRead.expect();
+    return sent;
 }
 
 void SlaveProtocol::setChecking(bool check)
@@ -294,13 +301,15 @@ void SlaveProtocol::demarcateSingleWrite(int xyz, int sensorId, short pressure, 
 void SlaveProtocol::demarcateSingleRead(int xyz, int sensorId)
 {
     const quint8 payload[] = {quint8(xyz), quint8(sensorId)};
-    sendFrame(CmdSingleRead, payload, sizeof payload);
+    if (sendFrame(CmdSingleRead, payload, sizeof payload) >= 0)
+        m_singleRead.expect();
 }
 
 void SlaveProtocol::readDemarcateInfo(int xyz)
 {
     const quint8 axis = quint8(xyz);
-    sendFrame(CmdCalibrationPoint, &axis, 1);
+    if (sendFrame(CmdCalibrationPoint, &axis, 1) >= 0)
+        m_pointRead.expect();
 }
 
 // ---- Decoding -------------------------------------------------------------------------------
@@ -378,6 +387,10 @@ void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
 
 void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
 {
+    if (!m_baselineRead.take()) {
+        qDebug() << "baseline reply dropped: no read is waiting for it";
+        return;
+    }
     const int n = len / kAxitWireBytes;
     if (len % kAxitWireBytes != 0 || n > kMaxSensors) {
         qDebug() << "decodeSlaveBase len error";
@@ -415,6 +428,10 @@ void SlaveProtocol::decodeStatus(quint8 cmd, const quint8 *payload, int len)
 
 void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 {
+    if (!m_pointRead.takePart()) {
+        qDebug() << "calibration point dropped: no read is waiting for it";
+        return;
+    }
     const int k = (len - kPointHeaderBytes) / 2;
     if (len < kPointHeaderBytes || k > kMaxSensors) {
         qDebug() << "calibration point of" << len << "bytes dropped";
@@ -431,6 +448,10 @@ void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 
 void SlaveProtocol::decodeSingleEntries(const quint8 *payload, int len)
 {
+    if (!m_singleRead.take()) {
+        qDebug() << "single-point reply dropped: no read is waiting for it";
+        return;
+    }
     if (len < kSingleHeaderBytes) {
         qDebug() << "single-point reply of" << len << "bytes dropped";
         return;

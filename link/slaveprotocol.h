@@ -1,6 +1,7 @@
 #ifndef SLAVEPROTOCOL_H
 #define SLAVEPROTOCOL_H
 
+#include "awaitedreply.h"
 #include "devicerecords.h"
 
 #include <QList>
@@ -154,6 +155,11 @@ private:
     QEventLoop *m_sliceLoop = nullptr;
     bool m_requestRunning = false;
     std::deque<std::function<void()>> m_heldRequests;
+
+    // Reads answered by frames of their own, not by a status.
+    AwaitedReply m_baselineRead{kReplyTimeoutMs};
+    AwaitedReply m_singleRead{kReplyTimeoutMs};
+    AwaitedReply m_pointRead{kReplyTimeoutMs};
 };
 
 #endif // SLAVEPROTOCOL_H

@@ -7,6 +7,7 @@
 #include "messageboxrecorder.h"
 #include "simulatedcard.h"
 #include "slavecodec.h"
+#include "timergapprobe.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -35,6 +36,7 @@ const QString kOpenControls = QStringLiteral("关闭 + + + + - -");
 const QString kClosedControls = QStringLiteral("打开 - - - - + +");
 
 enum class Fault { None, Refusing, Silent };
+enum class DuringOpenFailure { Nothing, Close, RunStart };
 enum class CheckEnd { RunsOut, Cancelled, LineLost };
 
 // Payloads of the checked frames with command `cmd` in a byte stream, in order.
@@ -87,6 +89,7 @@ QByteArray baselineRecord(quint8 id, qint16 x, qint16 y, qint16 z)
 
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(CheckEnd)
+Q_DECLARE_METATYPE(DuringOpenFailure)
 
 // The machine's own serial ports would make the port list depend on where the tests run (a
 // build machine may well have a ttyS0), so the window is shown none: its ports are the paths a
@@ -379,8 +382,10 @@ private slots:
         // The controls follow the port, also when it was lost during the check.
         QCOMPARE(controls(), end == CheckEnd::LineLost ? kClosedControls : kOpenControls);
         if (end != CheckEnd::LineLost) {
-            // The card was told to stop before the outcome was reported.
-            QCOMPARE(sent(CmdSampling), QList<QByteArray>({QByteArray(1, 1), QByteArray(1, 0)}));
+            // The card was told to stop before the outcome was reported; it reads the line in a
+            // thread of its own.
+            QTRY_COMPARE(sent(CmdSampling),
+                         QList<QByteArray>({QByteArray(1, 1), QByteArray(1, 0)}));
             bool sampling = true;
             m_card->withModel([&](CardModel &card) { sampling = card.isSampling(); });
             QVERIFY(!sampling);
@@ -475,9 +480,7 @@ private slots:
         } else {
             // The run's progress dialog is modal to the calibration window only, so the main
             // window can be closed while the run waits inside it.
-            m_window->findChild<QAction *>(QStringLiteral("actDemarcate"))->trigger();
-            for (QWidget *top : QApplication::topLevelWidgets())
-                calibration = top->objectName() == "Demarcate" ? top : calibration.data();
+            calibration = showCalibration();
             QVERIFY(calibration && calibration->isVisible());
             // At 10 Hz the run's 20 samples take 2 s.
             m_card->withModel([](CardModel &card) { card.setFrequencyIndex(0); });
@@ -491,6 +494,109 @@ private slots:
         // Nothing about the request or the check is shown once the window has closed.
         QCOMPARE(m_boxes->boxes.size(), boxesAtClose);
         QVERIFY(calibration.isNull());
+    }
+
+    void extraPort_isListedWhereTheSerialPortLooksForIt()
+    {
+        // A bare name is a device under /dev, as QSerialPort opens it.
+        m_window->setExtraPorts({"null", "no-such-device", m_dir.filePath("absent")});
+
+        QCOMPARE(portNames(), QStringList{"null"});
+    }
+
+    void openFailure_neverFreezesCloseOrRunStart_data()
+    {
+        QTest::addColumn<DuringOpenFailure>("action");
+        QTest::addColumn<bool>("boxShown"); // the action comes while the box is open
+        QTest::addColumn<QStringList>("boxes");
+        const QString failed = QStringLiteral("C 错误信息 串口打开失败");
+        const QString noFrequency = QStringLiteral("C 错误信息 获取驱动卡采样频率失败");
+        const QStringList run{failed, "W 提示 单点标定失败！！！", noFrequency};
+        QTest::newRow("failure alone")
+            << DuringOpenFailure::Nothing << false << QStringList{failed, noFrequency};
+        QTest::newRow("close, failure pending")
+            << DuringOpenFailure::Close << false << QStringList();
+        QTest::newRow("close, box shown")
+            << DuringOpenFailure::Close << true << QStringList{failed};
+        QTest::newRow("run start, failure pending") << DuringOpenFailure::RunStart << false << run;
+        QTest::newRow("run start, box shown") << DuringOpenFailure::RunStart << true << run;
+    }
+    // A port that is listed but cannot be opened, and the interface busy with the window's close
+    // or a calibration run's start as the failure comes in.
+    void openFailure_neverFreezesCloseOrRunStart()
+    {
+        QFETCH(DuringOpenFailure, action);
+        QFETCH(bool, boxShown);
+        QFETCH(QStringList, boxes);
+        const QString plainFile = m_dir.filePath(QStringLiteral("plainfile"));
+        QVERIFY(QFile(plainFile).open(QIODevice::WriteOnly));
+        m_window->setExtraPorts({plainFile});
+        QWidget *calibration = action == DuringOpenFailure::RunStart ? showCalibration() : nullptr;
+        qint64 actionMs = -1;
+        const auto act = [&] {
+            QElapsedTimer clock;
+            clock.start();
+            if (calibration)
+                calibration->findChild<QPushButton *>("btnSingleDemarcate")->click();
+            else if (action == DuringOpenFailure::Close)
+                m_window->close();
+            actionMs = clock.elapsed();
+        };
+        m_boxes->setAnswerDelay(boxShown ? 300 : 0);
+        QTimer whileShown;
+        connect(&whileShown, &QTimer::timeout, this, [&] {
+            if (!m_boxes->boxes.isEmpty() && actionMs < 0)
+                act();
+        });
+
+        QTest::mouseClick(m_open, Qt::LeftButton);
+        if (boxShown)
+            whileShown.start(5);
+        else
+            act();
+
+        QTRY_VERIFY_WITH_TIMEOUT(actionMs >= 0, kAnswerMs);
+        QVERIFY2(actionMs < 3000, qPrintable(QString::number(actionMs)));
+        QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), boxes, kNoAnswerMs + 1000);
+        QTest::qWait(kNoAnswerMs); // a frequency time-out after the close would come by now
+        QCOMPARE(shownBoxes(), boxes);
+        QCOMPARE(m_window->isVisible(), action != DuringOpenFailure::Close);
+    }
+
+    void baselineBurst_opensAtMostOneBox_andInterfaceStaysResponsive_data()
+    {
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<QStringList>("boxes");
+        const QString frequencySet = QStringLiteral("I 提示 采样频率设置成功");
+        QTest::newRow("not asked") << false << QStringList{frequencySet};
+        QTest::newRow("after 读取")
+            << true << QStringList{"I 系统提示 基准数据读取成功", frequencySet};
+    }
+    // 8,000 empty baseline replies in one go: unasked, they changed the table and stacked a box
+    // each until the interface thread's stack overflowed.
+    void baselineBurst_opensAtMostOneBox_andInterfaceStaysResponsive()
+    {
+        QFETCH(bool, asked);
+        QFETCH(QStringList, boxes);
+        QVERIFY(openCard());
+        if (asked) {
+            setFault(Fault::Silent);
+            click("btnRead");
+            QTRY_COMPARE(sent(CmdBaselineRead).size(), 1);
+            setFault(Fault::None);
+        }
+        const TimerGapProbe probe;
+        const QByteArray burst = QByteArray::fromHex("a5028128").repeated(8000);
+
+        m_card->withModel([burst](CardModel &card) { emit card.bytesToHost(burst); });
+
+        if (asked) {
+            QTRY_COMPARE_WITH_TIMEOUT(shownBoxes().size(), 1, kNoAnswerMs);
+            QTRY_VERIFY(!QApplication::activeModalWidget());
+        }
+        QVERIFY(chooseFrequency(4)); // answered behind the burst
+        QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), boxes, 3 * kNoAnswerMs);
+        QVERIFY2(probe.longestGapMs() < 100, qPrintable(QString::number(probe.longestGapMs())));
     }
 
     // Last: in a sanitizer build the report it is about ends the whole run.
@@ -509,6 +615,16 @@ private slots:
     }
 
 private:
+    QWidget *showCalibration()
+    {
+        m_window->findChild<QAction *>(QStringLiteral("actDemarcate"))->trigger();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (top->objectName() == "Demarcate")
+                return top;
+        }
+        return nullptr;
+    }
+
     bool startCard(int sensors = kMaxSensors)
     {
         m_card = std::make_unique<SimulatedCard>();

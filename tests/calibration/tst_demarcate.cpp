@@ -5,6 +5,7 @@
 #include "cardmodel.h"
 #include "dialogprobe.h"
 #include "simulatedcard.h"
+#include "timergapprobe.h"
 #include "workerport.h"
 
 #include <QLineEdit>
@@ -232,7 +233,7 @@ private slots:
             QVERIFY(writeSingle("5", "0.5") && writeSingle("15", "1.5") && writeSingle("20", "2"));
         } else {
             QVERIFY(readArray(1) && readArray(0));
-            QTRY_COMPARE(requests("88"), QStringList({"88 01", "88 00"}));
+            QCOMPARE(requests("88"), QStringList({"88 01", "88 00"}));
         }
         QAbstractItemModel *model = widget<QTableView>(table)->model();
         for (int row : removal.ticks)
@@ -243,7 +244,7 @@ private slots:
         click(qPrintable(removal.button));
 
         QVERIFY(awaitAnswer(QStringLiteral("demarcate"), kNoAnswerMs));
-        QTRY_COMPARE(requests(removal.request.left(2)), QStringList{removal.request});
+        QCOMPARE(requests(removal.request.left(2)), QStringList{removal.request});
         QStringList pressures;
         for (const QString &row : rows(table))
             pressures << row.section(QLatin1Char('|'), 0, 0);
@@ -285,7 +286,7 @@ private slots:
 
         writeSingle(write.value, write.pressure, write.request.isEmpty() ? 100 : kNoAnswerMs);
 
-        QTRY_COMPARE(requests("89"), optional(write.request));
+        QCOMPARE(requests("89"), optional(write.request));
         QCOMPARE(singleRows(), optional(write.shown));
         QCOMPARE(m_boxes->texts(), optional(write.box));
     }
@@ -317,8 +318,46 @@ private slots:
         click("btnSingleRead");
 
         QVERIFY(awaitAnswer(QStringLiteral("demarcateSingleReadInfo 0 2")));
-        QTRY_COMPARE(requests("8c"), QStringList{"8c 00 02"});
+        QCOMPARE(requests("8c"), QStringList{"8c 00 02"});
         QCOMPARE(singleRows(), QStringList{"1.50|77"});
+    }
+
+    void cardBurst_opensAtMostOneBox_data()
+    {
+        QTest::addColumn<QByteArray>("frame"); // axis byte 7
+        QTest::addColumn<QString>("read");     // the button that asked for it, if any
+        QTest::addColumn<QString>("box");
+        const QByteArray entries = QByteArray::fromHex("a5048c07003c");
+        const QByteArray point = QByteArray::fromHex("a507880700640005a4");
+        QTest::newRow("single-point entries, not asked") << entries << QString() << QString();
+        QTest::newRow("single-point entries, to a read")
+            << entries << "btnSingleRead" << QStringLiteral("单点数据读取有误");
+        QTest::newRow("calibration points, not asked") << point << QString() << QString();
+        QTest::newRow("calibration points, to a read")
+            << point << "btnRead" << QStringLiteral("指定轴有误");
+    }
+    void cardBurst_opensAtMostOneBox()
+    {
+        QFETCH(QByteArray, frame);
+        QFETCH(QString, read);
+        QFETCH(QString, box);
+        if (!read.isEmpty()) {
+            m_card->withModel([](CardModel &card) { card.setSilent(true); });
+            click(qPrintable(read));
+            QTRY_COMPARE(requests(frame.mid(2, 1).toHex()).size(), 1);
+            m_card->withModel([](CardModel &card) { card.setSilent(false); });
+        }
+        const TimerGapProbe probe;
+
+        m_card->withModel(
+            [burst = frame.repeated(8000)](CardModel &card) { emit card.bytesToHost(burst); });
+        // Answered behind the burst.
+        m_worker->run([](MySerialport &port) { port.setSampleFre(2, kReplyTimeoutMs); });
+
+        QVERIFY(awaitAnswer(QStringLiteral("sampleFreResult 1 0"), 3 * kNoAnswerMs));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(m_boxes->texts(), optional(box));
+        QVERIFY2(probe.longestGapMs() < 100, qPrintable(QString::number(probe.longestGapMs())));
     }
 
 private:

@@ -108,6 +108,8 @@ private slots:
     void demarcateStart_keepsBaselineCheckCount();
     void calibrationRun_afterCheckCountIsFull_stillCountsDown();
 
+    void unaskedReply_changesNothing_data();
+    void unaskedReply_changesNothing();
     void calibrationPoint_emitsInfo_data();
     void calibrationPoint_emitsInfo();
     void calibrationPoint_malformed_isDropped_data();
@@ -391,7 +393,9 @@ void TestCalibrationCommands::removeResults_returnCallersList()
 void TestCalibrationCommands::calibrationRun_countsDownAndSumsFrames()
 {
     RecordingCodec card;
+    card.readCheckData();
     card.feed(makeFrame(0x81, triple(5, 5, 5) + triple(6, 6, 6) + triple(7, 7, 7)));
+    card.written.clear();
 
     card.demarcateStart(20);
     QCOMPARE(card.demarcateRemaining(), 20u);
@@ -520,6 +524,7 @@ void TestCalibrationCommands::calibrationPoint_emitsInfo()
 
     RecordingCodec card;
     Capture capture(card);
+    card.readDemarcateInfo(type);
 
     card.feed(frame);
 
@@ -545,6 +550,7 @@ void TestCalibrationCommands::calibrationPoint_malformed_isDropped()
 
     RecordingCodec card;
     Capture capture(card);
+    card.readDemarcateInfo(0);
 
     card.feed(makeFrame(0x88, payload));
 
@@ -591,6 +597,7 @@ void TestCalibrationCommands::singleEntries_emitReadInfo()
     Capture capture(card);
     for (const QString &line : debugLines)
         QTest::ignoreMessage(QtDebugMsg, qPrintable(line));
+    card.demarcateSingleRead(xyz, sensorId);
 
     card.feed(frame);
 
@@ -598,6 +605,59 @@ void TestCalibrationCommands::singleEntries_emitReadInfo()
     QCOMPARE(capture.singleReads.at(0).xyz, xyz);
     QCOMPARE(capture.singleReads.at(0).sensorId, sensorId);
     QCOMPARE(describe(capture.singleReads.at(0).entries), describe(entries));
+}
+
+void TestCalibrationCommands::unaskedReply_changesNothing_data()
+{
+    QTest::addColumn<Request>("request");
+    QTest::addColumn<int>("delayMs");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("answers");
+    const Request none = [](RecordingCodec &) {
+    };
+    const Request readBaseline = [](RecordingCodec &c) {
+        c.readCheckData();
+    };
+    const QByteArray baseline = makeFrame(0x81, triple(1, 2, 3));
+    const QByteArray single = makeFrame(0x8C, bytes({0x07, 0x00}));
+    const QByteArray point = makeFrame(0x88, bytes({0x07, 0x00, 0x64, 0x00, 0x05}));
+
+    QTest::newRow("baseline, not asked") << none << 0 << baseline << 2 << 0;
+    QTest::newRow("baseline sent twice") << readBaseline << 0 << baseline << 2 << 1;
+    QTest::newRow("baseline after its time-out")
+        << readBaseline << kReplyTimeoutMs + 200 << baseline << 1 << 0;
+    QTest::newRow("single point, not asked") << none << 0 << single << 2 << 0;
+    QTest::newRow("single point sent twice")
+        << Request([](RecordingCodec &c) { c.demarcateSingleRead(0, 0); }) << 0 << single << 2 << 1;
+    QTest::newRow("points, not asked") << none << 0 << point << 3 << 0;
+    QTest::newRow("points of one read, all taken")
+        << Request([](RecordingCodec &c) { c.readDemarcateInfo(0); }) << 0 << point << 3 << 3;
+}
+
+// Line noise that passes the checksum, or a card that answers twice, must not reach the
+// interface: each reply there ends in a message box or replaces the baseline.
+void TestCalibrationCommands::unaskedReply_changesNothing()
+{
+    QFETCH(Request, request);
+    QFETCH(int, delayMs);
+    QFETCH(QByteArray, frame);
+    QFETCH(int, copies);
+    QFETCH(int, answers);
+    RecordingCodec card;
+    Capture capture(card);
+    QSignalSpy baselines(&card, &SlaveProtocol::slaveCheckRec);
+    request(card);
+    QTest::qWait(delayMs);
+
+    for (int i = 0; i < copies; ++i)
+        card.feed(frame);
+
+    QCOMPARE(baselines.count() + capture.points.size() + capture.singleReads.size(), answers);
+    if (answers == 0) {
+        QCOMPARE(describe(card.demarcateSums()), describeSums({}));
+        QCOMPARE(card.sensorCount(), -1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCalibrationCommands)

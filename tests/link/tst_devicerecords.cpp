@@ -265,9 +265,11 @@ void TestDeviceRecords::calibrationLists_reachAnotherThread_data()
     QTest::addColumn<QString>("delivery");
 
     QTest::newRow("calibration point") << Request([](RecordingCodec &c) {
+        c.readDemarcateInfo(0);
         c.feed(makeFrame(0x88, bytes({0x00, 0x01, 0xF4, 0x00, 0x0A, 0xFF, 0xEC})));
     }) << QStringLiteral("point 0 500 10,-20");
     QTest::newRow("single-point entries") << Request([](RecordingCodec &c) {
+        c.demarcateSingleRead(1, 3);
         c.feed(makeFrame(0x8C, bytes({0x01, 0x03, 0x00, 0x64, 0x01, 0x2C})));
     }) << QStringLiteral("entries 1 3 100:300");
     QTest::newRow("removal result") << Request([](RecordingCodec &c) {

@@ -253,6 +253,7 @@ void SlaveCodecTest::longestFrame_isExtracted()
     RecordingCodec codec;
     QSignalSpy replies(&codec, &SlaveProtocol::slaveCheckRec);
     QTest::ignoreMessage(QtDebugMsg, "decodeSlaveBase len error");
+    codec.readCheckData();
     codec.feed(bytes({0x11, 0x22}) + frame.left(100));
     QCOMPARE(codec.rxLen(), quint16(100));
     codec.feed(frame.mid(100));

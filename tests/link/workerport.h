@@ -108,6 +108,9 @@ private:
         connect(port, &MySerialport::portLost, this, [this] { add(QStringLiteral("portLost")); });
         connect(port, &MySerialport::flushMainwindowsSerialView, this,
                 [this] { add(QStringLiteral("flush")); });
+        connect(port, &MySerialport::openFailed, this, [this](const QString &, int error) {
+            add(QStringLiteral("openFailed %1").arg(error));
+        });
         connect(port, &SlaveProtocol::AxitReflushGraphic, this,
                 [this](QList<Axit_t> &readings, uint num) {
                     frames << readings;

@@ -52,8 +52,10 @@ private:
     void answerOpenBox()
     {
         auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        if (!box || box == m_answering)
+        // A box with another opened on top of it is active again once that one is answered.
+        if (!box || box == m_answering || box->property("recorded").toBool())
             return;
+        box->setProperty("recorded", true);
         m_answering = box;
         boxes.append({box->icon(), box->windowTitle(), box->text()});
         QTimer::singleShot(m_delayMs, box, [this, box] {
