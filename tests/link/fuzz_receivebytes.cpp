@@ -45,7 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     if (size < 2)
         return 0;
-    static receiveref::ObservedCodec codec;
+    // A fresh codec each time: the reads asked of it must not outlive their time-out unseen.
+    receiveref::ObservedCodec codec;
     const QByteArray stream(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
     const QString fault = receiveref::replay(codec, stream, piecesFor(data[0]), data[1] % 32);
     if (!fault.isEmpty()) {

@@ -106,9 +106,19 @@ private:
     int m_pending = 0;
 };
 
+// Requests whose replies the card may send: a reply that nobody asked for changes nothing.
+// Baseline and single-point reads take one reply each; a point read takes every point.
+struct ReferenceReads
+{
+    int baseline = 0;
+    int single = 0;
+    bool points = false;
+};
+
 // What the protocol layer does with each frame the card sends, as far as anyone can see it.
 struct ReferenceCard
 {
+    ReferenceReads reads;
     qint64 sums[kMaxSensors][kAxisCount] = {};
     quint16 checkCnt = 0;
     bool checking = false;
@@ -136,6 +146,9 @@ struct ReferenceCard
             accumulate(p, n);
             break;
         case 0x81:
+            if (reads.baseline == 0)
+                break;
+            --reads.baseline;
             if (p.size() % 6 != 0 || n > kMaxSensors) {
                 events << QStringLiteral("baseline 0");
                 break;
@@ -151,7 +164,7 @@ struct ReferenceCard
                 freIndex = quint8(p.at(0));
             break;
         case 0x88:
-            if (p.size() >= 3 && (p.size() - 3) / 2 <= kMaxSensors) {
+            if (reads.points && p.size() >= 3 && (p.size() - 3) / 2 <= kMaxSensors) {
                 QList<short> values;
                 for (qsizetype at = 3; at + 1 < p.size(); at += 2)
                     values << be16(p, at);
@@ -159,6 +172,9 @@ struct ReferenceCard
             }
             break;
         case 0x8C:
+            if (reads.single == 0)
+                break;
+            --reads.single;
             if (p.size() >= 2) {
                 QList<singleDemarcateInfoUnit_t> entries;
                 for (qsizetype at = 2; at + 3 < p.size(); at += 4)
@@ -218,6 +234,10 @@ public:
     }
 
     QStringList events;
+    // The reads asked of this codec whose replies have not come yet, as the model counts them.
+    // A read stays open for the reply time-out after the last request; replays follow each
+    // other closely enough that none expires.
+    ReferenceReads reads;
 };
 
 inline QString describeSums(const AxitSum_t *sums)
@@ -289,6 +309,15 @@ inline QString replay(ObservedCodec &codec, const QByteArray &stream, const QLis
     ReferenceCard card;
     card.freIndex = codec.freIndex();
     card.sensorCount = codec.sensorCount();
+    card.reads = codec.reads;
+    const auto askForReplies = [&] {
+        codec.readCheckData();
+        codec.demarcateSingleRead(0, 0);
+        codec.readDemarcateInfo(0);
+        ++card.reads.baseline;
+        ++card.reads.single;
+        card.reads.points = true;
+    };
     codec.setChecking(true);
     card.checking = true;
     codec.demarcateStart(runCount);
@@ -305,6 +334,8 @@ inline QString replay(ObservedCodec &codec, const QByteArray &stream, const QLis
     for (int i = 0; at < stream.size(); ++i) {
         const int size = pieceSizes.isEmpty() ? 0xFFFF : pieceSizes.at(i % pieceSizes.size());
         const QByteArray piece = stream.mid(at, std::clamp(size, 1, 0xFFFF));
+        if (i % 64 == 0)
+            askForReplies();
         const QString fault = feed(piece);
         if (!fault.isEmpty())
             return QStringLiteral("after byte %1: ").arg(at + piece.size()) + fault;
@@ -315,6 +346,7 @@ inline QString replay(ObservedCodec &codec, const QByteArray &stream, const QLis
     card.endCheck();
     QMetaObject::invokeMethod(&codec, "rx_timerout_callback", Qt::DirectConnection);
     extractor.dropHeld();
+    codec.reads = card.reads;
     QString fault = compare(codec, extractor, card, checked);
     if (fault.isEmpty()) // nothing stale may remain: a clean frame after the time-out decodes
         fault = feed(QByteArray::fromHex("a50800000100020003b3"));
