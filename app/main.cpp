@@ -1,11 +1,16 @@
+#include "languageswitcher.h"
 #include "mainwindow.h"
+#include "recordingplayer.h"
 #include "simulatedcard.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -13,7 +18,33 @@ struct Options
 {
     bool simulate = false;
     QStringList ports;
+    bool open = false;
+    QString record;
+    QString replay;
+    QString speed;
+    bool loop = false;
+    std::optional<UiLanguage> language;
 };
+
+const QString kLanguageOption = QStringLiteral("language");
+
+void addRecordOptions(QCommandLineParser &parser)
+{
+    parser.addOptions({
+        {QStringLiteral("open"),
+         QStringLiteral("Open the selected port at start, as if \"打开\" had been pressed.")},
+        {QStringLiteral("record"),
+         QStringLiteral("Record the sensor data to FILE (CSV) from the first time a port is open."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Start a simulated driver card that streams the recording FILE and list "
+                        "its port first (not with --simulate)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("speed"), QStringLiteral("Replay X times as fast (default 1)."),
+         QStringLiteral("X"), QStringLiteral("1")},
+        {QStringLiteral("loop"), QStringLiteral("Start the replay again when it ends.")},
+    });
+}
 
 Options parseOptions(const QCoreApplication &app)
 {
@@ -32,10 +63,43 @@ Options parseOptions(const QCoreApplication &app)
         QStringLiteral("List PATH among the serial ports even though the system does not "
                        "report it (a virtual port). May be repeated."),
         QStringLiteral("PATH"));
+    const QCommandLineOption language(
+        kLanguageOption,
+        QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead of "
+                       "the language last chosen in the menu."),
+        QStringLiteral("LANGUAGE"));
     parser.addOption(simulate);
     parser.addOption(port);
+    parser.addOption(language);
+    addRecordOptions(parser);
     parser.process(app);
-    return {parser.isSet(simulate), parser.values(port)};
+    return {parser.isSet(simulate),
+            parser.values(port),
+            parser.isSet(QStringLiteral("open")),
+            parser.value(QStringLiteral("record")),
+            parser.value(QStringLiteral("replay")),
+            parser.value(QStringLiteral("speed")),
+            parser.isSet(QStringLiteral("loop")),
+            LanguageSwitcher::fromCode(parser.value(language))};
+}
+
+// An unknown language is refused before the windowed application needs a display.
+bool refusesLanguage(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
+    // Only the language counts here; the other options are checked later, with the help text
+    // at hand.
+    parser.parse(arguments);
+    const QString value = parser.value(kLanguageOption);
+    if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
+        return false;
+    std::fprintf(stderr, "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
+                 qPrintable(value));
+    return true;
 }
 
 // Help and version need no display: they are answered before the windowed application exists.
@@ -49,10 +113,49 @@ bool asksForTextOnly(int argc, char *argv[])
     return false;
 }
 
+bool hasOption(int argc, char *argv[], const QByteArray &name)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == name || argument.startsWith(name + '='))
+            return true;
+    }
+    return false;
+}
+
 void nameApplication()
 {
+    QCoreApplication::setOrganizationName(QStringLiteral("ElectronicSkin"));
     QCoreApplication::setApplicationName(QStringLiteral("electronic-skin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
+}
+
+// Reads the recording and starts a card that plays it; an empty string, or why it did not start.
+QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card)
+{
+    bool ok = false;
+    const double speed = options.speed.toDouble(&ok);
+    if (!ok || speed < RecordingPlayer::kMinSpeed || speed > RecordingPlayer::kMaxSpeed)
+        return QStringLiteral("--speed: not a factor from %1 to %2: %3")
+            .arg(RecordingPlayer::kMinSpeed)
+            .arg(RecordingPlayer::kMaxSpeed)
+            .arg(options.speed);
+    RecordReader reader;
+    const bool readable = reader.read(options.replay);
+    for (const QString &warning : reader.warnings())
+        std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(warning));
+    if (!readable)
+        return reader.errorString();
+    card = std::make_unique<SimulatedCard>();
+    const std::vector<RecordedFrame> &frames = reader.frames();
+    const bool loop = options.loop;
+    if (!card->start({},
+                     [&](CardModel &model) { new RecordingPlayer(frames, speed, loop, &model); })) {
+        const QString reason = card->errorString();
+        card.reset();
+        return reason;
+    }
+    return {};
 }
 
 } // namespace
@@ -65,12 +168,23 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
+    if (refusesLanguage(argc, argv))
+        return 2;
+
+    // Refused before any window: the two cards would each be listed first.
+    if (hasOption(argc, argv, "--replay") && hasOption(argc, argv, "--simulate")) {
+        std::fprintf(stderr, "electronic-skin: --replay and --simulate cannot be used together: "
+                             "each starts a simulated card of its own\n");
+        return 2;
+    }
 
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     nameApplication();
+    // Lets the desktop match the windows with the installed entry (its icon, its name).
+    QGuiApplication::setDesktopFileName(QStringLiteral("electronic-skin"));
     const Options options = parseOptions(app);
 
     // The simulated card outlives the main window, which closes its port on the way out.
@@ -85,11 +199,27 @@ int main(int argc, char *argv[])
         }
         extraPorts << card->portName();
     }
+    QString replayError;
+    if (!options.replay.isEmpty()) {
+        replayError = startReplayCard(options, card);
+        if (card)
+            extraPorts << card->portName();
+        else
+            std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(replayError));
+    }
     extraPorts << options.ports;
 
     MainWindow window;
     window.setExtraPorts(extraPorts);
+    if (options.language)
+        window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
     window.show();
+    if (!replayError.isEmpty())
+        QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);
+    if (!options.record.isEmpty())
+        window.recordOnFirstOpen(options.record);
+    if (options.open)
+        QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     return app.exec();
 }

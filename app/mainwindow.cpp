@@ -6,20 +6,30 @@
 #include "curvegraphic.h"
 #include "demarcate.h"
 #include "myserialport.h"
+#include "recordwriter.h"
 #include "workercall.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
+
+#include <utility>
 
 namespace {
 
@@ -58,8 +68,12 @@ QStandardItem *centredItem(const QString &text)
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
     , ui(new Ui::MainWindow)
+    , languages(new LanguageSwitcher(this))
 {
+    // Installed before any text is set, so that every window starts in the remembered language.
+    languages->apply(LanguageSwitcher::remembered());
     ui->setupUi(this);
+    languages->attachActions(ui->actionLanguageChinese, ui->actionLanguageEnglish);
     setWindowIcon(QIcon(QStringLiteral(":/Images/Zenvik.ico")));
 
     curveGraphic = new CurveGraphic;
@@ -83,6 +97,7 @@ MainWindow::MainWindow(QWidget *parent)
     fillFixedChoices();
     refreshSerialPorts();
     ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
+    setUpRecording();
     WidgetViewFlush();
     portScanTimer->start(kPortScanMs);
 }
@@ -189,6 +204,7 @@ void MainWindow::WidgetViewFlush()
     ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
     ui->BandSelect->setEnabled(!open);
     ui->SerialPortSelect->setEnabled(!open);
+    followPortForRecording(open);
 }
 
 // The worker goes on without waiting for this box; its frequency read, whose time-out the
@@ -232,6 +248,29 @@ void MainWindow::on_actDemarcate_triggered()
     demarcate->setGeometry(20, y, demarcate->width(), demarcate->height());
     demarcate->setWindowTitle(tr("标定"));
     demarcate->show();
+}
+
+// ---- Language ----------------------------------------------------------------------------------
+
+void MainWindow::useLanguage(UiLanguage language)
+{
+    languages->apply(language);
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::retranslate()
+{
+    ui->retranslateUi(this);
+    if (tableModel)
+        setSensorHeaderLabels();
+    WidgetViewFlush();
+    showRecordState();
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -281,9 +320,8 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
 
 void MainWindow::initSensorTable()
 {
-    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
     tableModel = new QStandardItemModel(ui->tableView);
-    tableModel->setHorizontalHeaderLabels(headerLabels);
+    setSensorHeaderLabels();
     ui->tableView->setModel(tableModel);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
     ui->tableView->setColumnWidth(IdColumn, kIdColumnWidth);
@@ -294,6 +332,12 @@ void MainWindow::initSensorTable()
             &MainWindow::TableViewCellDataChange);
     connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
     ui->tableView->setEditTriggers(QAbstractItemView::DoubleClicked);
+}
+
+void MainWindow::setSensorHeaderLabels()
+{
+    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
+    tableModel->setHorizontalHeaderLabels(headerLabels);
 }
 
 void MainWindow::putRow(int row, int x, int y, int z)
@@ -537,4 +581,126 @@ void MainWindow::reportOutcome(int res, const QString &done, const QString &refu
                          : res == kStatusFailed ? refused
                                                 : tr("通信超时");
     CardMessageBox::show(QMessageBox::Information, this, tr("提示"), text);
+}
+
+// ---- Recording ----------------------------------------------------------------------------------
+
+void MainWindow::setUpRecording()
+{
+    actionRecord = new QAction(tr("开始记录…"), this);
+    actionRecord->setObjectName(QStringLiteral("actionRecord"));
+    ui->menu->addAction(actionRecord);
+    connect(actionRecord, &QAction::triggered, this, &MainWindow::toggleRecording);
+    statusRecord = new QLabel(ui->statusbar);
+    statusRecord->setObjectName(QStringLiteral("statusRecord"));
+    ui->statusbar->addWidget(statusRecord);
+}
+
+void MainWindow::openSelectedPort()
+{
+    on_btnSerialOpen_clicked();
+}
+
+void MainWindow::recordOnFirstOpen(const QString &path)
+{
+    pendingRecordPath = path;
+    if (portOpen())
+        followPortForRecording(true);
+}
+
+void MainWindow::followPortForRecording(bool open)
+{
+    actionRecord->setEnabled(open);
+    if (open && !pendingRecordPath.isEmpty())
+        startRecording(std::exchange(pendingRecordPath, QString()));
+    else if (!open)
+        stopRecording();
+}
+
+void MainWindow::toggleRecording()
+{
+    if (recordWriter) {
+        stopRecording();
+        return;
+    }
+    const QString name =
+        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString path = QFileDialog::getSaveFileName(
+        this, tr("开始记录"), documents.filePath(name), tr("CSV 文件 (*.csv);;所有文件 (*)"));
+    if (!path.isEmpty())
+        startRecording(path);
+}
+
+bool MainWindow::startRecording(const QString &path)
+{
+    if (recordWriter || !portOpen() || !serialThread)
+        return false;
+    RecordHeader header;
+    header.program =
+        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
+    header.port = ui->SerialPortSelect->itemText(portIndex);
+    header.baudRate = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
+    const int frequency = serial->freIndex();
+    if (frequency >= 0 && frequency < int(sampleFreTable.size()))
+        header.frequencyHz = sampleFreTable.at(std::size_t(frequency));
+    auto *writer = new RecordWriter;
+    if (!writer->open(path, header)) {
+        QMessageBox::critical(this, tr("错误信息"),
+                              tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
+        delete writer;
+        return false;
+    }
+    // The writer takes the frames in the worker thread, straight from the decoder.
+    writer->moveToThread(serialThread);
+    connect(serialThread, &QThread::finished, writer, &QObject::deleteLater);
+    connect(serial, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
+    connect(writer, &RecordWriter::progress, this, &MainWindow::showRecordProgress);
+    connect(writer, &RecordWriter::finished, this, &MainWindow::recordingFinished);
+    recordWriter = writer;
+    recordPath = path;
+    showRecordProgress(0);
+    return true;
+}
+
+// The writer reports its end through finished(), after which it is released.
+void MainWindow::stopRecording()
+{
+    // Once the worker thread has ended, its end has released the writer too.
+    if (recordWriter && serialThread)
+        QMetaObject::invokeMethod(recordWriter, &RecordWriter::finish, Qt::QueuedConnection);
+}
+
+void MainWindow::showRecordProgress(qint64 frames)
+{
+    if (!recordWriter)
+        return;
+    recordFrames = frames;
+    showRecordState();
+}
+
+// Set again on a change of language, so it keeps the state it shows.
+void MainWindow::showRecordState()
+{
+    if (!actionRecord)
+        return;
+    actionRecord->setText(recordWriter ? tr("停止记录") : tr("开始记录…"));
+    const QString file = QFileInfo(recordPath).fileName();
+    if (recordWriter)
+        statusRecord->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(recordFrames));
+    else if (!recordPath.isEmpty())
+        statusRecord->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(recordFrames));
+}
+
+void MainWindow::recordingFinished(qint64 frames, const QString &error)
+{
+    if (!recordWriter)
+        return;
+    recordWriter->deleteLater();
+    recordWriter = nullptr;
+    recordFrames = frames;
+    showRecordState();
+    if (!error.isEmpty())
+        QMessageBox::critical(this, tr("错误信息"),
+                              tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));
 }

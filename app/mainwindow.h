@@ -2,6 +2,7 @@
 #define MAINWINDOW_H
 
 #include "devicerecords.h"
+#include "languageswitcher.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -14,7 +15,10 @@
 class CurveGraphic;
 class Demarcate;
 class MySerialport;
+class QAction;
+class QLabel;
 class QStandardItemModel;
+class RecordWriter;
 class QThread;
 class QTimer;
 
@@ -39,6 +43,18 @@ public:
     // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
     // every scan while they exist, so that the first of them is the default choice.
     void setExtraPorts(const QStringList &ports);
+    // Switches every window's texts for this run; the choice remembered from the menu stays.
+    void useLanguage(UiLanguage language);
+
+    // Opens the selected port as "打开" does.
+    void openSelectedPort();
+    // Starts recording to `path` as soon as a port is open (the first open from now on).
+    void recordOnFirstOpen(const QString &path);
+    // Records the sensor data of the open port to `path`; false (after telling the operator)
+    // when the port is closed, a recording runs already or the file cannot be written.
+    bool startRecording(const QString &path);
+    void stopRecording();
+    bool isRecording() const { return recordWriter != nullptr; }
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -48,6 +64,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void CheckDataResult(bool ok);
@@ -66,12 +83,21 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
+    void toggleRecording();
+    void showRecordProgress(qint64 frames);
+    void recordingFinished(qint64 frames, const QString &error);
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
 
 private:
+    void setUpRecording();
+    void followPortForRecording(bool open);
+    void showRecordState();
     void connectWorker();
     void fillFixedChoices();
     void initSensorTable();
+    void setSensorHeaderLabels();
+    // Sets every text anew in the language now installed, the port state's too.
+    void retranslate();
     void resetSensorTable();
     void showCheckData();
     void putRow(int row, int x, int y, int z);
@@ -87,6 +113,7 @@ private:
     void releaseOwned(bool fromCloseEvent);
 
     Ui::MainWindow *ui = nullptr;
+    LanguageSwitcher *languages = nullptr;
     CurveGraphic *curveGraphic = nullptr;
     // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
     QPointer<Demarcate> demarcate;
@@ -97,6 +124,13 @@ private:
     QStandardItemModel *tableModel = nullptr;
     QStringList headerLabels;
     QStringList extraPorts;
+    QAction *actionRecord = nullptr;
+    QLabel *statusRecord = nullptr;
+    // Lives in the worker thread; released once its end has been reported here.
+    RecordWriter *recordWriter = nullptr;
+    QString recordPath;
+    qint64 recordFrames = 0;
+    QString pendingRecordPath;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;

@@ -143,8 +143,8 @@ Demarcate::Demarcate(QWidget *parent)
     setUpPendingTable();
     setUpSingleTable();
     fillChoices();
-    ui->writtenGroupBox->setTitle(QStringLiteral("X轴已写入数据"));
     m_pointAxis = 0;
+    retitleWrittenGroup();
     m_shownPointAxis = 0;
     m_single = {0, 0};
     m_hasSingleList = true;
@@ -156,11 +156,50 @@ Demarcate::Demarcate(QWidget *parent)
 
 Demarcate::~Demarcate() = default;
 
+void Demarcate::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The form's texts, then those that follow the dialog's state. Only the fixed columns' headers
+// are words; the sensor columns are numbered.
+void Demarcate::retranslate()
+{
+    ui->retranslateUi(this);
+    retitleWrittenGroup();
+    retitleSingleGroup();
+    m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
+    m_writeModel->setHorizontalHeaderLabels({tr("压力")});
+    m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
+    if (m_progress)
+        labelProgress();
+}
+
+QStringList Demarcate::singleHeaderLabels()
+{
+    return {tr("选择"), tr("压力"), tr("标定值")};
+}
+
+void Demarcate::retitleWrittenGroup()
+{
+    if (isAxis(m_pointAxis))
+        ui->writtenGroupBox->setTitle(
+            tr("%1轴已写入数据").arg(QLatin1String(kAxisNames[m_pointAxis])));
+}
+
+void Demarcate::retitleSingleGroup()
+{
+    ui->singleReadGroupBox->setTitle(
+        tr("传感器%1-%2轴已写入标定信息")
+            .arg(ui->sensorIdSelect->currentText(), ui->comSingleAxitSelect->currentText()));
+}
+
 void Demarcate::setUpWrittenTable()
 {
     m_readModel = new QStandardItemModel(ui->readTable);
-    m_readModel->setHorizontalHeaderLabels(
-        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("0")});
+    m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力"), QStringLiteral("0")});
     ui->readTable->setModel(m_readModel);
     ui->readTable->horizontalHeader()->setStretchLastSection(true);
     ui->readTable->setColumnWidth(kTickColumn, kTickColumnWidth);
@@ -173,7 +212,7 @@ void Demarcate::setUpWrittenTable()
 void Demarcate::setUpPendingTable()
 {
     m_writeModel = new QStandardItemModel(ui->writeTable);
-    m_writeModel->setHorizontalHeaderLabels({QStringLiteral("压力"), QStringLiteral("0")});
+    m_writeModel->setHorizontalHeaderLabels({tr("压力"), QStringLiteral("0")});
     ui->writeTable->setModel(m_writeModel);
     ui->writeTable->horizontalHeader()->setStretchLastSection(true);
     ui->writeTable->setColumnWidth(kPendingPressureColumn, kPendingPressureWidth);
@@ -189,8 +228,7 @@ void Demarcate::setUpPendingTable()
 void Demarcate::setUpSingleTable()
 {
     m_singleModel = new QStandardItemModel(ui->singleReadTable);
-    m_singleModel->setHorizontalHeaderLabels(
-        {QStringLiteral("选择"), QStringLiteral("压力"), QStringLiteral("标定值")});
+    m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
     ui->singleReadTable->setModel(m_singleModel);
     ui->singleReadTable->horizontalHeader()->setStretchLastSection(true);
     ui->singleReadTable->setColumnWidth(kTickColumn, kTickColumnWidth);
@@ -267,7 +305,7 @@ void Demarcate::resizeSensorChoice(int sum)
 
 // True when the run took its samples and the card reported sensors; `sums` then holds the
 // card object's sums of this run. A failed run has told the operator already.
-bool Demarcate::runCalibration(const QString &title, const QString &failure, Sums &sums)
+bool Demarcate::runCalibration(const char *title, const char *failure, Sums &sums)
 {
     if (m_running)
         return false;
@@ -279,7 +317,7 @@ bool Demarcate::runCalibration(const QString &title, const QString &failure, Sum
     m_progressTimer->stop();
     delete m_progress;
     if (end == RunEnd::Failed) {
-        QMessageBox::warning(this, QStringLiteral("提示"), failure);
+        QMessageBox::warning(this, tr("提示"), tr(failure));
         return false;
     }
     if (!m_serial || m_serial->sensorCount() <= 0)
@@ -288,7 +326,7 @@ bool Demarcate::runCalibration(const QString &title, const QString &failure, Sum
     return true;
 }
 
-Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
+Demarcate::RunEnd Demarcate::sampleWithProgress(const char *title)
 {
     m_progressValue = 0;
     m_progressTimer->start(kRunTimeoutMs);
@@ -296,9 +334,10 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
     // zeroed sums, never the end of the previous run.
     const bool started = callCard([](MySerialport &card) { card.demarcateStart(kRunSamples); });
 
-    m_progress =
-        new QProgressDialog(tr("正在获取校准数据..."), tr("取消"), 0, int(kRunSamples), this);
-    m_progress->setWindowTitle(title);
+    m_progress = new QProgressDialog(this);
+    m_progress->setRange(0, int(kRunSamples));
+    m_runTitle = title;
+    labelProgress();
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setFixedWidth(kProgressWidth);
     m_progress->setValue(0);
@@ -326,6 +365,14 @@ Demarcate::RunEnd Demarcate::sampleWithProgress(const QString &title)
 
 // Waits one polling interval with events flowing, then shows the card's progress. False when
 // the dialog or the driver-card object was deleted meanwhile, as the program closes.
+// The run's texts are set again when the language changes in the middle of a run.
+void Demarcate::labelProgress()
+{
+    m_progress->setWindowTitle(tr(m_runTitle));
+    m_progress->setLabelText(tr("正在获取校准数据..."));
+    m_progress->setCancelButtonText(tr("取消"));
+}
+
 bool Demarcate::pollAfterPause()
 {
     const QPointer<Demarcate> alive(this);
@@ -380,10 +427,10 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
 void Demarcate::on_btnDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QStringLiteral("校准"), QStringLiteral("标定失败！！！"), sums))
+    if (!runCalibration(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
-    inform(QStringLiteral("系统提示"), QStringLiteral("标定成功"));
+    inform(tr("系统提示"), tr("标定成功"));
 }
 
 // The run's result as the row to be written: pressure 0.00, then the average of each sensor
@@ -406,9 +453,8 @@ void Demarcate::on_comAxitSelect_currentIndexChanged(int index)
 {
     if (!isAxis(index))
         return;
-    ui->writtenGroupBox->setTitle(QString::fromLatin1(kAxisNames[index]) +
-                                  QStringLiteral("轴已写入数据"));
     m_pointAxis = index;
+    retitleWrittenGroup();
 }
 
 void Demarcate::on_btnRead_clicked()
@@ -422,8 +468,7 @@ void Demarcate::on_btnRead_clicked()
 void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &info)
 {
     if (!isAxis(type)) {
-        CardMessageBox::show(QMessageBox::Warning, this, QStringLiteral("提示"),
-                             QStringLiteral("指定轴有误"));
+        CardMessageBox::show(QMessageBox::Warning, this, tr("提示"), tr("指定轴有误"));
         return;
     }
     if (!info.isEmpty()) {
@@ -469,7 +514,7 @@ void Demarcate::on_btnRemove_clicked()
 void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
 {
     if (res != kStatusDone) {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        informAnswer(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
         return;
     }
     if (!isAxis(xyz))
@@ -507,7 +552,7 @@ void Demarcate::demarcateOperationResult(int option, int res, int param)
 void Demarcate::answerRemoveAll(int res)
 {
     if (res != kStatusDone) {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        informAnswer(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
     for (QList<demarcateInfoUnit_t> &points : m_points)
@@ -550,9 +595,7 @@ void Demarcate::selectSingleList()
         m_single = choice;
         m_hasSingleList = true;
     }
-    ui->singleReadGroupBox->setTitle(QStringLiteral("传感器") + ui->sensorIdSelect->currentText() +
-                                     QStringLiteral("-") + ui->comSingleAxitSelect->currentText() +
-                                     QStringLiteral("轴已写入标定信息"));
+    retitleSingleGroup();
     refillSingleTable();
 }
 
@@ -582,12 +625,12 @@ void Demarcate::refillSingleTable()
 void Demarcate::on_btnSingleDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QStringLiteral("单点标定"), QStringLiteral("单点标定失败！！！"), sums))
+    if (!runCalibration(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
         return;
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))
         ui->ltxtSingleDemarcate->setText(average(sums[choice.sensor], choice.axis));
-    inform(QStringLiteral("系统提示"), QStringLiteral("单点标定成功"));
+    inform(tr("系统提示"), tr("单点标定成功"));
 }
 
 void Demarcate::on_btnSingleWrite_clicked()
@@ -595,13 +638,13 @@ void Demarcate::on_btnSingleWrite_clicked()
     bool isNumber = false;
     const int value = ui->ltxtSingleDemarcate->text().toInt(&isNumber, 10);
     if (!isNumber) {
-        inform(QStringLiteral("提示"), QStringLiteral("请“单点标定”后再写入"));
+        inform(tr("提示"), tr("请“单点标定”后再写入"));
         return;
     }
     const std::optional<PressureText> pressure =
         PressureText::parse(ui->ltxtSinglePressure->text());
     if (!pressure) {
-        inform(QStringLiteral("提示"), QStringLiteral("请输入标定的压力值"));
+        inform(tr("提示"), tr("请输入标定的压力值"));
         return;
     }
     // A field whose editing never finished has not been checked yet; nothing out of range may
@@ -639,10 +682,9 @@ void Demarcate::answerSingleWrite(int res)
         PressureLists::merge(m_singlePoints[write.target.axis][write.target.sensor], write.pair);
         refillSingleTable();
     } else if (res == kStatusStorageFull) {
-        informAnswer(QStringLiteral("错误信息"),
-                     QStringLiteral("标定数据空间已写满，请先删除，再写入"));
+        informAnswer(tr("错误信息"), tr("标定数据空间已写满，请先删除，再写入"));
     } else {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("标定数据写入失败"));
+        informAnswer(tr("错误信息"), tr("标定数据写入失败"));
     }
 }
 
@@ -656,7 +698,7 @@ void Demarcate::demarcateSingleReadResult(int xyz, int sensorId,
                                           QList<singleDemarcateInfoUnit_t> &list)
 {
     if (!isAxis(xyz)) {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("单点数据读取有误"));
+        informAnswer(tr("错误信息"), tr("单点数据读取有误"));
         return;
     }
     if (!isSensor(sensorId)) {
@@ -680,13 +722,12 @@ void Demarcate::on_btnSingleRemove_clicked()
 void Demarcate::demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list)
 {
     if (res != kStatusDone) {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡指定的标定数据失败"));
+        informAnswer(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
     } else if (isAxis(xyz) && isSensor(sensorId)) {
         QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[xyz][sensorId];
         for (short pressure : list) {
             if (!PressureLists::removeFirst(pairs, pressure))
-                informAnswer(QStringLiteral("错误信息"),
-                             QStringLiteral("标定压力值“%1”删除失败").arg(pressure));
+                informAnswer(tr("错误信息"), tr("标定压力值“%1”删除失败").arg(pressure));
         }
     }
     refillSingleTable();
@@ -709,7 +750,7 @@ void Demarcate::answerSingleRemoveAll(int res)
     const SingleTarget target = m_pendingClears.front();
     m_pendingClears.pop_front();
     if (res != kStatusDone) {
-        informAnswer(QStringLiteral("错误信息"), QStringLiteral("删除驱动卡标定数据失败"));
+        informAnswer(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
     if (isAxis(target.axis) && isSensor(target.sensor))
@@ -803,14 +844,12 @@ bool Demarcate::acceptValue(const QString &text)
 
 void Demarcate::warnPressureRange()
 {
-    QMessageBox::warning(this, QStringLiteral("提示"),
-                         QStringLiteral("允许输入范围：-327.00~327.00"));
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-327.00~327.00"));
 }
 
 void Demarcate::warnValueRange()
 {
-    QMessageBox::warning(this, QStringLiteral("提示"),
-                         QStringLiteral("允许输入范围：-32767~32767"));
+    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
 }
 
 void Demarcate::inform(const QString &title, const QString &text)

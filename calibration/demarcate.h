@@ -46,6 +46,9 @@ public:
 signals:
     void demarcateSingleRemove(int xyz, int sensorId, QList<short> &list);
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private slots:
     void on_comAxitSelect_currentIndexChanged(int index);
     void on_btnRead_clicked();
@@ -89,6 +92,10 @@ private:
         singleDemarcateInfoUnit_t pair;
     };
 
+    void retranslate();
+    static QStringList singleHeaderLabels();
+    void retitleWrittenGroup();
+    void retitleSingleGroup();
     void setUpWrittenTable();
     void setUpPendingTable();
     void setUpSingleTable();
@@ -98,8 +105,10 @@ private:
 
     // Calibration run, shared by both tabs.
     enum class RunEnd { Sampled, Failed, Abandoned };
-    bool runCalibration(const QString &title, const QString &failure, Sums &sums);
-    RunEnd sampleWithProgress(const QString &title);
+    // Title and failure are source texts, translated as they are shown.
+    bool runCalibration(const char *title, const char *failure, Sums &sums);
+    RunEnd sampleWithProgress(const char *title);
+    void labelProgress();
     bool pollAfterPause();
     bool portOpen() const;
     bool callCard(const std::function<void(MySerialport &)> &call);
@@ -160,6 +169,7 @@ private:
     int m_progressValue = 0;
     std::unique_ptr<QTimer> m_progressTimer;
     QPointer<QProgressDialog> m_progress;
+    const char *m_runTitle = "";
     bool m_running = false;
 };
 

@@ -143,6 +143,7 @@ void SlaveCodec::extractFrames()
         }
         if (checksum(held + s, length + 1) != held[s + length + 1]) {
             // Only the sync byte is rejected: a frame may start inside the rejected bytes.
+            ++m_checksumDrops;
             m_rxPending = 0;
             s0 = s + 1;
             continue;

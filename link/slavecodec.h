@@ -40,6 +40,8 @@ public:
     quint16 rxLen() const { return m_rxLen; }
     quint16 rxPending() const { return m_rxPending; }
     bool rxTimerActive() const;
+    // Candidate frames rejected for a wrong checksum since construction (worker thread only).
+    quint64 checksumDrops() const { return m_checksumDrops; }
 
 private slots:
     void rx_timerout_callback();
@@ -54,6 +56,7 @@ private:
     quint16 m_rxPending = 0;
     quint8 m_frameBuf[kFrameBufBytes] = {};
     QTimer *m_rxTimer = nullptr;
+    quint64 m_checksumDrops = 0;
 };
 
 #endif // SLAVECODEC_H

@@ -1,15 +1,20 @@
 #!/usr/bin/env python3
-"""Draws the window icon, resources/Zenvik.ico: a 4 x 4 sensor array under a press, its cells
-coloured from blue (unloaded) to red (pressed) like the plane graph. The ICO holds PNG images
-of 16, 24, 32, 48 and 256 pixels. Standard library only; run it again after changing it."""
+"""Draws the program's icon: a 4 x 4 sensor array under a press, its cells coloured from blue
+(unloaded) to red (pressed) like the plane graph. It writes the window icon built into the
+program, resources/Zenvik.ico (PNG images of 16, 24, 32, 48 and 256 pixels), and the desktop's
+icons, resources/icons/hicolor/<size>x<size>/apps/electronic-skin.png for 16, 32, 48, 64, 128
+and 256 pixels, which the installation copies into share/icons. Standard library only; run it
+again after changing it and commit what it writes."""
 
+import argparse
 import math
 import struct
-import sys
 import zlib
 from pathlib import Path
 
-SIZES = (16, 24, 32, 48, 256)
+ICO_SIZES = (16, 24, 32, 48, 256)
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
+ICON_NAME = "electronic-skin"
 SUPERSAMPLE = 4
 PRESS_CENTRE = (0.62, 0.38)  # where the press sits, in units of the plate
 
@@ -93,9 +98,22 @@ def ico(images):
 
 
 def main():
-    target = Path(sys.argv[1]) if len(sys.argv) > 1 else Path(__file__).resolve().parent.parent / "resources" / "Zenvik.ico"
-    target.write_bytes(ico([(s, render(s)) for s in SIZES]))
-    print(f"wrote {target}")
+    resources = Path(__file__).resolve().parent.parent / "resources"
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--ico", type=Path, default=resources / "Zenvik.ico",
+                        help="the window icon to write (default: %(default)s)")
+    parser.add_argument("--hicolor", type=Path, default=resources / "icons" / "hicolor",
+                        help="the icon theme folder to write the PNGs into (default: %(default)s)")
+    args = parser.parse_args()
+
+    images = {size: render(size) for size in sorted(set(ICO_SIZES) | set(THEME_SIZES))}
+    args.ico.write_bytes(ico([(size, images[size]) for size in ICO_SIZES]))
+    print(f"wrote {args.ico}")
+    for size in THEME_SIZES:
+        target = args.hicolor / f"{size}x{size}" / "apps" / f"{ICON_NAME}.png"
+        target.parent.mkdir(parents=True, exist_ok=True)
+        target.write_bytes(images[size])
+        print(f"wrote {target}")
 
 
 if __name__ == "__main__":

@@ -7,9 +7,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6opengl6-dev
+  # lupdate and lrelease, and the CMake functions that run them
+  qt6-l10n-tools qt6-tools-dev
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   xvfb xauth socat
+  desktop-file-utils appstream dpkg-dev man-db  # installation checks, Debian package
   fonts-wqy-microhei
 )
 

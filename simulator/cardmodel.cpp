@@ -255,6 +255,7 @@ void CardModel::start()
     m_running = true;
     m_stopped = false;
     restartSchedule();
+    emit started();
 }
 
 void CardModel::stop()
@@ -268,6 +269,10 @@ void CardModel::stop()
 
 void CardModel::restartSchedule()
 {
+    if (!m_ownSampling) {
+        m_tickTimer->stop();
+        return;
+    }
     const int hz = kCardFrequencies[m_frequencyIndex];
     m_schedule.restart(m_clock.nsecsElapsed(), hz);
     m_tickTimer->start(kMsPerSecond / hz);
@@ -285,9 +290,21 @@ void CardModel::onTick()
 void CardModel::sampleOnce()
 {
     const double dt = 1.0 / kCardFrequencies[m_frequencyIndex];
+    sampleReadings(m_readings->next(dt, m_sensorCount));
+}
+
+void CardModel::setOwnSampling(bool own)
+{
+    m_ownSampling = own;
+    if (m_running)
+        restartSchedule();
+}
+
+void CardModel::sampleReadings(const QList<Axit_t> &readings)
+{
     QByteArray payload;
-    payload.reserve(m_sensorCount * kAxitWireBytes);
-    for (const Axit_t &a : m_readings->next(dt, m_sensorCount)) {
+    payload.reserve(readings.size() * kAxitWireBytes);
+    for (const Axit_t &a : readings) {
         appendWord(payload, a.x);
         appendWord(payload, a.y);
         appendWord(payload, a.z);

@@ -80,6 +80,12 @@ public:
     QList<singleDemarcateInfoUnit_t> singlePoints(int xyz, int sensorId) const;
     bool isSampling() const; // between 0x82 01 and 0x82 00
 
+    // Readings from elsewhere (a recording) instead of the card's own skin: with own sampling
+    // off the sampling ticks stop, and each sampleReadings() call is one sample, sent as a tick
+    // would send it (sensor data while streaming, an accumulation sample while sampling).
+    void setOwnSampling(bool own);
+    void sampleReadings(const QList<Axit_t> &readings);
+
     // Counters of what went out, for tests: 0x00 and 0x01 frames sent, and those of them that
     // left without a corrupted byte.
     quint64 sensorFramesSent() const;
@@ -92,6 +98,8 @@ public slots:
 
 signals:
     void bytesToHost(const QByteArray &bytes);
+    // start() has been called: the card streams from now on.
+    void started();
     void hangUpRequested();
     // Every checked frame the card received from the host: command and payload.
     void requestReceived(quint8 cmd, const QByteArray &payload);
@@ -146,6 +154,7 @@ private:
     bool m_stopped = false; // stop() silences the card until start()
     bool m_sampling = false;
     bool m_streaming = true;
+    bool m_ownSampling = true;
 
     bool m_silent = false;
     bool m_refusing = false;

@@ -5,6 +5,7 @@
 #include "cardconsole.h"
 #include "cardmodel.h"
 #include "ptycardserver.h"
+#include "recordingplayer.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -65,8 +66,19 @@ int main(int argc, char *argv[])
     const QCommandLineOption seed(QStringLiteral("seed"),
                                   QStringLiteral("Seed for reproducible readings."),
                                   QStringLiteral("SEED"));
+    const QCommandLineOption replay(
+        QStringLiteral("replay"),
+        QStringLiteral("Stream the readings of the recording FILE at its own timing instead of "
+                       "the simulated skin's."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+                                   QStringLiteral("Replay X times as fast (default 1)."),
+                                   QStringLiteral("X"), QStringLiteral("1"));
+    const QCommandLineOption loop(QStringLiteral("loop"),
+                                  QStringLiteral("Start the replay again when it ends."));
     parser.addOption(link);
     parser.addOption(seed);
+    parser.addOptions({replay, speed, loop});
     for (const Option &option : kOptions) {
         parser.addOption(option.valueName
                              ? QCommandLineOption(QString::fromLatin1(option.name),
@@ -101,6 +113,28 @@ int main(int argc, char *argv[])
             err << "--" << name << ": " << console.lastError() << Qt::endl;
             return 2;
         }
+    }
+
+    if (parser.isSet(replay)) {
+        bool ok = false;
+        const double factor = parser.value(speed).toDouble(&ok);
+        if (!ok || factor < RecordingPlayer::kMinSpeed || factor > RecordingPlayer::kMaxSpeed) {
+            err << "--speed: not a factor from " << RecordingPlayer::kMinSpeed << " to "
+                << RecordingPlayer::kMaxSpeed << ": " << parser.value(speed) << Qt::endl;
+            return 2;
+        }
+        RecordReader reader;
+        const bool readable = reader.read(parser.value(replay));
+        for (const QString &warning : reader.warnings())
+            err << warning << Qt::endl;
+        if (!readable) {
+            err << reader.errorString() << Qt::endl;
+            return 1;
+        }
+        new RecordingPlayer(reader.frames(), factor, parser.isSet(loop), &model);
+    } else if (parser.isSet(speed) || parser.isSet(loop)) {
+        err << "--speed and --loop need --replay" << Qt::endl;
+        return 2;
     }
 
     if (!server.open(parser.value(link))) {

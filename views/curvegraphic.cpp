@@ -60,8 +60,9 @@ CurveGraphic::CurveGraphic(QWidget *parent)
     setUpPlot();
     connect(refreshTimer.get(), &QTimer::timeout, this, &CurveGraphic::refreshPlot);
 
-    auto *selectAll = new QListWidgetItem(QStringLiteral("全选"), ui->sensorList);
+    auto *selectAll = new QListWidgetItem(ui->sensorList);
     selectAll->setCheckState(Qt::Unchecked);
+    retranslate();
 }
 
 CurveGraphic::~CurveGraphic() = default;
@@ -69,8 +70,6 @@ CurveGraphic::~CurveGraphic() = default;
 void CurveGraphic::setUpPlot()
 {
     QCustomPlot *plot = ui->graphic;
-    plot->xAxis->setLabel(QStringLiteral("时间"));
-    plot->yAxis->setLabel(QStringLiteral("力"));
     plot->legend->setVisible(true);
     plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
     // Entries run top to bottom; a further column starts after 18 of them.
@@ -86,6 +85,25 @@ void CurveGraphic::setUpPlot()
     connect(plot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->yAxis2,
             QOverload<const QCPRange &>::of(&QCPAxis::setRange));
     connect(plot, &QCustomPlot::legendDoubleClick, this, &CurveGraphic::plotlegendClickslot);
+}
+
+void CurveGraphic::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslate();
+    QWidget::changeEvent(event);
+}
+
+// The sensors' names are the same in every language.
+void CurveGraphic::retranslate()
+{
+    ui->retranslateUi(this);
+    ui->sensorList->item(0)->setText(tr("全选"));
+    ui->graphic->xAxis->setLabel(tr("时间"));
+    ui->graphic->yAxis->setLabel(tr("力"));
+    // Shown labels change at once, even while no data arrives.
+    if (isVisible())
+        ui->graphic->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QColor CurveGraphic::axisColor(int sensor, int axis) const

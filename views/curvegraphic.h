@@ -49,6 +49,7 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private slots:
     void on_sensorList_itemClicked(QListWidgetItem *item);
@@ -56,6 +57,7 @@ private slots:
 
 private:
     void setUpPlot();
+    void retranslate();
     void addSensor(int sensor);
     void removeSensor(int sensor);
     void setSensorVisible(int sensorIndex, bool show);

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -104,7 +105,12 @@ class tst_MainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        // The window reads its remembered language; never the operator's.
+        QStandardPaths::setTestModeEnabled(true);
+    }
 
     void init()
     {

@@ -16,6 +16,7 @@
 #include <QOpenGLWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -38,7 +39,12 @@ class tst_LiveView : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { keepOpenGlDriverLoaded(); }
+    void initTestCase()
+    {
+        // The main window reads its remembered language; never the operator's.
+        QStandardPaths::setTestModeEnabled(true);
+        keepOpenGlDriverLoaded();
+    }
 
     void graphButton_showsCurveWindowDrawingTheStream()
     {

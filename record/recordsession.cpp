@@ -1,0 +1,186 @@
+#include "recordsession.h"
+
+#include "myserialport.h"
+
+#include <QFile>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kFrequencies[] = {10, 20, 50, 100, 200}; // by the card's frequency index
+
+int frequencyIndex(int hz)
+{
+    for (int i = 0; i < int(std::size(kFrequencies)); ++i) {
+        if (kFrequencies[i] == hz)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+RecordSession::RecordSession(const Settings &settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_port(new MySerialport)
+    , m_noDataTimer(new QTimer(this))
+    , m_durationTimer(new QTimer(this))
+    , m_progressTimer(new QTimer(this))
+{
+    m_port->setParent(this);
+    m_noDataTimer->setSingleShot(true);
+    m_durationTimer->setSingleShot(true);
+    m_durationTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_noDataTimer, &QTimer::timeout, this, [this] {
+        const qint64 frames = m_writer.framesWritten();
+        end(1, frames == 0 ? QStringLiteral("no sensor data from %1 within %2 s")
+                                 .arg(m_settings.port)
+                                 .arg(kNoDataTimeoutMs / 1000)
+                           : QStringLiteral("sensor data from %1 stopped for %2 s after %3 frames")
+                                 .arg(m_settings.port)
+                                 .arg(kNoDataTimeoutMs / 1000)
+                                 .arg(frames));
+    });
+    connect(m_durationTimer, &QTimer::timeout, this, [this] { end(0); });
+    connect(m_progressTimer, &QTimer::timeout, this, &RecordSession::reportProgress);
+    connect(m_port, &MySerialport::portLost, this,
+            [this] { end(1, QStringLiteral("lost the port %1").arg(m_settings.port)); });
+    connect(m_port, &SlaveProtocol::sampleFreResult, this, [this](int option, int res, int) {
+        if (option == 1)
+            m_frequencyResult = res;
+    });
+    connect(&m_writer, &RecordWriter::finished, this, [this](qint64, const QString &error) {
+        if (!error.isEmpty())
+            end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, error));
+    });
+}
+
+RecordSession::~RecordSession() = default;
+
+void RecordSession::start()
+{
+    if (openPort() && setFrequency() && openOutput())
+        beginRecording();
+}
+
+bool RecordSession::openOutput()
+{
+    RecordHeader header;
+    header.program = m_settings.program;
+    header.port = m_settings.port;
+    header.baudRate = m_settings.baudRate;
+    const int index = m_port->freIndex();
+    if (index >= 0 && index < int(std::size(kFrequencies)))
+        header.frequencyHz = kFrequencies[index];
+    if (m_writer.open(m_settings.output, header))
+        return true;
+    end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString()));
+    return false;
+}
+
+// The common reasons a port cannot be opened are told at once; anything else (a busy port, a
+// device that is not a serial port) shows when the driver-card object tries. The port is not
+// opened twice: some boards restart when their lines are toggled.
+bool RecordSession::openPort()
+{
+    const QByteArray path = QFile::encodeName(m_settings.port);
+    if (::access(path.constData(), R_OK | W_OK) != 0) {
+        end(1, QStringLiteral("cannot open %1: %2")
+                   .arg(m_settings.port, QString::fromLocal8Bit(std::strerror(errno))));
+        return false;
+    }
+    m_port->openPort(m_settings.port, m_settings.baudRate);
+    if (m_ended)
+        return false;
+    if (!m_port->isPortOpen()) {
+        end(1, QStringLiteral("cannot open %1: busy, or not a serial port").arg(m_settings.port));
+        return false;
+    }
+    return true;
+}
+
+bool RecordSession::setFrequency()
+{
+    if (m_settings.frequencyHz == 0)
+        return true;
+    m_port->setSampleFre(uint(frequencyIndex(m_settings.frequencyHz)), kReplyTimeoutMs);
+    if (m_ended)
+        return false;
+    if (m_frequencyResult == kStatusDone)
+        return true;
+    end(1, m_frequencyResult == kNoReply
+               ? QStringLiteral("the card on %1 did not answer the frequency request within %2 s")
+                     .arg(m_settings.port)
+                     .arg(kReplyTimeoutMs / 1000)
+               : QStringLiteral("the card on %1 refused the frequency %2 Hz (status %3)")
+                     .arg(m_settings.port)
+                     .arg(m_settings.frequencyHz)
+                     .arg(m_frequencyResult));
+    return false;
+}
+
+void RecordSession::beginRecording()
+{
+    m_recording = true;
+    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
+    m_noDataTimer->start(kNoDataTimeoutMs);
+    if (m_settings.progress) {
+        m_progressClock.start();
+        m_progressTimer->start(kProgressIntervalMs);
+    }
+}
+
+void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
+{
+    if (!m_recording)
+        return;
+    if (m_writer.framesWritten() == 0 && m_settings.seconds > 0)
+        m_durationTimer->start(int(m_settings.seconds * 1000));
+    // A stream that stops is a failure too, rather than a recorder that waits for ever.
+    m_noDataTimer->start(kNoDataTimeoutMs);
+    m_writer.writeFrame(readings, num);
+    if (m_settings.frames > 0 && m_writer.framesWritten() >= m_settings.frames)
+        end(0);
+}
+
+void RecordSession::reportProgress()
+{
+    const qint64 frames = m_writer.framesWritten();
+    const double seconds = double(m_progressClock.restart()) / 1000.0;
+    const double rate = seconds > 0 ? double(frames - m_framesAtLastProgress) / seconds : 0.0;
+    m_framesAtLastProgress = frames;
+    std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)\n",
+                 static_cast<long long>(frames), rate,
+                 static_cast<unsigned long long>(m_port->checksumDrops()));
+}
+
+void RecordSession::stop()
+{
+    end(0);
+}
+
+void RecordSession::end(int code, QString error)
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    m_recording = false;
+    m_noDataTimer->stop();
+    m_durationTimer->stop();
+    m_progressTimer->stop();
+    // The last lines are written now: a failure there fails the recording too.
+    m_writer.finish();
+    if (code == 0 && !m_writer.errorString().isEmpty()) {
+        code = 1;
+        error =
+            QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString());
+    }
+    m_port->closePort();
+    emit ended(code, error);
+}

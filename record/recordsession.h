@@ -1,0 +1,71 @@
+#ifndef RECORDSESSION_H
+#define RECORDSESSION_H
+
+#include "recordwriter.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class MySerialport;
+class QTimer;
+
+// One headless recording, as eskin-record runs it: open the port, set the card's frequency
+// when asked, record until a time or a frame count is reached, and report why it ended. The
+// driver-card object runs in the session's own thread. Every failure is one line naming its
+// cause, and the output keeps its complete lines.
+class RecordSession : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kNoDataTimeoutMs = 2000;
+    static constexpr int kProgressIntervalMs = 1000;
+
+    struct Settings
+    {
+        QString port;
+        int baudRate = 115200;
+        int frequencyHz = 0; // 0: leave the card's frequency as it is
+        double seconds = 0;  // one of seconds and frames is set
+        qint64 frames = 0;
+        QString output; // "-" for standard output
+        bool progress = false;
+        QString program; // name and version, for the recording's comments
+    };
+
+    explicit RecordSession(const Settings &settings, QObject *parent = nullptr);
+    ~RecordSession() override;
+
+    // Starts from the event loop; ended() reports the exit code.
+    void start();
+    // Ends a running recording cleanly (a signal from the operator).
+    void stop();
+    qint64 framesWritten() const { return m_writer.framesWritten(); }
+
+signals:
+    // 0 for a complete recording, 1 with `error` (one line) when something failed.
+    void ended(int code, const QString &error);
+
+private:
+    bool openPort();
+    bool setFrequency();
+    bool openOutput();
+    void beginRecording();
+    void onFrame(const QList<Axit_t> &readings, uint num);
+    void reportProgress();
+    void end(int code, QString error = QString());
+
+    Settings m_settings;
+    MySerialport *m_port = nullptr;
+    RecordWriter m_writer;
+    QTimer *m_noDataTimer = nullptr;
+    QTimer *m_durationTimer = nullptr;
+    QTimer *m_progressTimer = nullptr;
+    qint64 m_framesAtLastProgress = 0;
+    QElapsedTimer m_progressClock;
+    int m_frequencyResult = 0;
+    bool m_recording = false;
+    bool m_ended = false;
+};
+
+#endif // RECORDSESSION_H

@@ -1,0 +1,82 @@
+#ifndef RECORDWRITER_H
+#define RECORDWRITER_H
+
+#include "devicerecords.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class QTimer;
+
+// What the comment lines at the top of a recording say; empty or zero fields are left out.
+struct RecordHeader
+{
+    QString program; // name and version
+    QString port;
+    int baudRate = 0;
+    int frequencyHz = 0;
+};
+
+// Writes the sensor-data stream as CSV, one line per frame:
+//   time_s,sensors,s0_x,s0_y,s0_z,...,s15_z
+// with the time in seconds since the first frame (monotonic clock, 6 decimals), the frame's
+// sensor count and its readings; cells beyond the count stay empty. Optional '#' comment lines
+// come first.
+//
+// Lines are formatted into a buffer and written whole, at the latest every 250 ms, so that a
+// recording cut short anywhere still ends on complete lines (at most one partial line). The
+// writer runs in whatever thread it lives in; framesWritten() may be read from any thread.
+class RecordWriter : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kFlushIntervalMs = 250;
+
+    explicit RecordWriter(QObject *parent = nullptr);
+    ~RecordWriter() override;
+
+    // The header line, without its line end.
+    static QByteArray headerLine();
+
+    // Creates or truncates `path` ("-" for standard output) and writes the comment lines and
+    // the header line. False, with errorString(), when that fails; nothing is recorded then.
+    bool open(const QString &path, const RecordHeader &header);
+    bool isOpen() const { return m_file.isOpen(); }
+    QString fileName() const { return m_path; }
+    QString errorString() const { return m_error; }
+    qint64 framesWritten() const { return m_frames.load(std::memory_order_relaxed); }
+
+public slots:
+    // One sensor-data frame; `num` readings of the list are recorded (at most 16).
+    void writeFrame(const QList<Axit_t> &readings, uint num);
+    // Writes what is held and closes the file; emits finished() once.
+    void finish();
+
+signals:
+    // About twice a second while frames are written.
+    void progress(qint64 frames);
+    // The recording has ended: cleanly when `error` is empty, else after a failed write.
+    void finished(qint64 frames, const QString &error);
+
+private:
+    void flushBuffer();
+    bool writeOut();
+    void fail(const QString &what);
+
+    QFile m_file;
+    QString m_path;
+    QString m_error;
+    QByteArray m_buffer;
+    QElapsedTimer m_clock; // started at the first frame
+    QTimer *m_flushTimer = nullptr;
+    std::atomic<qint64> m_frames{0};
+    qint64 m_reportedFrames = -1;
+    int m_flushTicks = 0;
+};
+
+#endif // RECORDWRITER_H

@@ -1,0 +1,212 @@
+// Recording from the main window: the menu entry and the status bar, --record on the first
+// open, the end of a recording with the port, files that cannot be written, and a recording of
+// the simulated card at 200 Hz replayed and recorded again by eskin-record.
+
+#include "cardmodel.h"
+#include "mainwindow.h"
+#include "messageboxrecorder.h"
+#include "recordcompare.h"
+#include "recordingplayer.h"
+#include "simulatedcard.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kOpenMs = 3000;
+constexpr int kFastestIndex = 4; // 200 Hz
+
+} // namespace
+
+// Only the simulated card's port is listed, wherever the tests run.
+QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
+{
+    return {};
+}
+
+class tst_MainWindowRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // The file dialog keeps its history in the settings: test ones, not the user's.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_boxes = std::make_unique<MessageBoxRecorder>();
+        m_card = std::make_unique<SimulatedCard>();
+        QVERIFY(m_card->start({}, [](CardModel &card) {
+            card.setSeed(7);
+            card.setFrequencyIndex(kFastestIndex);
+        }));
+        m_window = std::make_unique<MainWindow>();
+        m_window->setExtraPorts({m_card->portName()});
+        m_action = m_window->findChild<QAction *>(QStringLiteral("actionRecord"));
+        m_status = m_window->findChild<QLabel *>(QStringLiteral("statusRecord"));
+        QVERIFY(m_action && m_status);
+        m_window->show();
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_card.reset();
+        m_boxes.reset();
+    }
+
+    void recordOnFirstOpen_thenMenuStops_andReplayRecordsTheSameReadings()
+    {
+        QVERIFY(!m_action->isEnabled());
+        const QString path = m_dir.filePath(QStringLiteral("program.csv"));
+        m_window->recordOnFirstOpen(path);
+        m_window->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->isRecording(), kOpenMs);
+        QVERIFY(m_action->isEnabled());
+        QCOMPARE(m_action->text(), QStringLiteral("停止记录"));
+        QTRY_VERIFY_WITH_TIMEOUT(framesShown() >= 300, 5000);
+        QVERIFY(m_status->text().contains(QLatin1String("program.csv")));
+
+        m_action->trigger();
+        QTRY_VERIFY(!m_window->isRecording());
+        QCOMPARE(m_action->text(), QStringLiteral("开始记录…"));
+        RecordReader original;
+        QVERIFY2(original.read(path), qPrintable(original.errorString()));
+        QVERIFY(original.warnings().isEmpty());
+        QCOMPARE(qint64(original.frames().size()), framesShown());
+
+        // The program's recording, played by another card and recorded by eskin-record.
+        m_window.reset();
+        m_card = std::make_unique<SimulatedCard>();
+        const std::vector<RecordedFrame> frames = original.frames();
+        QVERIFY(m_card->start(
+            {}, [&](CardModel &card) { new RecordingPlayer(frames, 1.0, false, &card); }));
+        const QString again = m_dir.filePath(QStringLiteral("again.csv"));
+        QProcess recorder;
+        recorder.start(QStringLiteral(ESKIN_RECORD),
+                       {"--port", m_card->portName(), "--frames", "200", "--output", again});
+        QVERIFY(recorder.waitForFinished(10000));
+        QVERIFY2(recorder.exitCode() == 0, recorder.readAllStandardError().constData());
+        RecordReader replayed;
+        QVERIFY2(replayed.read(again), qPrintable(replayed.errorString()));
+        const ReplayMatch match = matchReplay(original.frames(), replayed.frames());
+        QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
+        QVERIFY2(match.medianSkewUs < 5000, qPrintable(QString::number(match.medianSkewUs)));
+    }
+
+    void closingThePort_endsTheRecording()
+    {
+        openPort();
+        const QString path = m_dir.filePath(QStringLiteral("closed.csv"));
+        QVERIFY(m_window->startRecording(path));
+        QTRY_VERIFY(framesShown() > 0);
+        QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen")),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!m_window->isRecording());
+        QVERIFY(!m_action->isEnabled());
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QVERIFY(reader.warnings().isEmpty());
+        QVERIFY(m_boxes->boxes.isEmpty());
+    }
+
+    void menuEntry_suggestsDatedFile_andClosingTheWindowEndsTheFileCleanly()
+    {
+        openPort();
+        const QString path = m_dir.filePath(QStringLiteral("chosen.csv"));
+        QString suggested;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !suggested.isEmpty())
+                return;
+            suggested = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        answer.start(20);
+        m_action->trigger();
+        QVERIFY2(QRegularExpression(QStringLiteral("/eskin-\\d{8}-\\d{6}\\.csv$"))
+                     .match(suggested)
+                     .hasMatch(),
+                 qPrintable(suggested));
+        QVERIFY(m_window->isRecording());
+        QTRY_VERIFY(framesShown() > 0);
+        m_window.reset();
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QVERIFY(reader.warnings().isEmpty());
+        QVERIFY(qint64(reader.frames().size()) >= framesShown());
+    }
+
+    void unwritableFile_isToldAndNothingStarts()
+    {
+        openPort();
+        QVERIFY(!m_window->startRecording(QStringLiteral("/nonexistent/run.csv")));
+        QVERIFY(!m_window->isRecording());
+        QTRY_COMPARE(m_boxes->boxes.size(), 1);
+        QCOMPARE(m_boxes->boxes.first().title, QStringLiteral("错误信息"));
+        QVERIFY(m_boxes->boxes.first().text.contains(QLatin1String("/nonexistent/run.csv")));
+        QCOMPARE(m_action->text(), QStringLiteral("开始记录…"));
+        QVERIFY(m_action->isEnabled()); // the port stays open
+    }
+
+    void writeFailureWhileRecording_stopsWithMessage()
+    {
+        openPort();
+        // Files of this process may not grow beyond 30 kB: the header fits, frames soon do not.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit previous{};
+        getrlimit(RLIMIT_FSIZE, &previous);
+        rlimit small = previous;
+        small.rlim_cur = 30000;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const bool started = m_window->startRecording(m_dir.filePath(QStringLiteral("big.csv")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isRecording(), 5000);
+        setrlimit(RLIMIT_FSIZE, &previous);
+        QVERIFY(started);
+        QTRY_COMPARE(m_boxes->boxes.size(), 1);
+        QVERIFY(m_boxes->boxes.first().text.contains(QLatin1String("big.csv")));
+        QVERIFY(m_action->isEnabled()); // the port and the live display go on
+    }
+
+private:
+    void openPort()
+    {
+        m_window->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(m_action->isEnabled(), kOpenMs);
+    }
+
+    // The frame count in the status bar: "…（N 帧）".
+    qint64 framesShown()
+    {
+        if (m_window)
+            m_lastStatus = m_status->text();
+        static const QRegularExpression count(QStringLiteral("（(\\d+) 帧）"));
+        return count.match(m_lastStatus).captured(1).toLongLong();
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<MessageBoxRecorder> m_boxes;
+    std::unique_ptr<SimulatedCard> m_card;
+    std::unique_ptr<MainWindow> m_window;
+    QAction *m_action = nullptr;
+    QLabel *m_status = nullptr;
+    QString m_lastStatus;
+};
+
+QTEST_MAIN(tst_MainWindowRecord)
+#include "tst_mainwindowrecord.moc"

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# check-install.sh BUILD_DIR CONFIG VERSION EXPECTED_FILE...
+# Installs the build into a temporary DESTDIR under the prefix /usr and checks the result: the
+# exact list of files (relative to the prefix), the desktop entry and the AppStream metainfo
+# with Debian's validators, the icons' sizes, the man pages, and the installed programs.
+set -euo pipefail
+
+build="$1" config="$2" version="$3"
+shift 3
+
+stage="$(mktemp -d)"
+trap 'rm -rf "$stage"' EXIT
+root="$stage/usr"
+failures=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+DESTDIR="$stage" cmake --install "$build" --config "$config" --prefix /usr >/dev/null
+
+# Every expected file and nothing else; a file outside the prefix shows up with its full path.
+expected="$(printf '%s\n' "$@" | LC_ALL=C sort)"
+installed="$(cd "$stage" && find . ! -type d | sed 's|^\./usr/||; s|^\./|/|' | LC_ALL=C sort)"
+if ! diff -u <(echo "$expected") <(echo "$installed") >&2; then
+    fail "the installed files differ from the expected list (- expected, + installed)"
+fi
+
+desktop="$root/share/applications/electronic-skin.desktop"
+if ! report="$(desktop-file-validate "$desktop" 2>&1)" || [ -n "$report" ]; then
+    fail "desktop-file-validate: $report"
+fi
+for metainfo in "$root"/share/metainfo/*.metainfo.xml; do
+    appstreamcli validate --no-net --no-color "$metainfo" >&2 || fail "appstreamcli validate: $metainfo"
+    latest="$(grep -o -m1 '<release version="[^"]*"' "$metainfo" | cut -d'"' -f2 || true)"
+    [ "$latest" = "$version" ] || fail "$metainfo: the latest release is '$latest', the project is $version"
+done
+# The tree as a whole: the metainfo's launchable names the installed desktop entry.
+appstreamcli validate-tree --no-net --no-color "$stage" >&2 || fail "appstreamcli validate-tree"
+
+for size in 16 32 48 64 128 256; do
+    png="$root/share/icons/hicolor/${size}x${size}/apps/electronic-skin.png"
+    [ -f "$png" ] || continue
+    # The PNG header's width and height, big-endian, at bytes 16 to 23.
+    read -r w0 w1 w2 w3 h0 h1 h2 h3 < <(od -An -tu1 -j16 -N8 "$png")
+    width=$(((w0 << 24) | (w1 << 16) | (w2 << 8) | w3))
+    height=$(((h0 << 24) | (h1 << 16) | (h2 << 8) | h3))
+    [ "$width x $height" = "$size x $size" ] || fail "$png is $width x $height"
+done
+
+for page in "$root"/share/man/man1/*.1.gz; do
+    if ! warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)" ||
+        [ -n "$warnings" ]; then
+        fail "man $page: $warnings"
+    fi
+    text="$(LC_ALL=C.UTF-8 MANWIDTH=80 MANPAGER=cat man -E UTF-8 -l "$page" 2>/dev/null || true)"
+    grep -q "^NAME" <<<"$text" && grep -q "$version" <<<"$text" || fail "$page shows no NAME or no version"
+done
+
+# The installed programs, with no display at all. The sanitizers of a test build stay on, but
+# leaks that the Qt libraries keep until exit are not this test's subject.
+run() {
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM \
+        ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" timeout 30 "$@"
+}
+if out="$(run "$root/bin/electronic-skin" --version 2>&1)"; then
+    [ "$out" = "electronic-skin $version" ] || fail "electronic-skin --version printed '$out'"
+else
+    fail "electronic-skin --version failed: $out"
+fi
+for program in "$root"/bin/*; do
+    name="$(basename "$program")"
+    out="$(run "$program" --help 2>&1)" || fail "$name --help failed: $out"
+    grep -q -- "--version" <<<"$out" || fail "$name --help lists no options: $out"
+    out="$(run "$program" --version 2>&1)" || fail "$name --version failed: $out"
+    grep -q -- "$version" <<<"$out" || fail "$name --version printed '$out'"
+done
+
+[ "$failures" -eq 0 ] || exit 1
+echo "installation checked: $# files"

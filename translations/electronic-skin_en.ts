@@ -1,0 +1,402 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US" sourcelanguage="zh_CN">
+<context>
+    <name>CurveGraphic</name>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>力</source>
+        <translation>Force</translation>
+    </message>
+</context>
+<context>
+    <name>Demarcate</name>
+    <message>
+        <source>标定</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>阵列型标定</source>
+        <translation>Array calibration</translation>
+    </message>
+    <message>
+        <source>选择标定的坐标轴：</source>
+        <translation>Axis to calibrate:</translation>
+    </message>
+    <message>
+        <source>已写入数据</source>
+        <translation>Written data</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>全部删除</source>
+        <translation>Delete all</translation>
+    </message>
+    <message>
+        <source>待写入数据</source>
+        <translation>Data to write</translation>
+    </message>
+    <message>
+        <source>标定</source>
+        <comment>button</comment>
+        <translation>Calibrate</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>单点型标定</source>
+        <translation>Single-point calibration</translation>
+    </message>
+    <message>
+        <source>传感器选择</source>
+        <translation>Sensor selection</translation>
+    </message>
+    <message>
+        <source>选择标定的传感器：</source>
+        <translation>Sensor to calibrate:</translation>
+    </message>
+    <message>
+        <source>已写入标定信息</source>
+        <translation>Written calibration data</translation>
+    </message>
+    <message>
+        <source>待写入标定信息</source>
+        <translation>Calibration data to write</translation>
+    </message>
+    <message>
+        <source>标定数据：</source>
+        <translation>Value:</translation>
+    </message>
+    <message>
+        <source>单点标定</source>
+        <comment>button</comment>
+        <translation>Calibrate</translation>
+    </message>
+    <message>
+        <source>标定压力：</source>
+        <translation>Pressure:</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>标定值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>%1轴已写入数据</source>
+        <translation>Written data, %1 axis</translation>
+    </message>
+    <message>
+        <source>传感器%1-%2轴已写入标定信息</source>
+        <translation>Written calibration data, sensor %1, %2 axis</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>正在获取校准数据...</source>
+        <translation>Sampling the sensors...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>校准</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>标定失败！！！</source>
+        <translation>Calibration failed!</translation>
+    </message>
+    <message>
+        <source>系统提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>标定成功</source>
+        <translation>Calibration done</translation>
+    </message>
+    <message>
+        <source>指定轴有误</source>
+        <translation>The driver card named an unknown axis</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>删除驱动卡指定的标定数据失败</source>
+        <translation>Could not delete the selected calibration data from the driver card</translation>
+    </message>
+    <message>
+        <source>删除驱动卡标定数据失败</source>
+        <translation>Could not delete the calibration data from the driver card</translation>
+    </message>
+    <message>
+        <source>单点标定</source>
+        <translation>Single-point calibration</translation>
+    </message>
+    <message>
+        <source>单点标定失败！！！</source>
+        <translation>Single-point calibration failed!</translation>
+    </message>
+    <message>
+        <source>单点标定成功</source>
+        <translation>Single-point calibration done</translation>
+    </message>
+    <message>
+        <source>请“单点标定”后再写入</source>
+        <translation>Please “Calibrate” before writing</translation>
+    </message>
+    <message>
+        <source>请输入标定的压力值</source>
+        <translation>Please enter the calibration pressure</translation>
+    </message>
+    <message>
+        <source>标定数据空间已写满，请先删除，再写入</source>
+        <translation>The driver card&apos;s calibration storage is full: delete some data, then write again</translation>
+    </message>
+    <message>
+        <source>标定数据写入失败</source>
+        <translation>Writing the calibration data failed</translation>
+    </message>
+    <message>
+        <source>单点数据读取有误</source>
+        <translation>The single-point data read back is invalid</translation>
+    </message>
+    <message>
+        <source>标定压力值“%1”删除失败</source>
+        <translation>Could not delete the calibration pressure “%1”</translation>
+    </message>
+    <message>
+        <source>允许输入范围：-327.00~327.00</source>
+        <translation>Allowed range: -327.00 to 327.00</translation>
+    </message>
+    <message>
+        <source>允许输入范围：-32767~32767</source>
+        <translation>Allowed range: -32767 to 32767</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>串口：</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>波特率：</source>
+        <translation>Baud:</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>传感器数量：</source>
+        <translation>Sensors:</translation>
+    </message>
+    <message>
+        <source>采样频率：</source>
+        <translation>Sample rate:</translation>
+    </message>
+    <message>
+        <source>读取</source>
+        <translation>Read</translation>
+    </message>
+    <message>
+        <source>校准</source>
+        <translation>Baseline</translation>
+    </message>
+    <message>
+        <source>写入</source>
+        <translation>Write</translation>
+    </message>
+    <message>
+        <source>图像</source>
+        <translation>Graph</translation>
+    </message>
+    <message>
+        <source>菜单</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>标定</source>
+        <translation>Calibration</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>没有检测到串口</source>
+        <translation>No serial port found</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>串口丢失</source>
+        <translation>The serial port was lost</translation>
+    </message>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>X轴</source>
+        <translation>X axis</translation>
+    </message>
+    <message>
+        <source>Y轴</source>
+        <translation>Y axis</translation>
+    </message>
+    <message>
+        <source>Z轴</source>
+        <translation>Z axis</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>允许输入范围：1~16</source>
+        <translation>Allowed range: 1 to 16</translation>
+    </message>
+    <message>
+        <source>允许输入范围：-32767~32767</source>
+        <translation>Allowed range: -32767 to 32767</translation>
+    </message>
+    <message>
+        <source>请打开通信接口</source>
+        <translation>Please open the serial port first</translation>
+    </message>
+    <message>
+        <source>系统提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>基准数据读取失败</source>
+        <translation>Reading the baseline failed</translation>
+    </message>
+    <message>
+        <source>基准数据读取成功</source>
+        <translation>Baseline read</translation>
+    </message>
+    <message>
+        <source>校准数据获取完成</source>
+        <translation>Baseline measured</translation>
+    </message>
+    <message>
+        <source>校准数据获取失败</source>
+        <translation>Measuring the baseline failed</translation>
+    </message>
+    <message>
+        <source>正在获取校准数据...</source>
+        <translation>Measuring the baseline...</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>确定写入吗?</source>
+        <translation>Write to the driver card?</translation>
+    </message>
+    <message>
+        <source>没有选择要校准的传感器</source>
+        <translation>No sensor is selected</translation>
+    </message>
+    <message>
+        <source>获取驱动卡采样频率失败</source>
+        <translation>Could not read the driver card&apos;s sample rate</translation>
+    </message>
+    <message>
+        <source>采样频率设置成功</source>
+        <translation>Sample rate set</translation>
+    </message>
+    <message>
+        <source>采样频率设置失败</source>
+        <translation>Setting the sample rate failed</translation>
+    </message>
+    <message>
+        <source>写入成功</source>
+        <translation>Written</translation>
+    </message>
+    <message>
+        <source>失败失败</source>
+        <translation>Writing failed</translation>
+    </message>
+    <message>
+        <source>通信超时</source>
+        <translation>Communication timed out</translation>
+    </message>
+    <message>
+        <source>串口打开失败</source>
+        <translation>Could not open the serial port</translation>
+    </message>
+    <message>
+        <source>开始记录…</source>
+        <translation>Start recording…</translation>
+    </message>
+    <message>
+        <source>开始记录</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>无法写入记录文件 %1：%2</source>
+        <translation>Cannot write the recording file %1: %2</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>正在记录：%1（%2 帧）</source>
+        <translation>Recording: %1 (%2 frames)</translation>
+    </message>
+    <message>
+        <source>记录已停止：%1（%2 帧）</source>
+        <translation>Recording stopped: %1 (%2 frames)</translation>
+    </message>
+    <message>
+        <source>写入记录文件 %1 失败，记录已停止：%2</source>
+        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+</context>
+</TS>
