@@ -5,6 +5,9 @@
 // Every 16-bit quantity travels big-endian on the wire; these records hold native integers
 // and the conversion happens only in the protocol layer.
 
+// QDebug before the list types are registered anywhere: QList<short> takes the framework's debug
+// output only where its operator is visible, and every user of these types includes this header.
+#include <QDebug>
 #include <QList>
 #include <QMetaType>
 #include <QtGlobal>

@@ -142,10 +142,11 @@ void SlaveProtocol::readCurrentSampleFre(int mesc)
 
 void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
 {
+    qDebug() << "freIndex=" << freIndex;
+    // Taken at once, before the card has answered and even while the request is held behind
+    // another one, so that the interface does not ask for the same index again.
+    m_freIndex.store(int(freIndex), std::memory_order_relaxed);
     runInTurn([this, freIndex, mesc] {
-        qDebug() << "freIndex=" << freIndex;
-        // Taken at once, before the card has answered, so that the interface does not ask again.
-        m_freIndex.store(int(freIndex), std::memory_order_relaxed);
         const quint8 index = quint8(freIndex);
         const int res = sendAndWait(CmdSetFrequency, &index, 1, mesc);
         emit sampleFreResult(1, res, 0);
@@ -364,12 +365,12 @@ void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
     const int n = len / kAxitWireBytes;
     QMutexLocker lock(&m_accumulatorLock);
     const uint remaining = m_demarcateRemaining.load(std::memory_order_relaxed);
-    if (!m_checking && remaining == 0)
+    // A check that has already counted 65,535 samples takes no more, as its count is 16-bit;
+    // a calibration run still takes each frame until its own countdown ends.
+    const bool checkCounts = m_checking && m_checkCnt < std::numeric_limits<quint16>::max();
+    if (!checkCounts && remaining == 0)
         return;
     if (n > kMaxSensors)
-        return;
-    // A check that has already averaged 65,535 samples takes no more: the count is 16-bit.
-    if (m_checking && m_checkCnt == std::numeric_limits<quint16>::max())
         return;
     for (int i = 0; i < n; ++i) {
         const Axit_t a = readAxit(payload + i * kAxitWireBytes);

@@ -106,6 +106,7 @@ private slots:
     void demarcateStop_withoutRun_stillSendsStop();
     void calibrationRun_duringBaselineCheck_keepsAccumulatingAfterCount();
     void demarcateStart_keepsBaselineCheckCount();
+    void calibrationRun_afterCheckCountIsFull_stillCountsDown();
 
     void unaskedReply_changesNothing_data();
     void unaskedReply_changesNothing();
@@ -469,6 +470,25 @@ void TestCalibrationCommands::demarcateStart_keepsBaselineCheckCount()
     card.setChecking(false);
 
     QCOMPARE(describe(card.demarcateSums()), describeSums({{10, 20, 30}}));
+}
+
+// The check's 16-bit count stops at 65,535 frames; a run started after that must still end.
+void TestCalibrationCommands::calibrationRun_afterCheckCountIsFull_stillCountsDown()
+{
+    RecordingCodec card;
+    card.setChecking(true);
+    const QByteArray one = accumulationFrame({{1, 1, 1}});
+    for (int i = 0; i < 0xFFFF; ++i)
+        card.feed(one);
+    card.feed(accumulationFrame({{1000, 1000, 1000}}));
+    QCOMPARE(describe(card.demarcateSums()), describeSums({{0xFFFF, 0xFFFF, 0xFFFF}}));
+
+    card.demarcateStart(3);
+    for (int i = 1; i <= 3; ++i)
+        card.feed(accumulationFrame({{qint16(i), 0, 0}}));
+
+    QCOMPARE(card.demarcateRemaining(), 0u);
+    QCOMPARE(describe(card.demarcateSums()), describeSums({{6, 0, 0}}));
 }
 
 void TestCalibrationCommands::calibrationPoint_emitsInfo_data()

@@ -1,6 +1,12 @@
 // Device records: the list types known to the meta-type system, the signed big-endian fields,
 // the one-byte wire forms of sensor number and axis, and readings handed to another thread.
 
+// First, so that nothing else has brought QDebug in: whoever includes the records must see
+// QList<short>'s debug operator, or the instantiations of its meta-type disagree and the one that
+// wins may print nothing.
+#include "devicerecords.h"
+static_assert(QTypeTraits::has_ostream_operator_v<QDebug, QList<short>>);
+
 #include "recordingcodec.h"
 
 #include <QMetaType>

@@ -84,6 +84,7 @@ private slots:
     void sendAndWait_returnsOnReplyBeforeLaterEvents();
     void staleStatusBeforeRequest_doesNotAnswerIt();
     void requestDuringWait_isHeldUntilFirstResult();
+    void heldFrequencyRequest_takesIndexAtOnce();
 
     void sensorData_emitsReadings_data();
     void sensorData_emitsReadings();
@@ -438,6 +439,29 @@ void TestSlaveProtocol::requestDuringWait_isHeldUntilFirstResult()
     QCOMPARE(intArgs(removeAllResults.at(0)), (QList<int>{135, 0, 0}));
     QCOMPARE(card.written, (QList<QByteArray>{bytes({0xA5, 0x03, 0x83, 0x03, 0x2E}),
                                               bytes({0xA5, 0x02, 0x87, 0x2E})}));
+}
+
+// The interface asks for a new index only when it differs from freIndex(); a held request
+// must not leave the old index there for up to two seconds.
+void TestSlaveProtocol::heldFrequencyRequest_takesIndexAtOnce()
+{
+    RecordingCodec card;
+    card.replyDelayMs = 100;
+    card.responder = statusCard(bytes({0x00}));
+    int indexRightAfterCall = -1;
+    qsizetype writtenRightAfterCall = -1;
+    QTimer::singleShot(30, &card, [&] {
+        card.setSampleFre(4, kReplyTimeoutMs);
+        indexRightAfterCall = card.freIndex();
+        writtenRightAfterCall = card.written.size();
+    });
+
+    card.demarcateRemoveAll();
+
+    QCOMPARE(indexRightAfterCall, 4);
+    QCOMPARE(writtenRightAfterCall, 1);
+    QCOMPARE(card.written, (QList<QByteArray>{bytes({0xA5, 0x02, 0x87, 0x2E}),
+                                              bytes({0xA5, 0x03, 0x83, 0x04, 0x2F})}));
 }
 
 void TestSlaveProtocol::sensorData_emitsReadings_data()
