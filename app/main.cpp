@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "languageswitcher.h"
 #include "mainwindow.h"
 #include "recordingplayer.h"

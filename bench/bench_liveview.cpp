@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Live display under load: the simulated card streams 16 sensors at 200 Hz over a
 // pseudo-terminal to the driver-card object on its worker thread, and the curve window is shown
 // and refreshing with every sensor's three curves ticked, wired as the main window wires it.

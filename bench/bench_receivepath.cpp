@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of the receive path of the driver-card link: a stream of 16-sensor sensor-data
 // frames is cut into serial-sized chunks and pushed through the codec and the protocol layer,
 // and every decoded reading set crosses to a receiver in another thread through a queued

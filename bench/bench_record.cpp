@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cost of recording. Two figures:
 //  - WriterThroughput: 16-sensor frames with full-width readings formatted and written to a
 //    file by RecordWriter, on one core (frames per second: items_per_second);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing cost of the views: one plot refresh of the curve window with every sensor's three
 // curves shown and full (16 sensors x 3 axes x 1000 points), for swinging and for flat curves, and
 // one paint of each OpenGL view with a full board of 16 loaded sensors. Each case reports the

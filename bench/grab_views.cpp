@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures of the curve window and its two OpenGL views at a fixed stream of readings, for
 // checking that a change to the drawing leaves what the operator sees as it was. The same
 // frames, refreshes and window size are used on every run, so two builds can be compared.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef LINKHEALTH_H
 #define LINKHEALTH_H
 

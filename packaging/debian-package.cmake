@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in a release build makes
 # electronic-skin_<version>_<architecture>.deb. Its dependencies on shared libraries are computed
 # from the programs by dpkg-shlibdeps (package dpkg-dev).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-record: records the driver card's sensor data to CSV without a window, for scripts.
 //   eskin-record --port PATH [--baud N] [--frequency HZ] (--seconds S | --frames N)
 //                --output FILE|-

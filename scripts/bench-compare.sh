@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Measures the display's cost of two builds side by side in one go: a base revision (default
 # main) and the working tree. Both are release builds in build-compare/, and both use the
 # working tree's benchmark programs, so that they report the same figures. The live-display

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the program's icon: a 4 x 4 sensor array under a press, its cells coloured from blue
 (unloaded) to red (pressed) like the plane graph. It writes the window icon built into the
 program, resources/Zenvik.ico (PNG images of 16, 24, 32, 48 and 256 pixels), and the desktop's

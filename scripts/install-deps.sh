@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the project needs to build, test and run.
 # Idempotent: packages already present are skipped, and the package lists are
 # refreshed only when something is missing.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the release and the Debian package in build-package/ and prints the package's path:
 #   scripts/package.sh            then   sudo apt install ./build-package/electronic-skin_*.deb
 # Installs whatever Debian packages are missing first (dpkg-dev computes the dependencies).

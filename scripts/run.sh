@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs whatever Debian packages are missing, builds the program (Release, in build/) and
 # starts it against a simulated driver card served inside the program. Extra arguments go to
 # the program (for example --port /tmp/ttyV0); without a display, run it under xvfb-run.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes a screenshot of the program under Xvfb, running against the simulated driver card:
 #   scripts/screenshot.sh [OUTPUT.png] [SECONDS] [-- PROGRAM OPTIONS...]
 # Xvfb keeps its screen in a file (-fbdir); after SECONDS that file is converted to PNG.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the whole project with AddressSanitizer and UndefinedBehaviorSanitizer and runs the
 # complete test suite with CTest. Installs whatever Debian packages are missing first.
 set -euo pipefail

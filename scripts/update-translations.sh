@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Refreshes translations/electronic-skin_en.ts from the program's sources:
 #   scripts/update-translations.sh [BUILD_DIR]
 # lupdate gathers every text passed through tr() or set in a form. Texts new in the code arrive

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Converts the 24/32-bit ZPixmap XWD screen that Xvfb keeps under -fbdir into a PNG, cropped
 to the area that is not background. Standard library only."""
 

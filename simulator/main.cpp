@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-card-sim: a simulated driver card on a pseudo-terminal. It prints the terminal's path,
 // keeps an optional symbolic link to it, and takes commands on standard input that switch its
 // faults while it runs.

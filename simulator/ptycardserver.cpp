@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ptycardserver.h"
 
 #include "cardmodel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef SKINREADINGS_H
 #define SKINREADINGS_H
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "sensorseries.h"
 
 void SensorSeries::append(double key, const Axit_t &reading)

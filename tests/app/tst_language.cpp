@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Switching the interface language: every window follows at once, English shows no Chinese
 // text left over, switching back restores every text exactly, and the choice is remembered and
 // overridden as the operator expects.

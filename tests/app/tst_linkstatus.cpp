@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's link health and reconnection against a scripted line and the simulated
 // card: the status bar's counts and stale-stream notice, reopening a lost port, and the choices
 // remembered between runs.

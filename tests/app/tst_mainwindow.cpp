@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window against the simulated card over a pseudo-terminal, driven through its
 // controls: port list, open and close, a lost line, the sensor table, the sample frequency, the
 // baseline read, check and write, and shutdown with requests still on their way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recording from the main window: the menu entry and the status bar, --record on the first
 // open, the end of a recording with the port, files that cannot be written, and a recording of
 // the simulated card at 200 Hz replayed and recorded again by eskin-record.

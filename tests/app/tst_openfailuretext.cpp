@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The informative text of the open-failure box: the port's own error, the group hint for a
 // permission problem, the busy hint for a port another program holds. The probe of a real node
 // is exercised by the main window's tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration dialog against the simulated card over a pseudo-terminal, with the driver-card
 // object on its worker thread: calibration runs, array points read and removed, single-point
 // pairs written, read and removed, and the failures the card can give.

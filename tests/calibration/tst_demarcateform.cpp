@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration dialog without a card: the form, the sensor columns, the checks of table cells and
 // entry fields, and the lists built from answers of a driver-card object that is never opened
 // (the tests emit its signals).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target of the receive path: the same replay as tst_receivecorpus, against the same
 // model, on whatever streams the fuzzer makes up. Any difference aborts with a description;
 // AddressSanitizer and UndefinedBehaviorSanitizer catch the rest.

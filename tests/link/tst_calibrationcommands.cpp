@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibration requests and replies: array calibration runs, point removal, single-point
 // write / read / remove, and the 0x88 and 0x8C frames the card sends back. Replies are fed as
 // raw bytes through the codec.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device records: the list types known to the meta-type system, the signed big-endian fields,
 // the one-byte wire forms of sensor number and axis, and readings handed to another thread.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Randomised stream test of the frame codec: hundreds of sensor-data frames interleaved with
 // noise, cut into chunks of random size, must come out of the codec as the readings that went
 // in. Each seed gives one reproducible stream.

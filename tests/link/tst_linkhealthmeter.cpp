@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit tests of the link-health arithmetic: the sensor-frame rate over the last second and the
 // time without sensor data, from counts sampled at the publication ticks.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver-card object on its worker thread, against the simulated card over a real
 // pseudo-terminal: opening and closing, the stream, a lost line, every request with its answer
 // and with a silent card, and lines that corrupt or split what the card sends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receive path against a fixed corpus of hostile byte streams, each replayed in many piece
 // sizes while a baseline check and a calibration run are active: every intact frame that the
 // extraction rule lets through is decoded once and in order, held bytes stay within their bound,

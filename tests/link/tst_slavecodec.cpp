@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit tests of the frame codec: frames on the wire, and the extraction of checked frames from
 // the received byte stream (chunking, noise, rejected syncs, the receive time-out and the bound
 // on held bytes). Decoding is observed through the sensor-data signal of 0x00 frames.

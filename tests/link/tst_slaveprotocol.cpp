@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Protocol layer: requests on the wire, status waits, sensor data, baseline check, baseline
 // read and write, sample frequency. The card is played by RecordingCodec: replies are fed as
 // raw bytes, so every reply also goes through frame extraction.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #ifndef WORKERPORT_H
 #define WORKERPORT_H
 

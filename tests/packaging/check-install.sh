@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # check-install.sh BUILD_DIR CONFIG VERSION EXPECTED_FILE...
 # Installs the build into a temporary DESTDIR under the prefix /usr and checks the result: the
 # exact list of files (relative to the prefix), the desktop entry and the AppStream metainfo

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-record as a script runs it against eskin-card-sim: good recordings, a replay recorded
 // again, clean and killed ends, and every failure with its exit code and its one-line cause.
 

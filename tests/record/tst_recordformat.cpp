@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The recording format as scripts and the replay depend on it: what the writer puts in a file,
 // that the reader gives it back, and every kind of file the reader refuses and where.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's text commands: each switches what it names on the card, and a line that is
 // not a command, or carries a value out of range, changes nothing and says why.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated driver card: request framing, answers to the host's command set, calibration
 // storage, the sample stream and its pacing, the line faults, and the skin readings.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The eskin-card-sim program as a newcomer or a script uses it: a line under a stable link,
 // options that shape the card, commands on standard input, and a clean exit.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The English translation is complete: every message of the .ts file is translated and
 // finished, and the file holds exactly the texts the program's sources use (lupdate run afresh
 // over them). tst_language loads the compiled translation from eskin_app's resources.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Curve window: recording of frames whether shown or not, the 1000-point series, the plot's
 // ranges, the sensor list and legend toggles, sensor count changes and the hand-over of each
 // frame to the two views.

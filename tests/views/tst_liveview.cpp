@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // End to end: the simulated card streams 16 sensors at 200 Hz over a pseudo-terminal into the
 // main window's driver-card object, and the curve window, opened with "图像", records and draws
 // the stream in its plot and both views.

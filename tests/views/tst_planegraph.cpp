@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plane graph, judged from its rendered framebuffer: the plate, the cell layout and the cell
 // colour scale with its dead band and cap.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Striped graph: the same pixels as the plot library's own graph, whatever the line looks like.
 
 #include "stripedgraph.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vector graph: the display vector of a reading and its drawn arrow, the board in the rendered
 // framebuffer, the wheel's limits and the drag directions and rates.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tick-box delegate: toggling by mouse in a real table view, and where and what it paints.
 
 #include "checkboxdelegate.h"
