@@ -5,6 +5,7 @@
 // median and the worst single run as counters besides the mean; the refresh timer allows 30 ms per
 // refresh.
 
+#include "benchframes.h"
 #include "curvegraphic.h"
 #include "planegraph.h"
 #include "vectorgraph.h"
@@ -29,33 +30,6 @@ namespace {
 constexpr int kSeriesPoints = 1000;
 
 bool g_setupFailed = false;
-
-// Readings that swing over most of the range, so that every arrow and cell is loaded and the
-// curves cross the whole plot.
-QList<Axit_t> loadedFrame(int n)
-{
-    QList<Axit_t> frame;
-    for (int i = 0; i < kMaxSensors; ++i) {
-        const double phase = n * 0.05 + i;
-        frame.append(Axit_t{qint16(6000 * std::sin(phase)), qint16(6000 * std::cos(phase)),
-                            qint16(-8000 * std::sin(phase * 0.5))});
-    }
-    return frame;
-}
-
-// A skin at rest: small offsets and a few units of noise, so that every curve is long and flat,
-// as in most of a live stream.
-QList<Axit_t> restingFrame(int n)
-{
-    QList<Axit_t> frame;
-    for (int i = 0; i < kMaxSensors; ++i) {
-        const auto noise = [&](int k) {
-            return qint16((n * k + i * 7) % 7 - 3 + 10 * (i - 8));
-        };
-        frame.append(Axit_t{noise(3), noise(5), noise(11)});
-    }
-    return frame;
-}
 
 // Times each iteration by hand and adds the median and the worst one as counters.
 template<class Work> void timeEachRun(benchmark::State &state, Work work)

@@ -10,6 +10,7 @@
 // Needs an X server, e.g. under xvfb-run. The comparison counts differing pixels and their
 // largest difference per colour channel; it exits with 1 when any picture differs.
 
+#include "benchframes.h"
 #include "curvegraphic.h"
 #include "planegraph.h"
 #include "vectorgraph.h"
@@ -27,32 +28,6 @@
 #include <cstdio>
 
 namespace {
-
-// Readings that swing over most of the range, so that every arrow and cell is loaded and the
-// curves cross the whole plot.
-QList<Axit_t> loadedFrame(int n)
-{
-    QList<Axit_t> frame;
-    for (int i = 0; i < kMaxSensors; ++i) {
-        const double phase = n * 0.05 + i;
-        frame.append(Axit_t{qint16(6000 * std::sin(phase)), qint16(6000 * std::cos(phase)),
-                            qint16(-8000 * std::sin(phase * 0.5))});
-    }
-    return frame;
-}
-
-// A skin at rest: small offsets and a few units of noise, so that every curve is long and flat.
-QList<Axit_t> restingFrame(int n)
-{
-    QList<Axit_t> frame;
-    for (int i = 0; i < kMaxSensors; ++i) {
-        const auto noise = [&](int k) {
-            return qint16((n * k + i * 7) % 7 - 3 + 10 * (i - 8));
-        };
-        frame.append(Axit_t{noise(3), noise(5), noise(11)});
-    }
-    return frame;
-}
 
 using FrameSource = QList<Axit_t> (*)(int);
 
