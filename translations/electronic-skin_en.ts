@@ -381,11 +381,11 @@
     </message>
     <message>
         <source>正在记录：%1（%2 帧）</source>
-        <translation>Recording: %1 (%2 frames)</translation>
+        <translation>Rec %1 (%2)</translation>
     </message>
     <message>
         <source>记录已停止：%1（%2 帧）</source>
-        <translation>Recording stopped: %1 (%2 frames)</translation>
+        <translation>Stopped %1 (%2)</translation>
     </message>
     <message>
         <source>写入记录文件 %1 失败，记录已停止：%2</source>
@@ -397,7 +397,7 @@
     </message>
     <message>
         <source>%1 帧/秒</source>
-        <translation>%1 frames/s</translation>
+        <translation>%1 fps</translation>
     </message>
     <message>
         <source>校验错误 %1</source>
@@ -413,7 +413,7 @@
     </message>
     <message>
         <source>已连接 %1 @ %2</source>
-        <translation>Connected %1 @ %2</translation>
+        <translation>%1 @ %2</translation>
     </message>
     <message>
         <source>串口丢失，等待重连…</source>
