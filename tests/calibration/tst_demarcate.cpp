@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kAnswerMs = 1000;
 constexpr int kNoAnswerMs = kReplyTimeoutMs + 1500;
+constexpr int kBurstBytes = 48000;
 constexpr int kRunTimeoutMs = 10000;
 constexpr int kSensors = 4;
 
@@ -350,10 +351,12 @@ private slots:
         }
         const TimerGapProbe probe;
 
-        m_card->withModel(
-            [burst = frame.repeated(8000)](CardModel &card) { emit card.bytesToHost(burst); });
+        // Thousands of frames, but no more bytes than the terminal holds: the simulated card
+        // drops what a host that is slow to read cannot take, the end marker below included.
+        const QByteArray burst = frame.repeated(kBurstBytes / frame.size());
+        m_card->withModel([burst](CardModel &card) { emit card.bytesToHost(burst); });
         // Answered behind the burst, so its answer marks the end of the burst. A loaded machine
-        // may take longer than the usual time-out to decode 8,000 frames, hence the long wait.
+        // may take longer than the usual time-out to decode the burst, hence the long wait.
         constexpr int kBehindBurstMs = 60000;
         m_worker->run([](MySerialport &port) { port.setSampleFre(2, kBehindBurstMs); });
 
