@@ -2,7 +2,8 @@
 #include "curvegraphic.h"
 #include "ui_curvegraphic.h"
 
-#include "stripedgraph.h"
+#include "directlinegraph.h"
+#include "legendentry.h"
 
 #include <QCloseEvent>
 #include <QDebug>
@@ -138,11 +139,14 @@ void CurveGraphic::addSensor(int sensor)
 
     QCustomPlot *plot = ui->graphic;
     for (int a = 0; a < kAxisCount; ++a) {
-        QCPGraph *graph = new StripedGraph(plot->xAxis, plot->yAxis);
+        auto *graph = new DirectLineGraph(plot->xAxis, plot->yAxis);
         graph->setName(name + QLatin1String(kAxisNames[a]));
         graph->setVisible(false);
-        if (QCPPlottableLegendItem *entry = plot->legend->itemWithPlottable(graph))
-            entry->setTextColor(kHiddenColour);
+        // The plot added its own entry for the graph, the last one; ours takes its place.
+        plot->legend->removeItem(plot->legend->itemWithPlottable(graph));
+        auto *entry = new LegendEntry(plot->legend, graph);
+        plot->legend->addItem(entry);
+        entry->setTextColor(kHiddenColour);
         graph->setPen(QPen(kHiddenColour));
     }
     m_plottedUpTo[std::size_t(sensor)] = 0;
