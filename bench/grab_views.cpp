@@ -7,8 +7,13 @@
 //                                   loaded and resting sensors
 //   grab_views DIR --compare OTHER  also compares them with the pictures saved in OTHER
 //
+//   grab_views DIR --compare OTHER --tolerance N
+//                                   counts pictures as alike when no colour channel of any pixel
+//                                   differs by more than N levels (antialiasing noise)
+//
 // Needs an X server, e.g. under xvfb-run. The comparison counts differing pixels and their
-// largest difference per colour channel; it exits with 1 when any picture differs.
+// largest difference per colour channel; it exits with 1 when any picture differs by more than
+// the tolerance (none by default).
 
 #include "benchframes.h"
 #include "curvegraphic.h"
@@ -76,6 +81,10 @@ int main(int argc, char *argv[])
                                            QStringLiteral("Pictures to compare with."),
                                            QStringLiteral("other"));
     parser.addOption(compareOption);
+    const QCommandLineOption toleranceOption(
+        QStringLiteral("tolerance"), QStringLiteral("Largest channel difference taken as alike."),
+        QStringLiteral("levels"), QStringLiteral("0"));
+    parser.addOption(toleranceOption);
     parser.addHelpOption();
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
@@ -123,7 +132,7 @@ int main(int argc, char *argv[])
                                          other.convertToFormat(QImage::Format_RGB32));
             std::printf("%s: %dx%d, %d pixels differ, largest channel difference %d\n",
                         qPrintable(name), image.width(), image.height(), d.pixels, d.largest);
-            same = same && d.pixels == 0;
+            same = same && d.largest <= parser.value(toleranceOption).toInt();
         }
     }
     keepLoadedLibrariesUntilExit();

@@ -71,4 +71,7 @@ for side in base head; do
 done
 
 "$work/base/bench/grab_views" "$work/pictures-base" 2>/dev/null
-"$work/head/bench/grab_views" "$work/pictures-head" --compare "$work/pictures-base" 2>/dev/null
+# The curve lines' edge pixels may differ by a few levels of antialiasing between the plot
+# library's drawing and the program's own; more than that is a different picture.
+"$work/head/bench/grab_views" "$work/pictures-head" --compare "$work/pictures-base" \
+    --tolerance 6 2>/dev/null

@@ -82,8 +82,8 @@ void LineRasteriser::begin(const QRect &area)
 {
     m_area = area;
     // A pixel's winding is the sum of its row's cells up to it; an edge on the right border adds to
-    // up to three cells beyond the last pixel.
-    m_stride = area.width() + 3;
+    // the two cells beyond the last pixel.
+    m_stride = area.width() + 2;
     const std::size_t cells = std::size_t(m_stride) * std::size_t(area.height());
     // Every sweep leaves the cells it read at zero, so the buffer is cleared only when it grows.
     if (m_accumulated.size() < cells)
@@ -226,10 +226,6 @@ void LineRasteriser::accumulate(float x0, float y0, float x1, float y1)
     const int endRow = ceilOfNonNegative(bottom);
     m_firstRow = std::min(m_firstRow, int(top));
     m_lastRow = std::max(m_lastRow, endRow - 1);
-    if (std::fabs(dxdy) < 1) {
-        accumulateSteep(x, dxdy, top, bottom, direction);
-        return;
-    }
     for (int y = int(top); y < endRow; ++y) {
         float *row = &m_accumulated[std::size_t(y) * std::size_t(m_stride)];
         const float dy = std::min(float(y + 1), bottom) - std::max(float(y), top);
@@ -265,34 +261,6 @@ void LineRasteriser::accumulate(float x0, float y0, float x1, float y1)
             row[xbi] += d * am;
         }
         touch(y, xai, xbi);
-        x = xNext;
-    }
-}
-
-// An edge that moves less than a column per row touches at most two columns in each: the same
-// areas as above, chosen without branching, since which case a row falls in is random.
-void LineRasteriser::accumulateSteep(float x, float dxdy, float top, float bottom, float direction)
-{
-    const float right = float(m_area.width());
-    const int endRow = ceilOfNonNegative(bottom);
-    for (int y = int(top); y < endRow; ++y) {
-        float *row = &m_accumulated[std::size_t(y) * std::size_t(m_stride)];
-        const float dy = std::min(float(y + 1), bottom) - std::max(float(y), top);
-        const float xNext = x + dxdy * dy;
-        const float d = dy * direction;
-        const float xa = std::clamp(std::min(x, xNext), 0.0f, right);
-        const float xb = std::clamp(std::max(x, xNext), 0.0f, right);
-        const int column = int(xa);
-        const float fa = xa - float(column);
-        const float fb = xb - float(column);
-        const bool split = fb > 1;
-        const float s = 1.0f / std::max(fb - fa, 1e-6f);
-        const float first = split ? 0.5f * s * (1 - fa) * (1 - fa) : 1 - 0.5f * (fa + fb);
-        const float third = split ? 0.5f * s * (fb - 1) * (fb - 1) : 0.0f;
-        row[column] += d * first;
-        row[column + 1] += d * (1 - first - third);
-        row[column + 2] += d * third;
-        touch(y, column, column + 2);
         x = xNext;
     }
 }

@@ -47,7 +47,6 @@ private:
     void outline(const std::vector<QPointF> &points, qreal halfWidth);
     void addEdge(QPointF from, QPointF to);
     void accumulate(float x0, float y0, float x1, float y1);
-    void accumulateSteep(float x, float dxdy, float top, float bottom, float direction);
     void touch(int row, int first, int last);
     void sweep(QImage &target, QRgb colour);
     void sweepRow(RowRanges &ranges, float *accumulated, QRgb *pixels, QRgb colour) const;
