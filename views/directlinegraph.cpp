@@ -81,6 +81,8 @@ bool DirectLineGraph::drawDirectly(QCPPainter *painter, const QVector<QPointF> &
     QRect clip = image->rect();
     if (painter->hasClipping()) {
         const QRegion region = painter->clipRegion();
+        if (region.isEmpty()) // nothing of the line shows
+            return true;
         if (region.rectCount() > 1)
             return false;
         clip &= deviceClip(region.boundingRect(), transform);

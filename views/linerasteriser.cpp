@@ -67,7 +67,7 @@ bool LineRasteriser::drawPolyline(QImage &target, const QRect &clip, const QPoin
         if (m_points.empty() || p != m_points.back())
             m_points.push_back(p);
     }
-    if (m_points.size() < 2 || !(width > 0))
+    if (m_points.size() < 2 || !(width > 0) || width > kCoordinateLimit)
         return false;
     const QRect area = clip & target.rect();
     if (area.isEmpty())
@@ -267,8 +267,9 @@ void LineRasteriser::accumulate(float x0, float y0, float x1, float y1)
 
 void LineRasteriser::sweep(QImage &target, QRgb colour)
 {
-    // scanLine() would check for sharing on every row.
-    uchar *const bits = target.bits();
+    // The pixels the paint engine draws into. bits() could detach a shared image and leave the
+    // engine drawing into the old copy; the engine detached it when painting began.
+    auto *const bits = const_cast<uchar *>(target.constBits());
     const qsizetype bytesPerLine = target.bytesPerLine();
     for (int y = m_firstRow; y <= m_lastRow; ++y) {
         RowRanges &ranges = m_rows[std::size_t(y)];

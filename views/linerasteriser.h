@@ -28,8 +28,9 @@ class LineRasteriser
 public:
     // Draws the line through count points with the given pen width and premultiplied colour,
     // source over, within clip (device pixels). Returns false, drawing nothing, for what it does
-    // not draw: fewer than two distinct points, or coordinates that are not finite or lie beyond
-    // any plot.
+    // not draw: fewer than two distinct points, or coordinates or a width that are not finite or
+    // lie beyond any plot. The target's pixels are written where they are, without detaching the
+    // image, so that a paint engine drawing into it sees them; its data must not be shared.
     bool drawPolyline(QImage &target, const QRect &clip, const QPointF *points, qsizetype count,
                       qreal width, QRgb colour);
 
