@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -43,13 +44,19 @@ Q_ALWAYS_INLINE void blend(QRgb &pixel, QRgb colour, int coverage)
 
 // Winding area of a pixel, 1 for full, to a coverage of 0 to 255, clamped as Qt's rasteriser does
 // for the non-zero rule. Qt's outlines wind so that its fixed-point shift rounds their area up;
-// rounding up here too matches its pixels best. The small allowance keeps the float error of a
-// pixel that no edge covers from counting as coverage.
+// rounding up here too matches its pixels best. All but the last thousandth of a level is rounded
+// up, so that the float error of a pixel no edge covers does not count as coverage.
 Q_ALWAYS_INLINE int coverageOf(float winding)
 {
-    const float scaled = std::fabs(winding) * 256.0f;
-    const int truncated = int(scaled);
-    return std::min(float(truncated) < scaled - 1e-3f ? truncated + 1 : truncated, 255);
+    return std::min(int(std::fabs(winding) * 256.0f + 0.999f), 255);
+}
+
+// Whether four cells hold nothing at all (+0.0: a sweep leaves them so), tested as plain bits.
+Q_ALWAYS_INLINE bool fourEmpty(const float *cells)
+{
+    quint64 halves[2];
+    std::memcpy(halves, cells, sizeof halves);
+    return (halves[0] | halves[1]) == 0;
 }
 
 } // namespace
@@ -234,7 +241,10 @@ void LineRasteriser::accumulate(float x0, float y0, float x1, float y1)
         const float xa = std::clamp(std::min(x, xNext), 0.0f, right);
         const float xb = std::clamp(std::max(x, xNext), 0.0f, right);
         const int xai = int(xa);
-        const int xbi = std::max(ceilOfNonNegative(xb), xai + 1);
+        // One past the column of xb. Where xb lies on a column border this takes one column
+        // more than needed, which the formulas below give nothing; it spares a dependent
+        // float-to-integer round trip on every row.
+        const int xbi = int(xb) + 1;
         if (xbi == xai + 1) {
             // Within one column: the part right of the edge, then the rest of the row.
             const float mid = 0.5f * (xa + xb) - float(xai);
@@ -308,6 +318,14 @@ void LineRasteriser::sweepRow(RowRanges &ranges, float *accumulated, QRgb *pixel
                 blend(pixels[x], colour, coverage);
         }
         for (int x = first; x <= last; ++x) {
+            // Outside the line, cells that add nothing leave their pixels as they are: most of
+            // the width a flat line's rows span.
+            if (coverage == 0) {
+                while (x + 3 <= last && fourEmpty(accumulated + x))
+                    x += 4;
+                while (x < last && accumulated[x] == 0)
+                    ++x;
+            }
             if (accumulated[x] != 0) {
                 winding += accumulated[x];
                 accumulated[x] = 0;
