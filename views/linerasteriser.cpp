@@ -107,8 +107,11 @@ void LineRasteriser::begin(const QRect &area)
 void LineRasteriser::outline(const std::vector<QPointF> &p, qreal halfWidth)
 {
     const std::size_t segments = p.size() - 1;
-    std::vector<QPointF> along(segments);
-    std::vector<QPointF> side(segments);
+    // Kept between lines: the plot draws 48 of them on every refresh.
+    std::vector<QPointF> &along = m_along;
+    std::vector<QPointF> &side = m_side;
+    along.resize(segments);
+    side.resize(segments);
     for (std::size_t i = 0; i < segments; ++i) {
         const QPointF d = p[i + 1] - p[i];
         along[i] = d / std::sqrt(d.x() * d.x() + d.y() * d.y());

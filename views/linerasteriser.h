@@ -60,6 +60,8 @@ private:
     int m_lastRow = -1;
     QPointF m_pen;
     std::vector<QPointF> m_points;
+    std::vector<QPointF> m_along;
+    std::vector<QPointF> m_side;
 };
 
 #endif // LINERASTERISER_H
