@@ -5,10 +5,13 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QSettings>
 #include <QTranslator>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
 const QString kSettingsKey = QStringLiteral("language");
 const QString kEnglishTranslation = QStringLiteral(":/i18n/electronic-skin_en.qm");
@@ -76,7 +79,7 @@ bool LanguageSwitcher::loadTranslation()
     if (!m_loaded)
         m_loaded = m_translator->load(kEnglishTranslation);
     if (!m_loaded)
-        qWarning() << "translation not loaded:" << kEnglishTranslation;
+        qCWarning(lcApp) << "translation not loaded:" << kEnglishTranslation;
     return m_loaded;
 }
 

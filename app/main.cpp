@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "diagnostics.h"
 #include "languageswitcher.h"
 #include "mainwindow.h"
 #include "recordingplayer.h"
@@ -69,9 +70,13 @@ Options parseOptions(const QCoreApplication &app)
         QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead of "
                        "the language last chosen in the menu."),
         QStringLiteral("LANGUAGE"));
+    const QCommandLineOption verbose(
+        QStringLiteral("verbose"),
+        QStringLiteral("Print the program's diagnostics (the eskin.* logging categories)."));
     parser.addOption(simulate);
     parser.addOption(port);
     parser.addOption(language);
+    parser.addOption(verbose);
     addRecordOptions(parser);
     parser.process(app);
     return {parser.isSet(simulate),
@@ -171,6 +176,7 @@ int main(int argc, char *argv[])
     }
     if (refusesLanguage(argc, argv))
         return 2;
+    applyDiagnosticsDefault(hasOption(argc, argv, "--verbose"));
 
     // Refused before any window: the two cards would each be listed first.
     if (hasOption(argc, argv, "--replay") && hasOption(argc, argv, "--simulate")) {

@@ -32,10 +32,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <utility>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
 constexpr int kPortScanMs = 2000;
 constexpr int kCheckTickMs = 50;
@@ -207,7 +210,7 @@ void MainWindow::on_BandSelect_currentIndexChanged(int index)
 
 void MainWindow::on_btnSerialOpen_clicked()
 {
-    qDebug() << "com band indedx : " << baudIndex;
+    qCDebug(lcApp) << "com band indedx : " << baudIndex;
     stopWaitingForPort();
     if (ui->SerialPortSelect->count() == 0) {
         QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
@@ -234,7 +237,7 @@ void MainWindow::WidgetViewFlush()
 // operator is told about next, waits until the box has been closed.
 void MainWindow::showOpenFailure(const QString &portName, int error, const QString &errorString)
 {
-    qDebug() << "open failed:" << portName << error << errorString;
+    qCDebug(lcApp) << "open failed:" << portName << error << errorString;
     const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
     box->setInformativeText(
@@ -418,7 +421,7 @@ void MainWindow::on_lineSensorSum_editingFinished()
 {
     bool ok = false;
     const int count = ui->lineSensorSum->text().toInt(&ok, 10);
-    qDebug() << ui->lineSensorSum->text();
+    qCDebug(lcApp) << ui->lineSensorSum->text();
     if (ok && count >= kMinSensors && count <= kMaxSensors) {
         sensorSum = count;
         resetSensorTable();
@@ -602,7 +605,7 @@ void MainWindow::showFrequency(int index)
 {
     if (index < 0 || index >= int(sampleFreTable.size())) {
         // No such entry: show none rather than a frequency the card is not running at.
-        qDebug() << "sample frequency index out of range : " << index;
+        qCDebug(lcApp) << "sample frequency index out of range : " << index;
         ui->SampleFreSelect->setCurrentIndex(-1);
         return;
     }

@@ -18,10 +18,13 @@
 #include <QStandardItemModel>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <optional>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcCalibration, "eskin.calibration")
 
 // A calibration run: the card sums this many samples, the dialog polls it every 10 ms and
 // gives up after 10 s.
@@ -413,13 +416,13 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
                              QGenericArgument a2, QGenericArgument a3)
 {
     if (!m_serial) {
-        qDebug() << "no driver card for" << method;
+        qCDebug(lcCalibration) << "no driver card for" << method;
         return false;
     }
     const bool sent =
         QMetaObject::invokeMethod(m_serial, method, Qt::AutoConnection, a0, a1, a2, a3);
     if (!sent)
-        qDebug() << "request not delivered:" << method;
+        qCDebug(lcCalibration) << "request not delivered:" << method;
     return sent;
 }
 
@@ -478,7 +481,8 @@ void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &
         point.pressure = pressure;
         std::copy_n(info.cbegin(), point.num, point.info);
         if (info.size() > kMaxSensors)
-            qDebug() << "calibration point" << pressure << "keeps 16 of" << info.size() << "values";
+            qCDebug(lcCalibration)
+                << "calibration point" << pressure << "keeps 16 of" << info.size() << "values";
         PressureLists::merge(m_points[type], point);
     }
     refillWrittenTable(type);
@@ -614,7 +618,8 @@ void Demarcate::refillSingleTable()
     m_singleModel->setRowCount(int(pairs.size()));
     for (int row = 0; row < pairs.size(); ++row) {
         const singleDemarcateInfoUnit_t pair = pairs.at(row);
-        qDebug() << "single read Table:" << row << quint16(pair.pressure) << quint16(pair.value);
+        qCDebug(lcCalibration) << "single read Table:" << row << quint16(pair.pressure)
+                               << quint16(pair.value);
         const QList<QStandardItem *> cells{
             tickItem(), centredItem(PressureText::formatHundredths(pair.pressure)),
             centredItem(QString::number(pair.value))};
@@ -674,7 +679,7 @@ void Demarcate::on_btnSingleWrite_clicked()
 void Demarcate::answerSingleWrite(int res)
 {
     if (m_pendingWrites.empty()) {
-        qDebug() << "single write answer without a request:" << res;
+        qCDebug(lcCalibration) << "single write answer without a request:" << res;
         return;
     }
     const PendingWrite write = m_pendingWrites.front();
@@ -703,7 +708,8 @@ void Demarcate::demarcateSingleReadResult(int xyz, int sensorId,
         return;
     }
     if (!isSensor(sensorId)) {
-        qDebug() << "single read answer for sensor" << sensorId << "ignored: no such sensor";
+        qCDebug(lcCalibration) << "single read answer for sensor" << sensorId
+                               << "ignored: no such sensor";
         return;
     }
     m_singlePoints[xyz][sensorId] = list;
@@ -745,7 +751,7 @@ void Demarcate::on_btnSingleRemoveAll_clicked()
 void Demarcate::answerSingleRemoveAll(int res)
 {
     if (m_pendingClears.empty()) {
-        qDebug() << "single remove-all answer without a request:" << res;
+        qCDebug(lcCalibration) << "single remove-all answer without a request:" << res;
         return;
     }
     const SingleTarget target = m_pendingClears.front();

@@ -6,7 +6,12 @@
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
+#include <QLoggingCategory>
 #include <poll.h>
+
+namespace {
+Q_LOGGING_CATEGORY(lcLink, "eskin.link")
+} // namespace
 #endif
 
 MySerialport::MySerialport()
@@ -33,7 +38,7 @@ void MySerialport::openPort(QString portName, int baudRate)
         closePort();
         return;
     }
-    qDebug().noquote() << "port : " + portName;
+    qCDebug(lcLink).noquote() << "port : " + portName;
     const bool opened = openLine(portName, baudRate);
     const bool holdRead = !opened && reportOpenFailure(portName);
     emit flushMainwindowsSerialView();
@@ -48,10 +53,10 @@ void MySerialport::reconnectPort(QString portName, int baudRate)
     if (isPortOpen())
         return;
     if (!openLine(portName, baudRate)) {
-        qDebug().noquote() << "reconnect : " + portName + " : " + serialPort->errorString();
+        qCDebug(lcLink).noquote() << "reconnect : " + portName + " : " + serialPort->errorString();
         return;
     }
-    qDebug().noquote() << "reconnected : " + portName;
+    qCDebug(lcLink).noquote() << "reconnected : " + portName;
     emit flushMainwindowsSerialView();
     readCurrentSampleFre(kOpenFrequencyTimeoutMs);
 }
@@ -101,7 +106,7 @@ bool MySerialport::reportOpenFailure(const QString &portName)
 {
     static const QMetaMethod failed = QMetaMethod::fromSignal(&MySerialport::openFailed);
     if (!isSignalConnected(failed)) {
-        qWarning() << "串口打开失败" << portName << serialPort->errorString();
+        qCDebug(lcLink) << "串口打开失败" << portName << serialPort->errorString();
         return false;
     }
     emit openFailed(portName, int(serialPort->error()), serialPort->errorString());
@@ -111,7 +116,7 @@ bool MySerialport::reportOpenFailure(const QString &portName)
 void MySerialport::openFailureShown()
 {
     if (m_heldFrequencyReads == 0) {
-        qDebug() << "open failure shown, but no frequency read is held";
+        qCDebug(lcLink) << "open failure shown, but no frequency read is held";
         return;
     }
     --m_heldFrequencyReads;
@@ -144,7 +149,7 @@ void MySerialport::onSerialError(QSerialPort::SerialPortError error)
         if (lineIsGone())
             reportLostLine();
         else if (!m_lineLost)
-            qDebug() << "通信出错";
+            qCDebug(lcLink) << "通信出错";
         break;
     case QSerialPort::ResourceError:
         emit portLost();
@@ -178,7 +183,7 @@ void MySerialport::reportLostLine()
     if (m_lineLost)
         return;
     m_lineLost = true;
-    qDebug() << "line lost:" << serialPort->portName();
+    qCDebug(lcLink) << "line lost:" << serialPort->portName();
     QMetaObject::invokeMethod(
         this,
         [this] {

@@ -4,10 +4,13 @@
 #include <QDebug>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <cstring>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 
 // Low byte of the plain sum of the bytes: no seed, no complement.
 quint8 checksum(const quint8 *data, int len)
@@ -60,7 +63,7 @@ qint64 SlaveCodec::writeRaw(const QByteArray &)
 int SlaveCodec::sendFrame(quint8 cmd, const void *data, int len)
 {
     if (len < 0 || len > kMaxFramePayload || (len > 0 && !data)) {
-        qWarning() << "sendFrame: payload of" << len << "bytes refused, command" << cmd;
+        qCWarning(lcLink) << "sendFrame: payload of" << len << "bytes refused, command" << cmd;
         return -1;
     }
     quint8 frame[kTxBufferBytes];
@@ -71,7 +74,7 @@ int SlaveCodec::sendFrame(quint8 cmd, const void *data, int len)
     if (len > 0)
         std::memcpy(frame + 3, data, size_t(len));
     frame[length + 1] = checksum(frame, length + 1);
-    qDebug().noquote() << hexLine(frame, length + 2);
+    qCDebug(lcLink).noquote() << hexLine(frame, length + 2);
     return int(writeRaw(reinterpret_cast<const char *>(frame), length + 2));
 }
 

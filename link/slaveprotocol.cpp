@@ -7,10 +7,13 @@
 #include <QThread>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <limits>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 
 constexpr quint8 kSamplingStart = 0x01;
 constexpr quint8 kSamplingStop = 0x00;
@@ -83,7 +86,7 @@ void SlaveProtocol::runInTurn(std::function<void()> request)
 {
     m_heldRequests.push_back(std::move(request));
     if (m_requestRunning) {
-        qDebug() << "request held until the waiting one has its result";
+        qCDebug(lcLink) << "request held until the waiting one has its result";
         return;
     }
     m_requestRunning = true;
@@ -98,7 +101,8 @@ void SlaveProtocol::runInTurn(std::function<void()> request)
 int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeoutMs)
 {
     if (m_waiting) {
-        qWarning() << "sendAndWait: another request is waiting; command" << cmd << "not sent";
+        qCWarning(lcLink) << "sendAndWait: another request is waiting; command" << cmd
+                          << "not sent";
         return kNoReply;
     }
     m_replyResult = kReplyPending;
@@ -125,7 +129,7 @@ int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeou
 void SlaveProtocol::endWait(quint8 cmd, int result)
 {
     if (!m_waiting || cmd != m_awaitedCmd) {
-        qDebug() << "reply" << Qt::hex << int(cmd) << "is not awaited";
+        qCDebug(lcLink) << "reply" << Qt::hex << int(cmd) << "is not awaited";
         return;
     }
     m_replyResult = result;
@@ -143,7 +147,7 @@ void SlaveProtocol::readCurrentSampleFre(int mesc)
 
 void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
 {
-    qDebug() << "freIndex=" << freIndex;
+    qCDebug(lcLink) << "freIndex=" << freIndex;
     // Taken at once, before the card has answered and even while the request is held behind
     // another one, so that the interface does not ask for the same index again.
     m_freIndex.store(int(freIndex), std::memory_order_relaxed);
@@ -172,7 +176,7 @@ void SlaveProtocol::setChecking(bool check)
     }
     sendFrame(CmdSampling, &kSamplingStop, 1);
     QMutexLocker lock(&m_accumulatorLock);
-    qDebug() << "checkCnt=" << m_checkCnt;
+    qCDebug(lcLink) << "checkCnt=" << m_checkCnt;
     if (m_checkCnt > 0) {
         for (AxitSum_t &sum : m_demarcateSums) {
             sum.x /= m_checkCnt;
@@ -198,12 +202,12 @@ void SlaveProtocol::zeroSums()
 void SlaveProtocol::checkDataWrite(QList<AxitSingle_t> &axit)
 {
     if (axit.isEmpty() || axit.size() > kMaxSensors) {
-        qDebug() << "checkWrite refused:" << axit.size() << "entries";
+        qCDebug(lcLink) << "checkWrite refused:" << axit.size() << "entries";
         emit sampleFreResult(2, kNoReply, 0);
         return;
     }
     runInTurn([this, entries = axit] {
-        qDebug() << "checkWrite";
+        qCDebug(lcLink) << "checkWrite";
         quint8 *p = m_checkWriteBuf;
         for (const AxitSingle_t &entry : entries) {
             *p++ = quint8(entry.id & 0xFF);
@@ -250,7 +254,7 @@ void SlaveProtocol::demarcateRemoveAll()
 void SlaveProtocol::demarcateRemove(int xyz, QList<short> &list)
 {
     if (list.size() > kMaxRemoveValues) {
-        qDebug() << "demarcateRemove refused:" << list.size() << "values";
+        qCDebug(lcLink) << "demarcateRemove refused:" << list.size() << "values";
         emit demarcateRemoveResult(kNoReply, xyz, list);
         return;
     }
@@ -265,13 +269,14 @@ void SlaveProtocol::demarcateRemove(int xyz, QList<short> &list)
 void SlaveProtocol::demarcateSingleRemove(int xyz, int sensorId, QList<short> &list)
 {
     if (list.size() > kMaxRemoveValues) {
-        qDebug() << "demarcateSingleRemove refused:" << list.size() << "values";
+        qCDebug(lcLink) << "demarcateSingleRemove refused:" << list.size() << "values";
         emit demarcateSingleRemoveResult(kNoReply, xyz, sensorId, list);
         return;
     }
     runInTurn([this, xyz, sensorId, values = list]() mutable {
         for (int i = 0; i < values.size(); ++i)
-            qDebug().noquote() << QStringLiteral("single remove: %1 %2").arg(i).arg(values[i]);
+            qCDebug(lcLink).noquote()
+                << QStringLiteral("single remove: %1 %2").arg(i).arg(values[i]);
         quint8 payload[kRemovePayloadBytes];
         const int len = buildRemovePayload(payload, {quint8(xyz), quint8(sensorId)}, values);
         const int res = sendAndWait(CmdSingleRemove, payload, len, kReplyTimeoutMs);
@@ -294,7 +299,7 @@ void SlaveProtocol::demarcateSingleWrite(int xyz, int sensorId, short pressure, 
         quint8 payload[6] = {quint8(xyz), quint8(sensorId)};
         writeBe16(writeBe16(payload + 2, pressure), value);
         const int res = sendAndWait(CmdSingleWrite, payload, sizeof payload, kReplyTimeoutMs);
-        qDebug() << "single write return:" << res;
+        qCDebug(lcLink) << "single write return:" << res;
         emit demarcateOperationResult(CmdSingleWrite, res, 0);
     });
 }
@@ -389,12 +394,12 @@ void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
 void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
 {
     if (!m_baselineRead.take()) {
-        qDebug() << "baseline reply dropped: no read is waiting for it";
+        qCDebug(lcLink) << "baseline reply dropped: no read is waiting for it";
         return;
     }
     const int n = len / kAxitWireBytes;
     if (len % kAxitWireBytes != 0 || n > kMaxSensors) {
-        qDebug() << "decodeSlaveBase len error";
+        qCDebug(lcLink) << "decodeSlaveBase len error";
         emit slaveCheckRec(false);
         return;
     }
@@ -413,7 +418,7 @@ void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
 {
     // A reply without its index byte tells nothing; the read counts as failed.
     if (len < 1) {
-        qDebug() << "frequency reply without index";
+        qCDebug(lcLink) << "frequency reply without index";
         endWait(CmdReadFrequency, kNoReply);
         return;
     }
@@ -430,12 +435,12 @@ void SlaveProtocol::decodeStatus(quint8 cmd, const quint8 *payload, int len)
 void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 {
     if (!m_pointRead.takePart()) {
-        qDebug() << "calibration point dropped: no read is waiting for it";
+        qCDebug(lcLink) << "calibration point dropped: no read is waiting for it";
         return;
     }
     const int k = (len - kPointHeaderBytes) / 2;
     if (len < kPointHeaderBytes || k > kMaxSensors) {
-        qDebug() << "calibration point of" << len << "bytes dropped";
+        qCDebug(lcLink) << "calibration point of" << len << "bytes dropped";
         return;
     }
     const int type = payload[0];
@@ -450,11 +455,11 @@ void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 void SlaveProtocol::decodeSingleEntries(const quint8 *payload, int len)
 {
     if (!m_singleRead.take()) {
-        qDebug() << "single-point reply dropped: no read is waiting for it";
+        qCDebug(lcLink) << "single-point reply dropped: no read is waiting for it";
         return;
     }
     if (len < kSingleHeaderBytes) {
-        qDebug() << "single-point reply of" << len << "bytes dropped";
+        qCDebug(lcLink) << "single-point reply of" << len << "bytes dropped";
         return;
     }
     const int xyz = payload[0];
@@ -465,11 +470,11 @@ void SlaveProtocol::decodeSingleEntries(const quint8 *payload, int len)
     for (int i = 0; i < m; ++i) {
         const quint8 *entry = payload + kSingleHeaderBytes + i * kSingleEntryBytes;
         const singleDemarcateInfoUnit_t unit{readBe16(entry), readBe16(entry + 2)};
-        qDebug().noquote() << QStringLiteral("single read: %1 %2 %3 %4")
-                                  .arg(xyz)
-                                  .arg(sensorId)
-                                  .arg(unit.pressure)
-                                  .arg(unit.value);
+        qCDebug(lcLink).noquote() << QStringLiteral("single read: %1 %2 %3 %4")
+                                         .arg(xyz)
+                                         .arg(sensorId)
+                                         .arg(unit.pressure)
+                                         .arg(unit.value);
         list.append(unit);
     }
     emit demarcateSingleReadInfo(xyz, sensorId, list);

@@ -3,6 +3,7 @@
 #define RECORDWRITER_H
 
 #include "devicerecords.h"
+#include "recordformat.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,20 +15,8 @@
 
 class QTimer;
 
-// What the comment lines at the top of a recording say; empty or zero fields are left out.
-struct RecordHeader
-{
-    QString program; // name and version
-    QString port;
-    int baudRate = 0;
-    int frequencyHz = 0;
-};
-
-// Writes the sensor-data stream as CSV, one line per frame:
-//   time_s,sensors,s0_x,s0_y,s0_z,...,s15_z
-// with the time in seconds since the first frame (monotonic clock, 6 decimals), the frame's
-// sensor count and its readings; cells beyond the count stay empty. Optional '#' comment lines
-// come first.
+// Writes the sensor-data stream to a file in the recording format (RecordFormat), one line per
+// frame, with the time taken from a monotonic clock started at the first frame.
 //
 // Lines are formatted into a buffer and written whole, at the latest every 250 ms, so that a
 // recording cut short anywhere still ends on complete lines (at most one partial line). The

@@ -5,6 +5,7 @@
 
 #include "cardconsole.h"
 #include "cardmodel.h"
+#include "diagnostics.h"
 #include "ptycardserver.h"
 #include "recordingplayer.h"
 
@@ -77,9 +78,11 @@ int main(int argc, char *argv[])
                                    QStringLiteral("X"), QStringLiteral("1"));
     const QCommandLineOption loop(QStringLiteral("loop"),
                                   QStringLiteral("Start the replay again when it ends."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"),
+                                     QStringLiteral("Print the card's diagnostics."));
     parser.addOption(link);
     parser.addOption(seed);
-    parser.addOptions({replay, speed, loop});
+    parser.addOptions({replay, speed, loop, verbose});
     for (const Option &option : kOptions) {
         parser.addOption(option.valueName
                              ? QCommandLineOption(QString::fromLatin1(option.name),
@@ -89,6 +92,7 @@ int main(int argc, char *argv[])
                                                   QString::fromLatin1(option.description)));
     }
     parser.process(app);
+    applyDiagnosticsDefault(parser.isSet(verbose));
 
     CardModel model;
     PtyCardServer server(&model);

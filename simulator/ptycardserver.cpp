@@ -7,12 +7,17 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <QLoggingCategory>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+
+namespace {
+Q_LOGGING_CATEGORY(lcSim, "eskin.sim")
+} // namespace
 
 PtyCardServer::PtyCardServer(CardModel *model, QObject *parent)
     : QObject(parent)
@@ -53,7 +58,7 @@ QString PtyCardServer::portName() const
 
 void PtyCardServer::hangUp()
 {
-    qDebug() << "card: hang-up of" << m_terminalPath;
+    qCDebug(lcSim) << "card: hang-up of" << m_terminalPath;
     closeLine();
 }
 

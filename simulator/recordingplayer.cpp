@@ -6,11 +6,14 @@
 #include <QDebug>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <climits>
 #include <cmath>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSim, "eskin.sim")
 
 constexpr qint64 kMinRoundUs = 1000; // a looped round never takes less than a millisecond
 // Frames sent in one go at most, so that a very fast replay still lets the card answer.
@@ -65,7 +68,7 @@ void RecordingPlayer::playDue()
     for (int sent = 0; sent < kMaxBurst; ++sent) {
         if (m_next == m_frames.size()) {
             if (!m_loop || m_frames.empty()) {
-                qDebug() << "replay ended after" << m_played << "frames";
+                qCDebug(lcSim) << "replay ended after" << m_played << "frames";
                 emit ended();
                 return;
             }

@@ -11,15 +11,17 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <limits>
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcViews, "eskin.views")
+
 constexpr int kRefreshMs = 30;
 constexpr double kVisibleKeys = 100;
 constexpr int kLegendRows = 18;
-constexpr int kPlotSamples = 16;
 constexpr int kShownPenWidth = 3;
 const QColor kHiddenColour(Qt::darkGray);
 
@@ -80,9 +82,10 @@ void CurveGraphic::setUpPlot()
     // Entries run top to bottom; a further column starts after 18 of them.
     plot->legend->setWrap(kLegendRows);
     plot->legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
-    // The plot library falls back to raster drawing, with its own message, where it was built
-    // without OpenGL support.
+#ifdef ESKIN_PLOT_HAS_OPENGL
+    constexpr int kPlotSamples = 16;
     plot->setOpenGl(true, kPlotSamples);
+#endif
     plot->setAntialiasedElement(QCP::aeAll, true);
 
     connect(plot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->xAxis2,
@@ -244,8 +247,8 @@ void CurveGraphic::setSensorVisible(int sensorIndex, bool show)
         ui->graphic->graph(g)->setVisible(show);
         paintGraph(g, show ? axisColors[sensorIndex][a] : kHiddenColour);
     }
-    qDebug() << (show ? "check sensorIndex= " : "uncheck sensorIndex= ") << sensorIndex
-             << "  graph=" << graphIndex(sensorIndex, 0);
+    qCDebug(lcViews) << (show ? "check sensorIndex= " : "uncheck sensorIndex= ") << sensorIndex
+                     << "  graph=" << graphIndex(sensorIndex, 0);
 }
 
 // The list has already toggled the check box when it reports the click; a click on the text
@@ -271,7 +274,7 @@ void CurveGraphic::on_sensorList_itemClicked(QListWidgetItem *item)
 void CurveGraphic::plotlegendClickslot(QCPLegend *legend, QCPAbstractLegendItem *item,
                                        QMouseEvent *event)
 {
-    qDebug() << "ncount=" << legend->itemCount();
+    qCDebug(lcViews) << "ncount=" << legend->itemCount();
     QCustomPlot *plot = ui->graphic;
     for (int i = 0; i < plot->graphCount(); ++i) {
         QCPGraph *graph = plot->graph(i);
@@ -279,12 +282,12 @@ void CurveGraphic::plotlegendClickslot(QCPLegend *legend, QCPAbstractLegendItem 
             continue;
         const bool wasVisible = graph->visible();
         graph->setVisible(!wasVisible);
-        qDebug() << "show=" << graph->visible();
+        qCDebug(lcViews) << "show=" << graph->visible();
         paintGraph(i, wasVisible ? kHiddenColour : axisColors[i / kAxisCount][i % kAxisCount]);
         plot->replot(QCustomPlot::rpRefreshHint);
-        qDebug() << "plotlegendClickslot"
-                 << "item=" << i << "point:" << event->position().x() << ","
-                 << event->position().y();
+        qCDebug(lcViews) << "plotlegendClickslot"
+                         << "item=" << i << "point:" << event->position().x() << ","
+                         << event->position().y();
         return;
     }
 }

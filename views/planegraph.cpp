@@ -5,9 +5,12 @@
 #include "readingmagnitude.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QTimer>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcViews, "eskin.views")
 
 constexpr int kCellsPerRow = 4;
 // Below this magnitude a sensor counts as unloaded; at the cap its cell is full red.
@@ -85,8 +88,9 @@ void PlaneGraph::initializeGL()
         // The drawing needs only the OpenGL 1.1 fixed-function calls that every compatibility
         // context offers; a core-profile context lacks them, and every call below would go
         // through null pointers.
-        qDebug() << "PlaneGraph: OpenGL fixed-function drawing unavailable, context"
-                 << context()->format().majorVersion() << context()->format().minorVersion();
+        qCDebug(lcViews) << "PlaneGraph: OpenGL fixed-function drawing unavailable, context"
+                         << context()->format().majorVersion()
+                         << context()->format().minorVersion();
         return;
     }
     initialiseScene();

@@ -13,10 +13,13 @@
 #include <QWheelEvent>
 #include <QtMath>
 
+#include <QLoggingCategory>
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcViews, "eskin.views")
 
 constexpr int kBoardColumns = 4;
 
@@ -194,13 +197,14 @@ QPointF VectorGraph::unprojectCursor(const QPointF &pos) const
 
 void VectorGraph::initializeGL()
 {
-    qDebug() << "initializeGL";
+    qCDebug(lcViews) << "initializeGL";
     if (!initializeOpenGLFunctions()) {
         // The drawing needs only the OpenGL 1.1 fixed-function calls that every compatibility
         // context offers; a core-profile context lacks them, and every call below would go
         // through null pointers.
-        qDebug() << "VectorGraph: OpenGL fixed-function drawing unavailable, context"
-                 << context()->format().majorVersion() << context()->format().minorVersion();
+        qCDebug(lcViews) << "VectorGraph: OpenGL fixed-function drawing unavailable, context"
+                         << context()->format().majorVersion()
+                         << context()->format().minorVersion();
         return;
     }
     initialiseScene();
@@ -208,7 +212,7 @@ void VectorGraph::initializeGL()
 
 void VectorGraph::resizeGL(int w, int h)
 {
-    qDebug() << "resizeGL";
+    qCDebug(lcViews) << "resizeGL";
     if (!isInitialized())
         return;
     setPerspectiveViewport(w, h);

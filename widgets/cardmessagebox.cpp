@@ -2,9 +2,12 @@
 #include "cardmessagebox.h"
 
 #include <QDebug>
+#include <QLoggingCategory>
 #include <QPointer>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
 // Touched by the interface thread only, where every box lives.
 bool g_shown = false;
@@ -15,7 +18,7 @@ bool CardMessageBox::show(QMessageBox::Icon icon, QWidget *parent, const QString
                           const QString &text)
 {
     if (g_shown) {
-        qDebug().noquote() << "card message dropped while another is shown:" << text;
+        qCDebug(lcApp).noquote() << "card message dropped while another is shown:" << text;
         return false;
     }
     g_shown = true;
