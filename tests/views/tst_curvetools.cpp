@@ -1,0 +1,330 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The curve window's tool bar, through its actions' object names: pause, zoom and automatic
+// ranges, the readout, markers, saved pictures and data, legend and value-range options.
+
+#include "curvegraphic.h"
+#include "planegraph.h"
+#include "plotreadout.h"
+#include "recordreader.h"
+#include "vectorgraph.h"
+#include "viewprobe.h"
+
+#include <qcustomplot.h>
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// Reading i of frame n.
+Axit_t reading(int n, int i)
+{
+    return Axit_t{qint16(n * 10 + i), qint16(-n), qint16(100 * i + n % 7)};
+}
+
+void feed(CurveGraphic &window, int frames, int readings = 3)
+{
+    for (int k = 0; k < frames; ++k) {
+        const int n = int(window.sampleCounter()) + 1;
+        QList<Axit_t> list;
+        for (int i = 0; i < readings; ++i)
+            list.append(reading(n, i));
+        window.setItemData(list, uint(readings));
+    }
+}
+
+void wheel(QWidget *plot, QPoint at, Qt::KeyboardModifiers modifiers)
+{
+    QWheelEvent event(at, plot->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, modifiers,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(plot, &event);
+}
+
+// The drawing operators of a PDF's page, its first stream (Flate-compressed).
+QByteArray pdfPage(const QByteArray &pdf)
+{
+    const qsizetype begin = pdf.indexOf("stream\n") + 7;
+    const QByteArray sizeHint("\x00\x10\x00\x00", 4);
+    return qUncompress(sizeHint + pdf.mid(begin, pdf.indexOf("endstream", begin) - begin));
+}
+
+} // namespace
+
+class tst_CurveTools : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QVERIFY(m_dir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir.path());
+        keepOpenGlDriverLoaded();
+    }
+
+    void init()
+    {
+        QSettings().clear();
+        m_window = std::make_unique<CurveGraphic>();
+        m_plot = m_window->findChild<QCustomPlot *>(QStringLiteral("graphic"));
+        m_window->setSensorSum(3);
+        auto *list = m_window->findChild<QListWidget *>(QStringLiteral("sensorList"));
+        list->item(0)->setCheckState(Qt::Checked);
+        emit list->itemClicked(list->item(0));
+        feed(*m_window, 300);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QTRY_COMPARE(m_plot->xAxis->range().upper, 300.0);
+    }
+    void cleanup() { m_window.reset(); }
+
+    void pause_freezesGraphsAndViews_andResumeBringsTheNewest()
+    {
+        action("actionPause")->trigger();
+        const int before = m_plot->graph(8)->dataCount();
+        const double lastKey = (m_plot->graph(8)->data()->constEnd() - 1)->key;
+        const qint16 shownX = m_window->findChild<PlaneGraph *>()->readings().at(2).x;
+        feed(*m_window, 50);
+        m_window->refreshPlot();
+        QCOMPARE(m_window->series(2).keys.last(), 350.0);
+        QCOMPARE(m_plot->graph(8)->dataCount(), before);
+        QCOMPARE((m_plot->graph(8)->data()->constEnd() - 1)->key, lastKey);
+        QCOMPARE(m_window->findChild<PlaneGraph *>()->readings().at(2).x, shownX);
+        QCOMPARE(m_window->findChild<VectorGraph *>()->readings().at(2).x, shownX);
+
+        action("actionPause")->trigger();
+        QCOMPARE((m_plot->graph(8)->data()->constEnd() - 1)->key, 350.0);
+        QCOMPARE(m_plot->xAxis->range().upper, 350.0);
+        QCOMPARE(m_window->findChild<VectorGraph *>()->readings().at(2).x, reading(350, 2).x);
+        QCOMPARE(m_window->findChild<PlaneGraph *>()->readings().at(2).x, reading(350, 2).x);
+    }
+
+    void zoom_pauses_andAutomaticRangesRestore_data()
+    {
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<bool>("byDoubleClick");
+        QTest::newRow("wheel, tool bar") << "wheel" << false;
+        QTest::newRow("ctrl+wheel, double click") << "ctrl+wheel" << true;
+        QTest::newRow("drag, double click") << "drag" << true;
+        QTest::newRow("shift+drag, tool bar") << "shift+drag" << false;
+    }
+
+    void zoom_pauses_andAutomaticRangesRestore()
+    {
+        QFETCH(QString, gesture);
+        QFETCH(bool, byDoubleClick);
+        const QCPRange keys = m_plot->xAxis->range(), values = m_plot->yAxis->range();
+        const QPoint centre = m_plot->axisRect()->rect().center();
+        const QPoint away = centre + QPoint(-60, 40);
+        if (gesture.endsWith(QLatin1String("wheel"))) {
+            wheel(m_plot, centre, gesture == "wheel" ? Qt::NoModifier : Qt::ControlModifier);
+        } else {
+            const auto shift = gesture == "drag" ? Qt::NoModifier : Qt::ShiftModifier;
+            QTest::mousePress(m_plot, Qt::LeftButton, shift, centre);
+            QTest::mouseMove(m_plot, centre + QPoint(-20, 10));
+            QTest::mouseMove(m_plot, away);
+            QTest::mouseRelease(m_plot, Qt::LeftButton, shift, away);
+        }
+        QVERIFY(action("actionPause")->isChecked());
+        QCOMPARE(m_plot->xAxis->range() == keys, gesture == "ctrl+wheel");
+        QCOMPARE(m_plot->yAxis->range() == values, gesture == "wheel");
+        if (gesture == "shift+drag") // to the 60 pixels dragged across
+            QVERIFY(
+                std::abs(m_plot->xAxis->range().size() / keys.size() * m_plot->axisRect()->width() -
+                         60) < 2);
+
+        feed(*m_window, 5);
+        if (byDoubleClick)
+            QTest::mouseDClick(m_plot, Qt::LeftButton, {}, centre);
+        else
+            action("actionAutoRange")->trigger();
+        QVERIFY(!action("actionPause")->isChecked());
+        QCOMPARE(m_plot->xAxis->range(), QCPRange(205, 305));
+        QCOMPARE(m_plot->yAxis->range(), QCPRange(reading(305, 0).y, reading(305, 2).x));
+    }
+
+    void readout_listsTheValuesUnderThePointer_andHidesOutside()
+    {
+        auto *readout = m_plot->findChild<PlotReadout *>(QStringLiteral("plotReadout"));
+        QVERIFY(readout && readout->isHidden());
+        m_plot->graph(4)->setVisible(false); // a curve hidden by its legend entry
+        const QPoint at(int(m_plot->xAxis->coordToPixel(250)),
+                        m_plot->axisRect()->rect().center().y());
+        QTest::mouseMove(m_plot, at);
+        QTRY_VERIFY(readout->isVisible());
+        QStringList expected{readout->lines().value(0)};
+        QVERIFY2(QRegularExpression(QStringLiteral("^帧 250，0\\.\\d{3} s$"))
+                     .match(expected.first())
+                     .hasMatch(),
+                 qPrintable(expected.first()));
+        for (int g = 0; g < 9; ++g) {
+            const Axit_t r = reading(250, g / 3);
+            if (g != 4)
+                expected << QStringLiteral("Sensor%1%2  %3")
+                                .arg(g / 3)
+                                .arg(QLatin1Char("XYZ"[g % 3]))
+                                .arg(QList<int>{r.x, r.y, r.z}.at(g % 3));
+        }
+        QCOMPARE(readout->lines(), expected);
+
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(m_plot, &leave);
+        QVERIFY(readout->isHidden());
+    }
+
+    void marker_atTheNewestFrame_leavesWithItsPoint()
+    {
+        QSignalSpy added(m_window.get(), &CurveGraphic::markerAdded);
+        action("actionMarker")->trigger();
+        QCOMPARE(m_window->addMarker(QStringLiteral("load on")), 2);
+        QCOMPARE(added.count(), 2);
+        QCOMPARE(added.at(0), QVariantList({1, QStringLiteral("标记 1"), 300.0}));
+        QCOMPARE(added.at(1).at(1).toString(), QStringLiteral("load on"));
+        QCOMPARE(m_plot->itemCount(), 4); // a line and a label each
+        feed(*m_window, 999);
+        m_window->refreshPlot();
+        QCOMPARE(m_plot->itemCount(), 4);
+        feed(*m_window, 1);
+        m_window->refreshPlot();
+        QCOMPARE(m_plot->itemCount(), 0);
+        QVERIFY(m_window->markers().isEmpty());
+    }
+
+    void savedPictures_existAndAreNotBlank_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("png") << "curves.png";
+        QTest::newRow("pdf") << "curves.pdf";
+    }
+
+    void savedPictures_existAndAreNotBlank()
+    {
+        QFETCH(QString, name);
+        const QString path = m_dir.filePath(name);
+        QString suggested = answerFileDialog(path, [&] { action("actionSavePicture")->trigger(); });
+        QVERIFY2(
+            suggested.contains(QRegularExpression(QStringLiteral("eskin-curves-\\d{8}-\\d{6}"))),
+            qPrintable(suggested));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        if (name.endsWith(QLatin1String(".pdf"))) {
+            const QByteArray page = pdfPage(file.readAll());
+            // Nine curves of 100 points and more.
+            QVERIFY2(page.count(" l\n") > 500, qPrintable(QString::number(page.count(" l\n"))));
+        } else {
+            QCOMPARE(QImage(path).size(), m_plot->size());
+            QVERIFY(distinctColours(QImage(path)) > 9);
+        }
+        for (const char *view : {"-vectors.png", "-plane.png"})
+            QVERIFY(distinctColours(QImage(m_dir.filePath(QFileInfo(name).baseName() + view))) > 1);
+        action("actionCopyPicture")->trigger();
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), m_plot->size());
+    }
+
+    void savedData_readsBackAsThePlotsPoints_data()
+    {
+        QTest::addColumn<bool>("zoomed");
+        QTest::addColumn<double>("firstKey");
+        QTest::addColumn<int>("frames");
+        QTest::newRow("all held") << false << 301.0 << 1000;
+        QTest::newRow("zoomed") << true << 591.0 << 30;
+    }
+
+    void savedData_readsBackAsThePlotsPoints()
+    {
+        QFETCH(bool, zoomed);
+        QFETCH(double, firstKey);
+        QFETCH(int, frames);
+        // Sensor 2 misses frames 301 to 700, and keeps points older than the last 1000 frames.
+        feed(*m_window, 400, 2);
+        feed(*m_window, 600);
+        m_window->refreshPlot();
+        if (zoomed)
+            m_plot->xAxis->setRange(590.5, 620.2);
+        const QString path = m_dir.filePath(QTest::currentDataTag() + QStringLiteral(".csv"));
+        answerFileDialog(path, [&] { action("actionSaveShown")->trigger(); });
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QCOMPARE(int(reader.frames().size()), frames);
+        double key = firstKey - 1;
+        for (const RecordedFrame &frame : reader.frames()) {
+            ++key;
+            QCOMPARE(frame.timeUs, m_window->frameMicros(key));
+            QCOMPARE(frame.sensors, key > 300 && key <= 700 ? 2 : 3);
+            for (int g = 0; g < 3 * frame.sensors; ++g) {
+                const Axit_t &r = frame.readings[std::size_t(g / 3)];
+                const auto point = m_plot->graph(g)->data()->findBegin(key, false);
+                QCOMPARE(point->key, key);
+                QCOMPARE(point->value, double(QList<qint16>{r.x, r.y, r.z}.at(g % 3)));
+            }
+        }
+    }
+
+    // Only sensor 2's Z curve (200 to 206) is left shown, as by its legend entry.
+    void legendAndFit_applyAndAreRemembered()
+    {
+        QVERIFY(action("actionLegend")->isChecked() && !action("actionFitShown")->isChecked());
+        for (int g = 0; g < 8; ++g)
+            m_plot->graph(g)->setVisible(false);
+        m_window->refreshPlot();
+        QCOMPARE(m_plot->yAxis->range(), QCPRange(-300, 3002));
+        action("actionFitShown")->trigger();
+        action("actionLegend")->trigger();
+        m_window->refreshPlot();
+        QCOMPARE(m_plot->yAxis->range(), QCPRange(200, 206));
+        QVERIFY(!m_plot->legend->visible());
+
+        CurveGraphic again;
+        QVERIFY(!again.findChild<QCustomPlot *>()->legend->visible());
+        QVERIFY(again.findChild<QAction *>(QStringLiteral("actionFitShown"))->isChecked());
+    }
+
+private:
+    QAction *action(const char *name) const
+    {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+
+    // Runs `open`, which shows a file dialog; picks `path` in it. Returns the suggested file.
+    template<class Open> QString answerFileDialog(const QString &path, Open open)
+    {
+        QString suggested;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog || !suggested.isEmpty())
+                return;
+            suggested = dialog->selectedFiles().value(0);
+            dialog->selectFile(path);
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        answer.start(20);
+        open();
+        return suggested;
+    }
+
+    static int distinctColours(const QImage &image)
+    {
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 2)
+            for (int x = 0; x < image.width(); x += 2)
+                colours.insert(image.pixel(x, y));
+        return int(colours.size());
+    }
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CurveGraphic> m_window;
+    QCustomPlot *m_plot = nullptr;
+};
+
+QTEST_MAIN(tst_CurveTools)
+#include "tst_curvetools.moc"
