@@ -6,9 +6,11 @@
 void FrameTimes::stamp(double key)
 {
     // The first frame is time zero.
-    const qint64 micros =
-        m_clock.isValid() ? m_clock.nsecsElapsed() / 1000
-                          : (m_clock.start(), m_start = QDateTime::currentDateTime(), 0);
+    if (!m_clock.isValid()) {
+        m_clock.start();
+        m_start = QDateTime::currentDateTime();
+    }
+    const qint64 micros = m_micros.isEmpty() ? 0 : m_clock.nsecsElapsed() / 1000;
     if (m_micros.size() >= kCapacity)
         m_micros.removeFirst();
     m_micros.append(micros);
