@@ -460,9 +460,10 @@ bool CurveGraphic::savePicture(const QString &path, QString &error)
     const QFileInfo file(path);
     const QString suffix = file.suffix().toLower();
     QCustomPlot *plot = ui->graphic;
-    const bool plotSaved = suffix == QLatin1String("pdf")   ? plot->savePdf(path)
-                           : suffix == QLatin1String("jpg") ? plot->saveJpg(path)
-                                                            : plot->savePng(path);
+    const bool jpg = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+    const bool plotSaved = suffix == QLatin1String("pdf") ? plot->savePdf(path)
+                           : jpg                          ? plot->saveJpg(path)
+                                                          : plot->savePng(path);
     const QString stem = file.dir().filePath(file.completeBaseName());
     const bool viewsSaved =
         ui->vectorGraph->grabFramebuffer().save(stem + QStringLiteral("-vectors.png")) &&
