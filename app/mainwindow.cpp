@@ -241,7 +241,7 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
     const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
     box->setInformativeText(
-        openFailureDetail(error, errorString, probePortAccess(portLocation(portName))));
+        openFailureDetail(portName, error, errorString, probePortAccess(portLocation(portName))));
     box->exec();
     delete box.data();
     // Once the window has closed there is no worker left to tell.

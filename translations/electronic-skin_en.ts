@@ -427,16 +427,60 @@
 <context>
     <name>OpenFailureText</name>
     <message>
-        <source>当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：
+        <source>请把用户加入拥有该设备的用户组 %1：
 sudo usermod -aG %1 $USER
 然后重新登录。</source>
-        <translation>The current user may not read and write this port. Add the user to the group that owns the device, %1:
+        <translation>Add your user to the group %1 that owns the device:
 sudo usermod -aG %1 $USER
 then log in again.</translation>
     </message>
     <message>
-        <source>该串口正被另一个程序占用，请先关闭那个程序。</source>
-        <translation>Another program is using this port; close that program first.</translation>
+        <source>该设备属于用户组 %1，不宜加入该组。请管理员为该设备添加 udev 规则（例如 GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;），或开放其读写权限。</source>
+        <translation>The device belongs to the group %1, which is not one to join. Ask an administrator to add a udev rule for it (for example GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;) or to open it for reading and writing.</translation>
+    </message>
+    <message>
+        <source>原因：找不到该串口，设备可能已拔出或名称有误。</source>
+        <translation>Cause: the port was not found; the device may be unplugged or the name wrong.</translation>
+    </message>
+    <message>
+        <source>请检查连接，或在列表中选择另一个串口。</source>
+        <translation>Check the connection, or choose another port in the list.</translation>
+    </message>
+    <message>
+        <source>原因：当前用户没有读写该串口的权限。</source>
+        <translation>Cause: you may not read and write this port.</translation>
+    </message>
+    <message>
+        <source>原因：该串口正被另一个程序占用。</source>
+        <translation>Cause: another program is using this port.</translation>
+    </message>
+    <message>
+        <source>请先关闭那个程序，再打开串口。</source>
+        <translation>Close that program first, then open the port.</translation>
+    </message>
+    <message>
+        <source>原因：该设备不是串口。</source>
+        <translation>Cause: the device is not a serial port.</translation>
+    </message>
+    <message>
+        <source>请在列表中选择驱动卡所在的串口。</source>
+        <translation>Choose the driver card&apos;s port in the list.</translation>
+    </message>
+    <message>
+        <source>原因：串口无法打开。</source>
+        <translation>Cause: the port cannot be opened.</translation>
+    </message>
+    <message>
+        <source>请检查设备和连接后再试。</source>
+        <translation>Check the device and the connection, then try again.</translation>
+    </message>
+    <message>
+        <source>串口：%1</source>
+        <translation>Port: %1</translation>
+    </message>
+    <message>
+        <source>系统信息：%1</source>
+        <translation>System message: %1</translation>
     </message>
 </context>
 <context>
