@@ -202,6 +202,37 @@
     </message>
 </context>
 <context>
+    <name>LinkStatusBar</name>
+    <message>
+        <source>%1 帧/秒</source>
+        <translation>%1 fps</translation>
+    </message>
+    <message>
+        <source>校验错误 %1</source>
+        <translation>Checksum errors %1</translation>
+    </message>
+    <message>
+        <source>丢弃 %1 字节</source>
+        <translation>Discarded %1 bytes</translation>
+    </message>
+    <message>
+        <source>无数据 %1 s</source>
+        <translation>No data %1 s</translation>
+    </message>
+    <message>
+        <source>已连接 %1 @ %2</source>
+        <translation>%1 @ %2</translation>
+    </message>
+    <message>
+        <source>串口丢失，等待重连…</source>
+        <translation>Port lost, waiting to reconnect…</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>串口：</source>
@@ -360,68 +391,8 @@
         <translation>Could not open the serial port</translation>
     </message>
     <message>
-        <source>开始记录…</source>
-        <translation>Start recording…</translation>
-    </message>
-    <message>
-        <source>开始记录</source>
-        <translation>Start recording</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
-        <translation>CSV files (*.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <source>无法写入记录文件 %1：%2</source>
-        <translation>Cannot write the recording file %1: %2</translation>
-    </message>
-    <message>
-        <source>停止记录</source>
-        <translation>Stop recording</translation>
-    </message>
-    <message>
-        <source>正在记录：%1（%2 帧）</source>
-        <translation>Rec %1 (%2)</translation>
-    </message>
-    <message>
-        <source>记录已停止：%1（%2 帧）</source>
-        <translation>Stopped %1 (%2)</translation>
-    </message>
-    <message>
-        <source>写入记录文件 %1 失败，记录已停止：%2</source>
-        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
-    </message>
-    <message>
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
-    </message>
-    <message>
-        <source>%1 帧/秒</source>
-        <translation>%1 fps</translation>
-    </message>
-    <message>
-        <source>校验错误 %1</source>
-        <translation>Checksum errors %1</translation>
-    </message>
-    <message>
-        <source>丢弃 %1 字节</source>
-        <translation>Discarded %1 bytes</translation>
-    </message>
-    <message>
-        <source>无数据 %1 s</source>
-        <translation>No data %1 s</translation>
-    </message>
-    <message>
-        <source>已连接 %1 @ %2</source>
-        <translation>%1 @ %2</translation>
-    </message>
-    <message>
-        <source>串口丢失，等待重连…</source>
-        <translation>Port lost, waiting to reconnect…</translation>
-    </message>
-    <message>
-        <source>未连接</source>
-        <translation>Not connected</translation>
     </message>
 </context>
 <context>
@@ -488,6 +459,45 @@ then log in again.</translation>
     <message>
         <source>错误信息</source>
         <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingControl</name>
+    <message>
+        <source>开始记录…</source>
+        <translation>Start recording…</translation>
+    </message>
+    <message>
+        <source>开始记录</source>
+        <translation>Start recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法写入记录文件 %1：%2</source>
+        <translation>Cannot write the recording file %1: %2</translation>
+    </message>
+    <message>
+        <source>写入记录文件 %1 失败，记录已停止：%2</source>
+        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
+    </message>
+    <message>
+        <source>停止记录</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>正在记录：%1（%2 帧）</source>
+        <translation>Rec %1 (%2)</translation>
+    </message>
+    <message>
+        <source>记录已停止：%1（%2 帧）</source>
+        <translation>Stopped %1 (%2)</translation>
     </message>
 </context>
 </TS>
