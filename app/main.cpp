@@ -89,17 +89,35 @@ Options parseOptions(const QCoreApplication &app)
             LanguageSwitcher::fromCode(parser.value(language))};
 }
 
-// An unknown language is refused before the windowed application needs a display.
-bool refusesLanguage(int argc, char *argv[])
+QString speedError(const QString &speed)
+{
+    bool ok = false;
+    if (RecordingPlayer::isSpeed(speed.toDouble(&ok)) && ok)
+        return {};
+    return QStringLiteral("--speed: not a factor from %1 to %2: %3")
+        .arg(RecordingPlayer::kMinSpeed)
+        .arg(RecordingPlayer::kMaxSpeed)
+        .arg(speed);
+}
+
+// An unknown language or replay speed is refused before the windowed application needs a
+// display.
+bool refusesValues(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
+    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("X"));
     parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
-    // Only the language counts here; the other options are checked later, with the help text
+    parser.addOption(speed);
+    // Only these values count here; the other options are checked later, with the help text
     // at hand.
     parser.parse(arguments);
+    if (parser.isSet(speed) && !speedError(parser.value(speed)).isEmpty()) {
+        std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(speedError(parser.value(speed))));
+        return true;
+    }
     const QString value = parser.value(kLanguageOption);
     if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
         return false;
@@ -139,13 +157,7 @@ void nameApplication()
 // Reads the recording and starts a card that plays it; an empty string, or why it did not start.
 QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card)
 {
-    bool ok = false;
-    const double speed = options.speed.toDouble(&ok);
-    if (!ok || speed < RecordingPlayer::kMinSpeed || speed > RecordingPlayer::kMaxSpeed)
-        return QStringLiteral("--speed: not a factor from %1 to %2: %3")
-            .arg(RecordingPlayer::kMinSpeed)
-            .arg(RecordingPlayer::kMaxSpeed)
-            .arg(options.speed);
+    const double speed = options.speed.toDouble(); // checked before the application started
     RecordReader reader;
     const bool readable = reader.read(options.replay);
     for (const QString &warning : reader.warnings())
@@ -174,7 +186,7 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
-    if (refusesLanguage(argc, argv))
+    if (refusesValues(argc, argv))
         return 2;
     applyDiagnosticsDefault(hasOption(argc, argv, "--verbose"));
 

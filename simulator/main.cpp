@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(replay)) {
         bool ok = false;
         const double factor = parser.value(speed).toDouble(&ok);
-        if (!ok || factor < RecordingPlayer::kMinSpeed || factor > RecordingPlayer::kMaxSpeed) {
+        if (!ok || !RecordingPlayer::isSpeed(factor)) {
             err << "--speed: not a factor from " << RecordingPlayer::kMinSpeed << " to "
                 << RecordingPlayer::kMaxSpeed << ": " << parser.value(speed) << Qt::endl;
             return 2;

@@ -22,6 +22,8 @@ class RecordingPlayer : public QObject
 public:
     static constexpr double kMinSpeed = 0.01;
     static constexpr double kMaxSpeed = 100.0;
+    // Within kMinSpeed..kMaxSpeed; not NaN.
+    static bool isSpeed(double factor) { return factor >= kMinSpeed && factor <= kMaxSpeed; }
 
     // `model` becomes the parent; the player lives in the model's thread.
     RecordingPlayer(std::vector<RecordedFrame> frames, double speed, bool loop, CardModel *model);

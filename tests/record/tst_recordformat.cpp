@@ -9,6 +9,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 
 QList<Axit_t> readings(int count, qint16 base)
@@ -76,6 +80,75 @@ private slots:
         QVERIFY(reader.warnings().isEmpty());
     }
 
+    void markersAndGaps_comeBackFromTheReader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("marked.csv"));
+        {
+            RecordWriter writer;
+            QVERIFY(writer.open(path, {}));
+            writer.writeMarker(1, QStringLiteral("before\nthe first")); // held for the first row
+            writer.beginGap(QStringLiteral("no time base yet"));
+            writer.writeFrame(readings(2, 1), 2);
+            writer.writeFrame(readings(2, 2), 2);
+            writer.writeMarker(2, QStringLiteral("load, on\u2028"));
+            writer.beginGap(QStringLiteral("port lost"));
+            writer.beginGap(QStringLiteral("lost again"));
+            writer.writeFrame(readings(2, 3), 2);
+            writer.beginGap(QStringLiteral("lost at the end"));
+            writer.finish();
+        }
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        const auto &frames = reader.frames();
+        QCOMPARE(frames.size(), std::size_t(3));
+        QCOMPARE(reader.markers().size(), std::size_t(2));
+        const RecordMarker first = reader.markers()[0], second = reader.markers()[1];
+        QCOMPARE(first.frameIndex, 0);
+        QCOMPARE(first.timeUs, 0);
+        QCOMPARE(first.number, 1);
+        QCOMPARE(first.label, QStringLiteral("before the first"));
+        QCOMPARE(second.frameIndex, 1);
+        QCOMPARE(second.timeUs, frames[1].timeUs);
+        QCOMPARE(second.label, QStringLiteral("load, on "));
+        QCOMPARE(reader.gaps().size(), std::size_t(2));
+        const RecordGap lost = reader.gaps()[0], atEnd = reader.gaps()[1];
+        QCOMPARE(lost.frameIndex, 2);
+        QCOMPARE(lost.cause, QStringLiteral("port lost"));
+        QVERIFY(lost.startUs >= frames[1].timeUs);
+        QCOMPARE(lost.startUs + lost.lengthUs, frames[2].timeUs);
+        QCOMPARE(atEnd.frameIndex, 3);
+        QCOMPARE(atEnd.cause, QStringLiteral("lost at the end"));
+        QVERIFY(atEnd.startUs >= frames[2].timeUs);
+    }
+
+    void pipe_isRead_andFifoWithoutWriter_isRefused()
+    {
+        const QByteArray content =
+            RecordWriter::headerLine() + '\n' + dataLine("0.0", 1) + dataLine("0.01", 1);
+        int ends[2];
+        QCOMPARE(::pipe(ends), 0);
+        std::thread writer([&] {
+            QCOMPARE(::write(ends[1], content.constData(), size_t(content.size())),
+                     ssize_t(content.size()));
+            ::close(ends[1]);
+        });
+        RecordReader reader;
+        const bool read = reader.read(QStringLiteral("/proc/self/fd/%1").arg(ends[0]));
+        writer.join();
+        ::close(ends[0]);
+        QVERIFY2(read, qPrintable(reader.errorString()));
+        QCOMPARE(reader.frames().size(), std::size_t(2));
+
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!reader.read(fifo));
+        QVERIFY2(
+            reader.errorString().startsWith(fifo + QStringLiteral(": cannot be read: nothing")),
+            qPrintable(reader.errorString()));
+    }
+
     void unwritablePath_isRefusedWithReason_data()
     {
         QTest::addColumn<QString>("path");
@@ -101,8 +174,33 @@ private slots:
         QTest::newRow("empty") << QByteArray() << "f.csv:1: no header line";
         QTest::newRow("no header") << dataLine("0.0", 1) << "f.csv:1: expected the header";
         QTest::newRow("other header") << QByteArray("# x\ntime,sensors\n") << "f.csv:2: expected";
-        QTest::newRow("comment after header") << header + "# late\n"
-                                              << "f.csv:2: 1 columns, expected 50";
+        QTest::newRow("comment among rows") << header + dataLine("0.0", 1) + "# late\n"
+                                            << "f.csv:3: a comment line among the rows; after "
+                                               "the header line only \"# marker:\" and";
+        QTest::newRow("header, no rows") << "# x\n" + header << "f.csv:3: no row after the header";
+        QTest::newRow("huge cell, cut and escaped")
+            << header + dataLine("0.0", 1).replace(",7,", ",\x01" + QByteArray(30000, 'a') + ",")
+            << "f.csv:2: s0_x \"\\x01aaaaaaaaa";
+        QTest::newRow("line too long") << header + QByteArray(100000, ',') + '\n'
+                                       << "f.csv:2: a line longer than 65536 bytes";
+        QTest::newRow("marker at the top") << "# marker: 0.000000,1,x\n" + header
+                                           << "f.csv:1: a marker or gap line before the header";
+        QTest::newRow("marker before a row") << header + "# marker: 0.000000,1,x\n"
+                                             << "f.csv:2: a marker before the first row";
+        QTest::newRow("marker off its row")
+            << header + dataLine("0.5", 1) + "# marker: 0.400000,1,x\n"
+            << "f.csv:3: marker time 0.400000 is not the time of the row before (0.500000)";
+        QTest::newRow("marker without label") << header + dataLine("0.5", 1) + "# marker: 0.5,1\n"
+                                              << "f.csv:3: a marker line is";
+        QTest::newRow("marker number") << header + dataLine("0.5", 1) + "# marker: 0.5,one,x\n"
+                                       << "f.csv:3: marker number \"one\" is not an integer";
+        QTest::newRow("gap before a row") << header + "# gap: 0.0,1.0,x\n"
+                                          << "f.csv:2: a gap before the first row";
+        QTest::newRow("gap starts early") << header + dataLine("2.0", 1) + "# gap: 1.0,1.0,x\n"
+                                          << "f.csv:3: gap start 1.000000 is earlier";
+        QTest::newRow("row inside gap")
+            << header + dataLine("2.0", 1) + "# gap: 2.5,1.0,x\n" + dataLine("3.0", 1)
+            << "f.csv:4: time 3.000000 is earlier than the end of the gap before (3.500000)";
         QTest::newRow("missing column")
             << header + dataLine("0.0", 1).replace(",,\n", ",\n") << "f.csv:2: 49 columns";
         QTest::newRow("not an integer") << header + dataLine("0.0", 2).replace(",7,", ",7.5,")
@@ -132,6 +230,7 @@ private slots:
         RecordReader reader;
         QVERIFY(!reader.read(buffer, QStringLiteral("f.csv")));
         QVERIFY2(reader.errorString().startsWith(error), qPrintable(reader.errorString()));
+        QVERIFY(reader.errorString().size() < 250); // a cell is quoted in part only
         QVERIFY(reader.frames().empty());
     }
 
