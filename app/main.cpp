@@ -158,17 +158,20 @@ void nameApplication()
 QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card)
 {
     const double speed = options.speed.toDouble(); // checked before the application started
-    RecordReader reader;
-    const bool readable = reader.read(options.replay);
-    for (const QString &warning : reader.warnings())
+    auto recording = std::make_unique<RecordIndex>();
+    const bool readable = recording->open(options.replay);
+    for (const QString &warning : recording->warnings())
         std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(warning));
     if (!readable)
-        return reader.errorString();
+        return recording->errorString();
     card = std::make_unique<SimulatedCard>();
-    const std::vector<RecordedFrame> &frames = reader.frames();
     const bool loop = options.loop;
-    if (!card->start({},
-                     [&](CardModel &model) { new RecordingPlayer(frames, speed, loop, &model); })) {
+    if (!card->start({}, [&](CardModel &model) {
+            auto *player = new RecordingPlayer(std::move(recording), speed, loop, &model);
+            QObject::connect(player, &RecordingPlayer::failed, player, [](const QString &error) {
+                std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(error));
+            });
+        })) {
         const QString reason = card->errorString();
         card.reset();
         return reason;

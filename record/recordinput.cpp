@@ -46,6 +46,13 @@ bool RecordInput::open(const QString &path)
     return true;
 }
 
+void RecordInput::adopt(int fd)
+{
+    close();
+    m_fd = fd;
+    m_regular = true;
+}
+
 void RecordInput::close()
 {
     if (m_fd >= 0)

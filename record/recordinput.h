@@ -21,6 +21,8 @@ public:
 
     // False with errorString() when the path cannot be opened for reading.
     bool open(const QString &path);
+    // Takes over `fd`, a regular file open for reading.
+    void adopt(int fd);
     void close();
     bool isOpen() const { return m_fd >= 0; }
     bool isRegularFile() const { return m_regular; }

@@ -2,6 +2,8 @@
 // The recording format as scripts and the replay depend on it: what the writer puts in a file,
 // that the reader gives it back, and every kind of file the reader refuses and where.
 
+#include "recordcompare.h"
+#include "recordindex.h"
 #include "recordreader.h"
 #include "recordwriter.h"
 
@@ -122,23 +124,98 @@ private slots:
         QVERIFY(atEnd.startUs >= frames[2].timeUs);
     }
 
+    void index_readsAnyRange_andRefusesAFileThatChanged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.csv"));
+        QByteArray content = RecordWriter::headerLine() + '\n';
+        for (int i = 0; i < 1000; ++i) {
+            const qint64 timeUs = i * 5000 + (i >= 500 ? 1000000 : 0);
+            RecordFormat::appendFrameLine(content, timeUs, readings(1 + i % 16, qint16(i)), 16);
+            if (i == 499)
+                content += RecordFormat::gapLine(2500000, 1000000, QStringLiteral("lost"));
+            if (i % 300 == 0)
+                content += RecordFormat::markerLine(timeUs, i, QStringLiteral("m"));
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        RecordIndex index;
+        qint64 lastDone = 0;
+        QVERIFY(index.open(path, [&](qint64 done, qint64 total) {
+            lastDone = done;
+            return total == content.size();
+        }));
+        QCOMPARE(lastDone, content.size());
+        QCOMPARE(index.frameCount(), 1000);
+        QCOMPARE(index.frequencyHz(), 200);
+        QCOMPARE(index.markers().size(), reader.markers().size());
+        QCOMPARE(index.markers().back().frameIndex, 900);
+        QCOMPARE(index.gaps().front().frameIndex, 500);
+        std::vector<RecordedFrame> frames;
+        for (const auto &[first, count] :
+             {std::pair{0, 1}, {63, 2}, {500, 1}, {999, 1}, {0, 1000}, {130, 300}}) {
+            QVERIFY2(index.readFrames(first, count, frames), qPrintable(index.errorString()));
+            QCOMPARE(qint64(frames.size()), count);
+            for (int i = 0; i < count; ++i)
+                QVERIFY(sameFrame(frames[std::size_t(i)], reader.frames()[std::size_t(first + i)]));
+        }
+        QVERIFY(!index.readFrames(999, 2, frames));
+        qint64 found = 0;
+        for (const auto &[timeUs, expected] :
+             {std::pair{-1, -1}, {0, 0}, {4999, 0}, {5000, 1}, {3000000, 499}, {9999999, 999}}) {
+            QVERIFY(index.findFrame(timeUs, found));
+            QCOMPARE(found, expected);
+        }
+        QVERIFY(!index.open(path, [](qint64, qint64) { return false; }));
+        QVERIFY(index.wasCancelled());
+
+        // A row rewritten in place, then the file cut short.
+        QVERIFY(index.open(path));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(content.indexOf("\n0.320000,") + 1);
+        file.write("0.320001");
+        file.flush();
+        QVERIFY(index.readFrames(0, 64, frames));
+        QVERIFY(!index.readFrames(64, 1, frames));
+        QVERIFY2(index.errorString().contains(QLatin1String(":67: the file has changed since")),
+                 qPrintable(index.errorString()));
+        QVERIFY(index.open(path));
+        file.resize(1000);
+        file.close();
+        QVERIFY(!index.readFrames(0, 1, frames));
+        QVERIFY(index.errorString().contains(QLatin1String("the file has shrunk")));
+    }
+
     void pipe_isRead_andFifoWithoutWriter_isRefused()
     {
         const QByteArray content =
             RecordWriter::headerLine() + '\n' + dataLine("0.0", 1) + dataLine("0.01", 1);
-        int ends[2];
-        QCOMPARE(::pipe(ends), 0);
-        std::thread writer([&] {
-            QCOMPARE(::write(ends[1], content.constData(), size_t(content.size())),
-                     ssize_t(content.size()));
-            ::close(ends[1]);
-        });
+        // A pipe named as `<(...)` names it; the writer feeds it from its own thread.
+        const auto throughPipe = [&content](const auto &read) {
+            int ends[2] = {-1, -1};
+            if (::pipe(ends) != 0)
+                return false;
+            std::thread writer([&] {
+                [[maybe_unused]] auto n = ::write(ends[1], content.constData(), content.size());
+                ::close(ends[1]);
+            });
+            const bool good = read(QStringLiteral("/proc/self/fd/%1").arg(ends[0]));
+            writer.join();
+            ::close(ends[0]);
+            return good;
+        };
         RecordReader reader;
-        const bool read = reader.read(QStringLiteral("/proc/self/fd/%1").arg(ends[0]));
-        writer.join();
-        ::close(ends[0]);
-        QVERIFY2(read, qPrintable(reader.errorString()));
+        QVERIFY(throughPipe([&](const QString &path) { return reader.read(path); }));
         QCOMPARE(reader.frames().size(), std::size_t(2));
+        QCOMPARE(reader.frequencyHz(), 100);
+        RecordIndex index;
+        RecordedFrame last{};
+        QVERIFY(throughPipe([&](const QString &path) { return index.open(path); }));
+        QVERIFY(index.readFrame(1, last));
+        QCOMPARE(last.timeUs, 10000);
 
         QTemporaryDir dir;
         const QString fifo = dir.filePath(QStringLiteral("fifo"));
@@ -232,6 +309,15 @@ private slots:
         QVERIFY2(reader.errorString().startsWith(error), qPrintable(reader.errorString()));
         QVERIFY(reader.errorString().size() < 250); // a cell is quoted in part only
         QVERIFY(reader.frames().empty());
+        // The index refuses it alike.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        RecordIndex index;
+        QVERIFY(!index.open(path));
+        QCOMPARE(index.errorString(), dir.filePath(reader.errorString()));
     }
 
     void cutShortLastLine_isLeftOutWithWarning()
