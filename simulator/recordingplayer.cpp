@@ -34,8 +34,14 @@ RecordingPlayer::RecordingPlayer(std::unique_ptr<RecordIndex> recording, double 
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &RecordingPlayer::playDue);
-    connect(model, &CardModel::started, this, &RecordingPlayer::restart);
+    connect(model, &CardModel::hostOpenChanged, this, &RecordingPlayer::hostOpenChanged);
     model->setOwnSampling(false);
+    model->setWaitsForHost(true);
+    const int rate = m_recording->frequencyHz() > 0 ? m_recording->frequencyHz() : 100;
+    model->setFrequencyIndex(
+        int(std::find(std::begin(kCardFrequencies), std::end(kCardFrequencies), rate) -
+            std::begin(kCardFrequencies)));
+    model->setFixedFrequency(true);
     const qint64 count = m_recording->frameCount();
     if (const RecordedFrame *first = frameAt(0))
         model->setSensorCount(first->sensors);
@@ -49,6 +55,31 @@ RecordingPlayer::~RecordingPlayer() = default;
 bool RecordingPlayer::isPlaying() const
 {
     return m_timer->isActive();
+}
+
+void RecordingPlayer::hostOpenChanged(bool open)
+{
+    if (!open) {
+        m_timer->stop();
+        return;
+    }
+    if (m_loop && m_startedOnce)
+        resume();
+    else
+        restart();
+    m_startedOnce = true;
+}
+
+// The frame due next is due now.
+void RecordingPlayer::resume()
+{
+    if (m_next == m_recording->frameCount()) {
+        m_next = 0;
+        m_nextMarker = 0;
+    }
+    m_clock.start();
+    m_roundStartUs = -offsetUs(m_next);
+    playDue();
 }
 
 void RecordingPlayer::restart()
@@ -73,13 +104,17 @@ const RecordedFrame *RecordingPlayer::frameAt(qint64 index)
     return &m_ahead[std::size_t(index - m_aheadFirst)];
 }
 
-qint64 RecordingPlayer::dueUs(qint64 index)
+qint64 RecordingPlayer::offsetUs(qint64 index)
 {
     const RecordedFrame *frame = frameAt(index);
     if (!frame)
-        return LLONG_MAX;
-    const qint64 offset = frame->timeUs - m_recording->firstTimeUs();
-    return m_roundStartUs + qint64(std::llround(double(offset) / m_speed));
+        return LLONG_MAX / 2;
+    return qint64(std::llround(double(frame->timeUs - m_recording->firstTimeUs()) / m_speed));
+}
+
+qint64 RecordingPlayer::dueUs(qint64 index)
+{
+    return m_roundStartUs + offsetUs(index);
 }
 
 void RecordingPlayer::playDue()

@@ -16,8 +16,14 @@ class QTimer;
 // Plays a recording through a card model in place of the card's own readings: every recorded
 // frame becomes one sample, at the recorded timing divided by the speed, with the recorded
 // sensor count. Frames are read from the recording as they are due, a few hundred at a time, so
-// that a day's file plays in a few megabytes. Playing starts each time the model starts; at the
-// end it stops, or starts again after one mean frame interval when looping.
+// that a day's file plays in a few megabytes.
+//
+// The card waits for its host (CardModel::setWaitsForHost): playing starts from the beginning
+// each time a host opens the port and pauses while none has it open, so that a host never
+// misses the start. At the end it stops, or starts again after one mean frame interval when
+// looping; a looping replay goes on where it paused instead of starting again. The card streams
+// at the recording's rate (RecordIndex::frequencyHz(), 100 Hz when it does not tell) and refuses
+// to change it.
 class RecordingPlayer : public QObject
 {
     Q_OBJECT
@@ -45,10 +51,13 @@ signals:
     void failed(const QString &error);
 
 private:
+    void hostOpenChanged(bool open);
     void restart();
+    void resume();
     void playDue();
     void playFrame();
     const RecordedFrame *frameAt(qint64 index);
+    qint64 offsetUs(qint64 index); // from the round's start, in real time
     qint64 dueUs(qint64 index);
     void scheduleNext(qint64 nowUs);
     void fail();
@@ -64,6 +73,7 @@ private:
     qint64 m_next = 0;
     std::size_t m_nextMarker = 0;
     qint64 m_played = 0;
+    bool m_startedOnce = false;
     std::vector<RecordedFrame> m_ahead; // frames read ahead, from m_aheadFirst on
     qint64 m_aheadFirst = 0;
     bool m_failed = false;
