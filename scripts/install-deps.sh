@@ -15,6 +15,7 @@ packages=(
   xvfb xauth socat
   desktop-file-utils appstream dpkg-dev man-db  # installation checks, Debian package
   fonts-wqy-microhei
+  qt6-translations-l10n  # Qt's own texts (buttons, file dialogs) in Chinese
 )
 
 missing=()
