@@ -5,9 +5,13 @@
 #include <QActionGroup>
 #include <QCoreApplication>
 #include <QDebug>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QSettings>
 #include <QTranslator>
+
+#include <utility>
 
 namespace {
 
@@ -15,6 +19,9 @@ Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
 const QString kSettingsKey = QStringLiteral("language");
 const QString kEnglishTranslation = QStringLiteral(":/i18n/electronic-skin_en.qm");
+// Qt's own texts in the windows: message boxes and dialogs (qtbase), the serial port's error
+// texts (qtserialport). Qt's source texts are English, so English needs none of them.
+const char *const kQtCatalogs[] = {"qtbase", "qtserialport"};
 
 } // namespace
 
@@ -50,12 +57,15 @@ UiLanguage LanguageSwitcher::remembered()
 
 bool LanguageSwitcher::apply(UiLanguage language)
 {
-    if (language == m_current) {
+    if (m_applied && language == m_current) {
         checkCurrentAction();
         return true;
     }
     if (language == UiLanguage::English) {
         if (!loadTranslation()) {
+            // At start, the interface stays in its own language, with Qt's texts to match.
+            if (!std::exchange(m_applied, true))
+                useQtTranslations(m_current);
             checkCurrentAction();
             return false;
         }
@@ -63,7 +73,9 @@ bool LanguageSwitcher::apply(UiLanguage language)
     } else {
         QCoreApplication::removeTranslator(m_translator);
     }
+    useQtTranslations(language);
     m_current = language;
+    m_applied = true;
     checkCurrentAction();
     return true;
 }
@@ -81,6 +93,39 @@ bool LanguageSwitcher::loadTranslation()
     if (!m_loaded)
         qCWarning(lcApp) << "translation not loaded:" << kEnglishTranslation;
     return m_loaded;
+}
+
+void LanguageSwitcher::useQtTranslations(UiLanguage language)
+{
+    if (language == UiLanguage::Chinese)
+        loadQtChinese();
+    for (QTranslator *translator : std::as_const(m_qtChinese)) {
+        if (language == UiLanguage::Chinese)
+            QCoreApplication::installTranslator(translator);
+        else
+            QCoreApplication::removeTranslator(translator);
+    }
+}
+
+// Qt's translations are a separate Debian package (qt6-translations-l10n); without it Qt's own
+// texts stay English, and the program's own are Chinese all the same.
+void LanguageSwitcher::loadQtChinese()
+{
+    if (m_qtChineseLoaded)
+        return;
+    m_qtChineseLoaded = true;
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    const QLocale chinese(QLocale::Chinese, QLocale::SimplifiedChineseScript, QLocale::China);
+    for (const char *catalog : kQtCatalogs) {
+        auto *translator = new QTranslator(this);
+        if (translator->load(chinese, QLatin1String(catalog), QStringLiteral("_"), folder)) {
+            m_qtChinese.append(translator);
+        } else {
+            qCDebug(lcApp) << "no Qt translation" << catalog << "for" << chinese.name() << "in"
+                           << folder;
+            delete translator;
+        }
+    }
 }
 
 void LanguageSwitcher::attachActions(QAction *chinese, QAction *english)

@@ -2,6 +2,7 @@
 #ifndef LANGUAGESWITCHER_H
 #define LANGUAGESWITCHER_H
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -16,7 +17,9 @@ enum class UiLanguage { Chinese, English };
 
 // Switches the whole interface between the program's own Chinese texts and the English
 // translation built into the resources, and remembers the operator's choice between runs.
-// Installing or removing the translation makes Qt send every window a LanguageChange event,
+// Qt's own texts (standard buttons, file dialogs) follow: in Chinese, Qt's Chinese catalogs from
+// the system's Qt translations are installed too, when the system has them.
+// Installing or removing a translation makes Qt send every window a LanguageChange event,
 // upon which each window sets its texts anew.
 class LanguageSwitcher : public QObject
 {
@@ -33,8 +36,9 @@ public:
 
     UiLanguage current() const { return m_current; }
 
-    // Switches for this run only. False, with the interface left as it was, when the
-    // translation cannot be loaded.
+    // Switches for this run only; the first call installs the language's translations even when
+    // it is Chinese. False, with the interface left as it was, when the translation cannot be
+    // loaded.
     bool apply(UiLanguage language);
     // Switches and remembers: the operator's choice from the menu.
     void choose(UiLanguage language);
@@ -44,10 +48,16 @@ public:
 
 private:
     bool loadTranslation();
+    void useQtTranslations(UiLanguage language);
+    void loadQtChinese();
     void checkCurrentAction();
 
     QTranslator *m_translator = nullptr;
     bool m_loaded = false;
+    // Qt's own Chinese catalogs that the system has; loaded once, on the first switch to Chinese.
+    QList<QTranslator *> m_qtChinese;
+    bool m_qtChineseLoaded = false;
+    bool m_applied = false;
     UiLanguage m_current = UiLanguage::Chinese;
     QPointer<QAction> m_chinese;
     QPointer<QAction> m_english;

@@ -2,6 +2,7 @@
 #include "diagnostics.h"
 #include "languageswitcher.h"
 #include "mainwindow.h"
+#include "recordingcontrol.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
 
@@ -89,17 +90,35 @@ Options parseOptions(const QCoreApplication &app)
             LanguageSwitcher::fromCode(parser.value(language))};
 }
 
-// An unknown language is refused before the windowed application needs a display.
-bool refusesLanguage(int argc, char *argv[])
+QString speedError(const QString &speed)
+{
+    bool ok = false;
+    if (RecordingPlayer::isSpeed(speed.toDouble(&ok)) && ok)
+        return {};
+    return QStringLiteral("--speed: not a factor from %1 to %2: %3")
+        .arg(RecordingPlayer::kMinSpeed)
+        .arg(RecordingPlayer::kMaxSpeed)
+        .arg(speed);
+}
+
+// An unknown language or replay speed is refused before the windowed application needs a
+// display.
+bool refusesValues(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     QCommandLineParser parser;
+    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("X"));
     parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
-    // Only the language counts here; the other options are checked later, with the help text
+    parser.addOption(speed);
+    // Only these values count here; the other options are checked later, with the help text
     // at hand.
     parser.parse(arguments);
+    if (parser.isSet(speed) && !speedError(parser.value(speed)).isEmpty()) {
+        std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(speedError(parser.value(speed))));
+        return true;
+    }
     const QString value = parser.value(kLanguageOption);
     if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
         return false;
@@ -139,24 +158,21 @@ void nameApplication()
 // Reads the recording and starts a card that plays it; an empty string, or why it did not start.
 QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card)
 {
-    bool ok = false;
-    const double speed = options.speed.toDouble(&ok);
-    if (!ok || speed < RecordingPlayer::kMinSpeed || speed > RecordingPlayer::kMaxSpeed)
-        return QStringLiteral("--speed: not a factor from %1 to %2: %3")
-            .arg(RecordingPlayer::kMinSpeed)
-            .arg(RecordingPlayer::kMaxSpeed)
-            .arg(options.speed);
-    RecordReader reader;
-    const bool readable = reader.read(options.replay);
-    for (const QString &warning : reader.warnings())
+    const double speed = options.speed.toDouble(); // checked before the application started
+    auto recording = std::make_unique<RecordIndex>();
+    const bool readable = recording->open(options.replay);
+    for (const QString &warning : recording->warnings())
         std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(warning));
     if (!readable)
-        return reader.errorString();
+        return recording->errorString();
     card = std::make_unique<SimulatedCard>();
-    const std::vector<RecordedFrame> &frames = reader.frames();
     const bool loop = options.loop;
-    if (!card->start({},
-                     [&](CardModel &model) { new RecordingPlayer(frames, speed, loop, &model); })) {
+    if (!card->start({}, [&](CardModel &model) {
+            auto *player = new RecordingPlayer(std::move(recording), speed, loop, &model);
+            QObject::connect(player, &RecordingPlayer::failed, player, [](const QString &error) {
+                std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(error));
+            });
+        })) {
         const QString reason = card->errorString();
         card.reset();
         return reason;
@@ -174,7 +190,7 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
-    if (refusesLanguage(argc, argv))
+    if (refusesValues(argc, argv))
         return 2;
     applyDiagnosticsDefault(hasOption(argc, argv, "--verbose"));
 
@@ -225,7 +241,7 @@ int main(int argc, char *argv[])
     if (!replayError.isEmpty())
         QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);
     if (!options.record.isEmpty())
-        window.recordOnFirstOpen(options.record);
+        window.recording()->recordOnFirstOpen(options.record);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     return app.exec();

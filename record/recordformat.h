@@ -5,8 +5,11 @@
 #include "devicerecords.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
+
+#include <array>
 
 // What the comment lines at the top of a recording say; empty or zero fields are left out.
 struct RecordHeader
@@ -17,18 +20,58 @@ struct RecordHeader
     int frequencyHz = 0;
 };
 
-// The lines of the recording format, shared by every program that writes it (a file or a
-// stream):
+// One sensor-data frame of a recording.
+struct RecordedFrame
+{
+    qint64 timeUs; // since the recording's first frame
+    int sensors;   // 1..16
+    std::array<Axit_t, kMaxSensors> readings;
+};
+
+// A numbered, labelled moment of a recording: it marks the frame whose row comes just before
+// its line, and carries that row's time.
+struct RecordMarker
+{
+    qint64 frameIndex = 0; // 0-based, counting rows only
+    qint64 timeUs = 0;
+    int number = 0;
+    QString label;
+};
+
+// A stretch without data in the middle of a recording (the port was lost, then came back). The
+// gap's line comes just before the first row after it; start + length is at most that row's time.
+struct RecordGap
+{
+    qint64 frameIndex = 0; // the first frame after the gap; the frame count when none follows
+    qint64 startUs = 0;
+    qint64 lengthUs = 0;
+    QString cause;
+};
+
+// The lines of the recording format, shared by every program that writes or reads it (a file or
+// a stream):
 //   # key: value                      comment lines, at the top
 //   time_s,sensors,s0_x,...,s15_z     the header line
 //   0.010213,2,-93,41,-270,...        one line per sensor-data frame
+//   # marker: 0.010213,1,load on      after the row of the frame it marks, with that row's time
+//   # gap: 0.015000,2.500000,cause    before the first row after a gap: start, length
 // with the time in seconds since the first frame (6 decimals), the frame's sensor count and its
-// readings; cells beyond the count stay empty. Every line ends with '\n'.
+// readings; cells beyond the count stay empty. Every line ends with '\n'. Marker and gap lines
+// are comments, so readers that skip '#' lines read the rows of any recording unchanged.
 class RecordFormat
 {
 public:
     // A frame of 16 sensors is well under this.
     static constexpr int kMaxFrameLineBytes = 512;
+    // A marker's label and a gap's cause are cut (at a character) to this many bytes.
+    static constexpr int kMaxTextBytes = 1024;
+    // No line of a recording is longer; a longer one is not a recording's.
+    static constexpr int kMaxLineBytes = 64 * 1024;
+    static constexpr int kColumns = 2 + kAxisCount * kMaxSensors;
+    static constexpr char kMarkerPrefix[] = "# marker: ";
+    static constexpr char kGapPrefix[] = "# gap: ";
+    // The rates a card can stream at, by its frequency index.
+    static constexpr std::array<int, 5> kCardRatesHz{10, 20, 50, 100, 200};
 
     // The header line, without its line end.
     static QByteArray headerLine();
@@ -37,6 +80,28 @@ public:
     // Appends the line of one frame; `num` readings of the list are recorded (at most 16).
     static void appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
                                 uint num);
+    // The line of a marker at `micros` (the marked row's time), with its line end.
+    static QByteArray markerLine(qint64 micros, int number, const QString &label);
+    // The line of a gap that starts at `startMicros`, with its line end.
+    static QByteArray gapLine(qint64 startMicros, qint64 lengthMicros, const QString &cause);
+    // A label or cause as it can stand on one line: line breaks and other control characters
+    // become spaces, and it is cut to kMaxTextBytes of UTF-8.
+    static QString oneLineText(const QString &text);
+
+    // Reading. Each takes one line without its line end, and on failure says what is wrong
+    // (without the file and line, which the caller knows).
+    static bool parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error);
+    // `line` starts with kMarkerPrefix; the frame index is left to the caller.
+    static bool parseMarkerLine(QByteArrayView line, RecordMarker &marker, QString &error);
+    // `line` starts with kGapPrefix; the frame index is left to the caller.
+    static bool parseGapLine(QByteArrayView line, RecordGap &gap, QString &error);
+    // A cell of a file for a message: the first few dozen characters, control characters
+    // escaped, in double quotes, with its length when it is cut.
+    static QString quoted(QByteArrayView cell);
+    // Seconds with six decimals, as the format writes them.
+    static QString timeText(qint64 micros);
+    // The card's rate nearest to `hz` (ties to the lower), from kCardRatesHz.
+    static int nearestCardRate(double hz);
 };
 
 #endif // RECORDFORMAT_H

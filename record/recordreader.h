@@ -2,46 +2,43 @@
 #ifndef RECORDREADER_H
 #define RECORDREADER_H
 
-#include "devicerecords.h"
+#include "recordformat.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <vector>
 
 class QIODevice;
 
-// One sensor-data frame of a recording.
-struct RecordedFrame
-{
-    qint64 timeUs; // since the recording's first frame
-    int sensors;   // 1..16
-    std::array<Axit_t, kMaxSensors> readings;
-};
-
-// Reads a recording written by RecordWriter and checks every line before anything is used: a
-// file that is not in the format is refused whole, with "FILE:LINE: what is wrong". Comment
-// lines are allowed only before the header. A last line without its line end (a recording cut
-// short) is left out with a warning.
+// Reads a whole recording into memory, every line checked before anything is used
+// (RecordChecker): a file that is not in the format is refused whole, with "FILE:LINE: what is
+// wrong". For long recordings, RecordIndex reads frames on demand instead.
 class RecordReader
 {
 public:
+    // A file, or a pipe or FIFO (RecordInput).
     bool read(const QString &path);
-    // `name` stands for the file in messages.
+    // Reads `device` until it has no more; `name` stands for it in messages.
     bool read(QIODevice &device, const QString &name);
 
     const std::vector<RecordedFrame> &frames() const { return m_frames; }
+    const std::vector<RecordMarker> &markers() const { return m_markers; }
+    const std::vector<RecordGap> &gaps() const { return m_gaps; }
+    const RecordHeader &header() const { return m_header; }
+    // See RecordChecker::frequencyHz().
+    int frequencyHz() const { return m_frequencyHz; }
     QString errorString() const { return m_error; }
     QStringList warnings() const { return m_warnings; }
 
 private:
-    bool parseFrame(const QByteArray &line, RecordedFrame &frame);
-    bool fail(const QString &what);
+    template<typename Read> bool readAll(const QString &name, Read read);
 
     std::vector<RecordedFrame> m_frames;
-    QString m_name;
-    qint64 m_lineNumber = 0;
+    std::vector<RecordMarker> m_markers;
+    std::vector<RecordGap> m_gaps;
+    RecordHeader m_header;
+    int m_frequencyHz = 0;
     QString m_error;
     QStringList m_warnings;
 };

@@ -57,6 +57,9 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header)
     m_buffer.clear();
     m_frames.store(0, std::memory_order_relaxed);
     m_clock.invalidate();
+    m_newestUs = 0;
+    m_heldMarkers.clear();
+    m_gapStartUs = -1;
     m_flushTimer->start();
     return true;
 }
@@ -67,10 +70,40 @@ void RecordWriter::writeFrame(const QList<Axit_t> &readings, uint num)
         return;
     // The first frame is the recording's time zero.
     const qint64 micros = m_clock.isValid() ? m_clock.nsecsElapsed() / 1000 : (m_clock.start(), 0);
+    if (m_gapStartUs >= 0)
+        writeGapLine(micros);
     RecordFormat::appendFrameLine(m_buffer, micros, readings, num);
+    m_newestUs = micros;
     m_frames.fetch_add(1, std::memory_order_relaxed);
+    for (const auto &[number, label] : m_heldMarkers)
+        m_buffer += RecordFormat::markerLine(micros, number, label);
+    m_heldMarkers.clear();
     if (m_buffer.size() >= kWriteThresholdBytes)
         writeOut();
+}
+
+void RecordWriter::writeMarker(int number, const QString &label)
+{
+    if (!m_file.isOpen())
+        return;
+    if (!m_clock.isValid())
+        m_heldMarkers.emplace_back(number, label);
+    else
+        m_buffer += RecordFormat::markerLine(m_newestUs, number, label);
+}
+
+void RecordWriter::beginGap(const QString &cause)
+{
+    if (!m_file.isOpen() || !m_clock.isValid() || m_gapStartUs >= 0)
+        return;
+    m_gapStartUs = m_clock.nsecsElapsed() / 1000;
+    m_gapCause = cause;
+}
+
+void RecordWriter::writeGapLine(qint64 endUs)
+{
+    m_buffer += RecordFormat::gapLine(m_gapStartUs, endUs - m_gapStartUs, m_gapCause);
+    m_gapStartUs = -1;
 }
 
 void RecordWriter::flushBuffer()
@@ -103,6 +136,8 @@ void RecordWriter::finish()
 {
     if (!m_file.isOpen())
         return;
+    if (m_gapStartUs >= 0)
+        writeGapLine(m_clock.nsecsElapsed() / 1000);
     if (!writeOut())
         return; // fail() has reported the end
     m_flushTimer->stop();

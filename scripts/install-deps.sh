@@ -13,8 +13,9 @@ packages=(
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   xvfb xauth socat
-  desktop-file-utils appstream dpkg-dev man-db  # installation checks, Debian package
+  desktop-file-utils appstream dpkg-dev man-db lintian  # installation checks, Debian package
   fonts-wqy-microhei
+  qt6-translations-l10n  # Qt's own texts (buttons, file dialogs) in Chinese
 )
 
 missing=()

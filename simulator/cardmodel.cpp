@@ -177,6 +177,29 @@ void CardModel::hangUp()
     emit hangUpRequested();
 }
 
+void CardModel::setWaitsForHost(bool waits)
+{
+    m_waitsForHost = waits;
+}
+
+bool CardModel::waitsForHost() const
+{
+    return m_waitsForHost;
+}
+
+void CardModel::setHostOpen(bool open)
+{
+    if (open == m_hostOpen)
+        return;
+    m_hostOpen = open;
+    emit hostOpenChanged(open);
+}
+
+void CardModel::setFixedFrequency(bool fixed)
+{
+    m_fixedFrequency = fixed;
+}
+
 // ---- Stored state ---------------------------------------------------------------------------
 
 QList<AxitSingle_t> CardModel::baseline() const
@@ -256,7 +279,6 @@ void CardModel::start()
     m_running = true;
     m_stopped = false;
     restartSchedule();
-    emit started();
 }
 
 void CardModel::stop()
@@ -469,7 +491,8 @@ void CardModel::handleSampling(const QByteArray &payload)
 
 int CardModel::setFrequencyFromHost(const QByteArray &payload)
 {
-    if (payload.isEmpty() || byteAt(payload, 0) >= kCardFrequencyCount)
+    if (payload.isEmpty() || byteAt(payload, 0) >= kCardFrequencyCount ||
+        (m_fixedFrequency && byteAt(payload, 0) != m_frequencyIndex))
         return kStatusFailed;
     setFrequencyIndex(byteAt(payload, 0));
     return kStatusDone;

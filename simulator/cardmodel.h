@@ -87,6 +87,15 @@ public:
     void setOwnSampling(bool own);
     void sampleReadings(const QList<Axit_t> &readings);
 
+    // A card that has a host only while the host has the port open (a replay): whoever serves
+    // the model watches the port and tells it through setHostOpen(). Off by default: the card
+    // is there for whoever opens the port, as a real card is.
+    void setWaitsForHost(bool waits);
+    bool waitsForHost() const;
+    // A card whose rate is fixed (a replay plays at its recording's rate) refuses a request for
+    // another frequency with status 1; the same frequency is answered done.
+    void setFixedFrequency(bool fixed);
+
     // Counters of what went out, for tests: 0x00 and 0x01 frames sent, and those of them that
     // left without a corrupted byte.
     quint64 sensorFramesSent() const;
@@ -96,11 +105,12 @@ public slots:
     void start(); // starts streaming at the selected frequency
     void stop();  // stops every timer; nothing more is sent until start()
     void receiveFromHost(const QByteArray &bytes);
+    // A host has opened the port, or has closed it (when the card waits for a host).
+    void setHostOpen(bool open);
 
 signals:
     void bytesToHost(const QByteArray &bytes);
-    // start() has been called: the card streams from now on.
-    void started();
+    void hostOpenChanged(bool open);
     void hangUpRequested();
     // Every checked frame the card received from the host: command and payload.
     void requestReceived(quint8 cmd, const QByteArray &payload);
@@ -156,6 +166,9 @@ private:
     bool m_sampling = false;
     bool m_streaming = true;
     bool m_ownSampling = true;
+    bool m_waitsForHost = false;
+    bool m_hostOpen = false;
+    bool m_fixedFrequency = false;
 
     bool m_silent = false;
     bool m_refusing = false;

@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -123,20 +124,23 @@ int main(int argc, char *argv[])
     if (parser.isSet(replay)) {
         bool ok = false;
         const double factor = parser.value(speed).toDouble(&ok);
-        if (!ok || factor < RecordingPlayer::kMinSpeed || factor > RecordingPlayer::kMaxSpeed) {
+        if (!ok || !RecordingPlayer::isSpeed(factor)) {
             err << "--speed: not a factor from " << RecordingPlayer::kMinSpeed << " to "
                 << RecordingPlayer::kMaxSpeed << ": " << parser.value(speed) << Qt::endl;
             return 2;
         }
-        RecordReader reader;
-        const bool readable = reader.read(parser.value(replay));
-        for (const QString &warning : reader.warnings())
+        auto recording = std::make_unique<RecordIndex>();
+        const bool readable = recording->open(parser.value(replay));
+        for (const QString &warning : recording->warnings())
             err << warning << Qt::endl;
         if (!readable) {
-            err << reader.errorString() << Qt::endl;
+            err << recording->errorString() << Qt::endl;
             return 1;
         }
-        new RecordingPlayer(reader.frames(), factor, parser.isSet(loop), &model);
+        auto *player =
+            new RecordingPlayer(std::move(recording), factor, parser.isSet(loop), &model);
+        QObject::connect(player, &RecordingPlayer::failed, &app,
+                         [&err](const QString &error) { err << error << Qt::endl; });
     } else if (parser.isSet(speed) || parser.isSet(loop)) {
         err << "--speed and --loop need --replay" << Qt::endl;
         return 2;

@@ -6,29 +6,39 @@
 #include <QDebug>
 #include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <QLoggingCategory>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
 namespace {
 Q_LOGGING_CATEGORY(lcSim, "eskin.sim")
+
+// How often the line is looked at while no host has it open: the delay before a host that opens
+// the port gets the first frame, at most.
+constexpr int kHostWatchMs = 10;
 } // namespace
 
 PtyCardServer::PtyCardServer(CardModel *model, QObject *parent)
     : QObject(parent)
     , m_model(model)
+    , m_hostWatch(new QTimer(this))
 {
+    m_hostWatch->setInterval(kHostWatchMs);
+    connect(m_hostWatch, &QTimer::timeout, this, &PtyCardServer::watchForHost);
     connect(m_model, &CardModel::bytesToHost, this, &PtyCardServer::writeToHost);
     connect(m_model, &CardModel::hangUpRequested, this, &PtyCardServer::hangUp);
 }
 
 PtyCardServer::~PtyCardServer()
 {
+    m_hostOpen = false; // the model may be on its way out: it is not told
     closeLine();
     if (!m_linkPath.isEmpty())
         QFile::remove(m_linkPath);
@@ -48,6 +58,13 @@ bool PtyCardServer::open(const QString &linkPath)
     m_terminalPath = QString::fromLocal8Bit(name);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyCardServer::readFromHost);
+    m_watching = m_model->waitsForHost();
+    if (m_watching) {
+        ::close(m_slave);
+        m_slave = -1;
+        m_notifier->setEnabled(false); // a line without a host reads as hung up
+        m_hostWatch->start();
+    }
     return updateLink();
 }
 
@@ -80,10 +97,15 @@ void PtyCardServer::readFromHost()
         }
         if (n < 0 && errno == EINTR)
             continue;
-        // EAGAIN: drained. Anything else cannot happen while the server holds the terminal's
-        // own end; stop listening rather than spin.
-        if (n == 0 || errno != EAGAIN)
-            m_notifier->setEnabled(false);
+        if (n < 0 && errno == EAGAIN)
+            return; // drained
+        // The host has closed the port (the server does not hold the terminal's end), or
+        // something that cannot happen otherwise: stop listening rather than spin.
+        m_notifier->setEnabled(false);
+        if (m_watching) {
+            setHostOpen(false);
+            m_hostWatch->start();
+        }
         return;
     }
 }
@@ -91,7 +113,7 @@ void PtyCardServer::readFromHost()
 // A card does not wait for a host that does not read: what the terminal cannot take is lost.
 void PtyCardServer::writeToHost(const QByteArray &bytes)
 {
-    if (m_master < 0)
+    if (m_master < 0 || (m_watching && !m_hostOpen))
         return;
     qsizetype offset = 0;
     while (offset < bytes.size()) {
@@ -128,8 +150,30 @@ bool PtyCardServer::updateLink()
     return true;
 }
 
+// The master reports a hang-up for as long as no one has the terminal's end open.
+void PtyCardServer::watchForHost()
+{
+    pollfd line{m_master, POLLIN, 0};
+    if (m_master < 0 || ::poll(&line, 1, 0) < 0 || (line.revents & POLLHUP))
+        return;
+    m_hostWatch->stop();
+    m_notifier->setEnabled(true);
+    setHostOpen(true);
+}
+
+void PtyCardServer::setHostOpen(bool open)
+{
+    if (open == m_hostOpen)
+        return;
+    m_hostOpen = open;
+    qCDebug(lcSim) << "card: a host has" << (open ? "opened" : "closed") << m_terminalPath;
+    m_model->setHostOpen(open);
+}
+
 void PtyCardServer::closeLine()
 {
+    m_hostWatch->stop();
+    setHostOpen(false);
     delete m_notifier;
     m_notifier = nullptr;
     if (m_master >= 0)

@@ -8,6 +8,7 @@
 
 class CardModel;
 class QSocketNotifier;
+class QTimer;
 
 // Serves a card model on a pseudo-terminal: the host opens the terminal's path like any serial
 // port. Bytes the host writes go to the model; bytes the model sends go to the host. A stable
@@ -15,6 +16,12 @@ class QSocketNotifier;
 //
 // The server keeps the terminal's own end open as well, so that the host may close and reopen
 // the port without the line going down; only hangUp() takes the line away.
+//
+// For a model that waits for its host (CardModel::waitsForHost(), a replay) the server does not
+// hold the terminal's end: the terminal's master then reports a hang-up exactly while no host
+// has the port open. The server watches for that and tells the model when a host opens and
+// closes the port; what the model sends while no host has it open is dropped, so that a host
+// never reads stale bytes on opening.
 class PtyCardServer : public QObject
 {
     Q_OBJECT
@@ -40,17 +47,22 @@ public slots:
 
 private slots:
     void readFromHost();
+    void watchForHost();
     void writeToHost(const QByteArray &bytes);
 
 private:
     bool fail(const QString &what);
     bool updateLink();
     void closeLine();
+    void setHostOpen(bool open);
 
     CardModel *m_model;
     int m_master = -1;
     int m_slave = -1;
     QSocketNotifier *m_notifier = nullptr;
+    QTimer *m_hostWatch = nullptr; // polls for a host while none has the port open
+    bool m_watching = false;       // the model waits for its host
+    bool m_hostOpen = false;
     QString m_terminalPath;
     QString m_linkPath;
     QString m_error;

@@ -3,10 +3,9 @@
 
 #include "cardmodel.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QTimer>
 
-#include <QLoggingCategory>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -18,14 +17,16 @@ Q_LOGGING_CATEGORY(lcSim, "eskin.sim")
 constexpr qint64 kMinRoundUs = 1000; // a looped round never takes less than a millisecond
 // Frames sent in one go at most, so that a very fast replay still lets the card answer.
 constexpr int kMaxBurst = 1000;
+// Frames read from the file at once.
+constexpr qint64 kReadAhead = 512;
 
 } // namespace
 
-RecordingPlayer::RecordingPlayer(std::vector<RecordedFrame> frames, double speed, bool loop,
+RecordingPlayer::RecordingPlayer(std::unique_ptr<RecordIndex> recording, double speed, bool loop,
                                  CardModel *model)
     : QObject(model)
     , m_model(model)
-    , m_frames(std::move(frames))
+    , m_recording(std::move(recording))
     , m_speed(std::clamp(speed, kMinSpeed, kMaxSpeed))
     , m_loop(loop)
     , m_timer(new QTimer(this))
@@ -33,60 +34,146 @@ RecordingPlayer::RecordingPlayer(std::vector<RecordedFrame> frames, double speed
     m_timer->setTimerType(Qt::PreciseTimer);
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &RecordingPlayer::playDue);
-    connect(model, &CardModel::started, this, &RecordingPlayer::restart);
+    connect(model, &CardModel::hostOpenChanged, this, &RecordingPlayer::hostOpenChanged);
     model->setOwnSampling(false);
-    if (!m_frames.empty()) {
-        model->setSensorCount(m_frames.front().sensors);
-        const qint64 span = m_frames.back().timeUs - m_frames.front().timeUs;
-        const qint64 gap = m_frames.size() > 1 ? span / qint64(m_frames.size() - 1) : 0;
-        m_roundUs = std::max(qint64(std::llround(double(span + gap) / m_speed)), kMinRoundUs);
-    }
+    model->setWaitsForHost(true);
+    const int rate = m_recording->frequencyHz() > 0 ? m_recording->frequencyHz() : 100;
+    model->setFrequencyIndex(
+        int(std::find(std::begin(kCardFrequencies), std::end(kCardFrequencies), rate) -
+            std::begin(kCardFrequencies)));
+    model->setFixedFrequency(true);
+    const qint64 count = m_recording->frameCount();
+    if (const RecordedFrame *first = frameAt(0))
+        model->setSensorCount(first->sensors);
+    const qint64 span = m_recording->lastTimeUs() - m_recording->firstTimeUs();
+    const qint64 gap = count > 1 ? span / (count - 1) : 0;
+    m_roundUs = std::max(qint64(std::llround(double(span + gap) / m_speed)), kMinRoundUs);
 }
+
+RecordingPlayer::~RecordingPlayer() = default;
 
 bool RecordingPlayer::isPlaying() const
 {
     return m_timer->isActive();
 }
 
+void RecordingPlayer::hostOpenChanged(bool open)
+{
+    if (!open) {
+        m_timer->stop();
+        return;
+    }
+    if (m_loop && m_startedOnce)
+        resume();
+    else
+        restart();
+    m_startedOnce = true;
+}
+
+// The frame due next is due now.
+void RecordingPlayer::resume()
+{
+    if (m_next == m_recording->frameCount()) {
+        m_next = 0;
+        m_nextMarker = 0;
+    }
+    m_clock.start();
+    m_roundStartUs = -offsetUs(m_next);
+    playDue();
+}
+
 void RecordingPlayer::restart()
 {
     m_next = 0;
+    m_nextMarker = 0;
     m_roundStartUs = 0;
     m_clock.start();
     playDue();
 }
 
-qint64 RecordingPlayer::dueUs(std::size_t index) const
+const RecordedFrame *RecordingPlayer::frameAt(qint64 index)
 {
-    const qint64 offset = m_frames[index].timeUs - m_frames.front().timeUs;
-    return m_roundStartUs + qint64(std::llround(double(offset) / m_speed));
+    if (index < m_aheadFirst || index >= m_aheadFirst + qint64(m_ahead.size())) {
+        const qint64 count = std::min(kReadAhead, m_recording->frameCount() - index);
+        m_aheadFirst = index;
+        if (!m_recording->readFrames(index, count, m_ahead)) {
+            fail();
+            return nullptr;
+        }
+    }
+    return &m_ahead[std::size_t(index - m_aheadFirst)];
+}
+
+qint64 RecordingPlayer::offsetUs(qint64 index)
+{
+    const RecordedFrame *frame = frameAt(index);
+    if (!frame)
+        return LLONG_MAX / 2;
+    return qint64(std::llround(double(frame->timeUs - m_recording->firstTimeUs()) / m_speed));
+}
+
+qint64 RecordingPlayer::dueUs(qint64 index)
+{
+    return m_roundStartUs + offsetUs(index);
 }
 
 void RecordingPlayer::playDue()
 {
+    if (m_failed)
+        return;
     const qint64 nowUs = m_clock.nsecsElapsed() / 1000;
+    const qint64 count = m_recording->frameCount();
     for (int sent = 0; sent < kMaxBurst; ++sent) {
-        if (m_next == m_frames.size()) {
-            if (!m_loop || m_frames.empty()) {
+        if (m_next == count) {
+            if (!m_loop) {
                 qCDebug(lcSim) << "replay ended after" << m_played << "frames";
                 emit ended();
                 return;
             }
             m_next = 0;
+            m_nextMarker = 0;
             m_roundStartUs += m_roundUs;
         }
         if (dueUs(m_next) > nowUs)
             break;
-        const RecordedFrame &frame = m_frames[m_next++];
-        m_model->sampleReadings(
-            QList<Axit_t>(frame.readings.begin(), frame.readings.begin() + frame.sensors));
-        ++m_played;
+        playFrame();
+        if (m_failed)
+            return;
     }
-    scheduleNext(nowUs);
+    if (!m_failed)
+        scheduleNext(nowUs);
+}
+
+void RecordingPlayer::playFrame()
+{
+    const RecordedFrame *frame = frameAt(m_next);
+    if (!frame)
+        return;
+    m_model->sampleReadings(
+        QList<Axit_t>(frame->readings.begin(), frame->readings.begin() + frame->sensors));
+    ++m_played;
+    const std::vector<RecordMarker> &markers = m_recording->markers();
+    for (; m_nextMarker < markers.size() && markers[m_nextMarker].frameIndex <= m_next;
+         ++m_nextMarker) {
+        if (markers[m_nextMarker].frameIndex == m_next)
+            emit markerPlayed(markers[m_nextMarker].number, markers[m_nextMarker].label);
+    }
+    ++m_next;
 }
 
 void RecordingPlayer::scheduleNext(qint64 nowUs)
 {
-    const qint64 waitUs = m_next < m_frames.size() ? dueUs(m_next) - nowUs : 0;
-    m_timer->start(int(std::clamp<qint64>((waitUs + 999) / 1000, 0, INT_MAX)));
+    const qint64 waitUs = m_next < m_recording->frameCount() ? dueUs(m_next) - nowUs : 0;
+    if (!m_failed)
+        m_timer->start(int(std::clamp<qint64>((waitUs + 999) / 1000, 0, INT_MAX)));
+}
+
+void RecordingPlayer::fail()
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_timer->stop();
+    qCDebug(lcSim) << "replay stopped:" << m_recording->errorString();
+    emit failed(m_recording->errorString());
 }

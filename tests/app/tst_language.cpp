@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Switching the interface language: every window follows at once, English shows no Chinese
-// text left over, switching back restores every text exactly, and the choice is remembered and
-// overridden as the operator expects.
+// Switching the interface language: every window follows at once, Qt's own texts too, English
+// shows no Chinese text left over, switching back restores every text exactly, and the choice is
+// remembered and overridden as the operator expects.
 
 #include "curvegraphic.h"
 #include "demarcate.h"
@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -172,6 +173,27 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(allTexts(), chinese, kSwitchMs);
         QCOMPARE(askBoxes(), chineseBoxes);
         QCOMPARE(QSettings().value("language").toString(), QStringLiteral("zh"));
+    }
+
+    // Qt's own texts, here a box's standard buttons, in the language of the interface: at start
+    // and after each switch from the menu.
+    void qtOwnTexts_followTheInterfaceLanguage()
+    {
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(folder + QStringLiteral("/qtbase_zh_CN.qm")))
+            QSKIP("Qt's translations are not installed (Debian package qt6-translations-l10n)");
+        const auto yesNo = [] {
+            QMessageBox box(QMessageBox::Question, QString(), QString(),
+                            QMessageBox::Yes | QMessageBox::No);
+            return box.button(QMessageBox::Yes)->text() + u' ' +
+                   box.button(QMessageBox::No)->text();
+        };
+        MainWindow window;
+        QCOMPARE(yesNo(), QStringLiteral("是(&Y) 否(&N)"));
+        window.findChild<QAction *>(QStringLiteral("actionLanguageEnglish"))->trigger();
+        QCOMPARE(yesNo(), QStringLiteral("&Yes &No"));
+        window.findChild<QAction *>(QStringLiteral("actionLanguageChinese"))->trigger();
+        QCOMPARE(yesNo(), QStringLiteral("是(&Y) 否(&N)"));
     }
 
     void startLanguage_isTheRememberedOne_andUseLanguageLeavesItStored_data()

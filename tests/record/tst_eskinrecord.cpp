@@ -3,6 +3,7 @@
 // again, clean and killed ends, and every failure with its exit code and its one-line cause.
 
 #include "recordcompare.h"
+#include "recordformat.h"
 #include "recordreader.h"
 
 #include <QProcess>
@@ -154,6 +155,57 @@ private slots:
         const ReplayMatch match = matchReplay(first.frames(), second.frames());
         QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
         QVERIFY2(match.medianSkewUs < 5000, qPrintable(QString::number(match.medianSkewUs)));
+    }
+
+    // A replay waits for its host, starts again for each (or goes on, looping), and is a card
+    // of the recording's rate that refuses another.
+    void replay_playsToEachHost_atTheRecordingsRate_data()
+    {
+        QTest::addColumn<QByteArray>("comment");
+        QTest::addColumn<bool>("loop");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("rate of the rows") << QByteArray() << false << 200;
+        QTest::newRow("rate of its line, looping")
+            << QByteArray("# frequency_hz: 20\n") << true << 20;
+    }
+
+    void replay_playsToEachHost_atTheRecordingsRate()
+    {
+        QFETCH(QByteArray, comment);
+        QFETCH(bool, loop);
+        QFETCH(int, rate);
+        // One second at 200 Hz, numbered by s0_x.
+        QByteArray content = comment + RecordFormat::headerLine() + '\n';
+        for (int i = 0; i < 200; ++i)
+            RecordFormat::appendFrameLine(content, i * 5000, {{qint16(i), 1, 2}, {3, 4, 5}}, 2);
+        const QString original = m_dir.filePath(QStringLiteral("short.csv"));
+        QFile file(original);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        const auto sim = startCard(m_dir, QStringList{"--replay", original} +
+                                              (loop ? QStringList{"--loop"} : QStringList()));
+        QVERIFY(sim);
+        qint16 firstOfEach[2] = {};
+        for (qint16 &first : firstOfEach) {
+            const QString output = m_dir.filePath(QStringLiteral("again.csv"));
+            const auto [code, error] =
+                runRecorder(recorderArguments(m_dir, {"--frames", "15", "--output", output}));
+            QVERIFY2(code == 0, qPrintable(error));
+            RecordReader reader;
+            QVERIFY2(reader.read(output), qPrintable(reader.errorString()));
+            QCOMPARE(reader.header().frequencyHz, rate);
+            first = reader.frames().front().readings[0].x;
+        }
+        // The recorder itself misses the frames that arrive while it asks for the frequency.
+        constexpr qint16 kSetUpFrames = 10;
+        QVERIFY2(firstOfEach[0] < kSetUpFrames, qPrintable(QString::number(firstOfEach[0])));
+        QVERIFY2(loop ? firstOfEach[1] >= 15 : firstOfEach[1] < kSetUpFrames,
+                 qPrintable(QString::number(firstOfEach[1])));
+        const auto [code, error] = runRecorder(recorderArguments(
+            m_dir, {"--frequency", "10", "--frames", "5", "--output", m_dir.filePath("x.csv")}));
+        QCOMPARE(code, 1);
+        QVERIFY2(error.contains(QLatin1String("refused the frequency 10 Hz (status 1)")),
+                 qPrintable(error));
     }
 
     void endBySignal_leavesCompleteLines_data()

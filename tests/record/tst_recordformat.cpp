@@ -2,12 +2,18 @@
 // The recording format as scripts and the replay depend on it: what the writer puts in a file,
 // that the reader gives it back, and every kind of file the reader refuses and where.
 
+#include "recordcompare.h"
+#include "recordindex.h"
 #include "recordreader.h"
 #include "recordwriter.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -76,6 +82,150 @@ private slots:
         QVERIFY(reader.warnings().isEmpty());
     }
 
+    void markersAndGaps_comeBackFromTheReader()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("marked.csv"));
+        {
+            RecordWriter writer;
+            QVERIFY(writer.open(path, {}));
+            writer.writeMarker(1, QStringLiteral("before\nthe first")); // held for the first row
+            writer.beginGap(QStringLiteral("no time base yet"));
+            writer.writeFrame(readings(2, 1), 2);
+            writer.writeFrame(readings(2, 2), 2);
+            writer.writeMarker(2, QStringLiteral("load, on\u2028"));
+            writer.beginGap(QStringLiteral("port lost"));
+            writer.beginGap(QStringLiteral("lost again"));
+            writer.writeFrame(readings(2, 3), 2);
+            writer.beginGap(QStringLiteral("lost at the end"));
+            writer.finish();
+        }
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        const auto &frames = reader.frames();
+        QCOMPARE(frames.size(), std::size_t(3));
+        QCOMPARE(reader.markers().size(), std::size_t(2));
+        const RecordMarker first = reader.markers()[0], second = reader.markers()[1];
+        QCOMPARE(first.frameIndex, 0);
+        QCOMPARE(first.timeUs, 0);
+        QCOMPARE(first.number, 1);
+        QCOMPARE(first.label, QStringLiteral("before the first"));
+        QCOMPARE(second.frameIndex, 1);
+        QCOMPARE(second.timeUs, frames[1].timeUs);
+        QCOMPARE(second.label, QStringLiteral("load, on "));
+        QCOMPARE(reader.gaps().size(), std::size_t(2));
+        const RecordGap lost = reader.gaps()[0], atEnd = reader.gaps()[1];
+        QCOMPARE(lost.frameIndex, 2);
+        QCOMPARE(lost.cause, QStringLiteral("port lost"));
+        QVERIFY(lost.startUs >= frames[1].timeUs);
+        QCOMPARE(lost.startUs + lost.lengthUs, frames[2].timeUs);
+        QCOMPARE(atEnd.frameIndex, 3);
+        QCOMPARE(atEnd.cause, QStringLiteral("lost at the end"));
+        QVERIFY(atEnd.startUs >= frames[2].timeUs);
+    }
+
+    void index_readsAnyRange_andRefusesAFileThatChanged()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("long.csv"));
+        QByteArray content = RecordWriter::headerLine() + '\n';
+        for (int i = 0; i < 1000; ++i) {
+            const qint64 timeUs = i * 5000 + (i >= 500 ? 1000000 : 0);
+            RecordFormat::appendFrameLine(content, timeUs, readings(1 + i % 16, qint16(i)), 16);
+            if (i == 499)
+                content += RecordFormat::gapLine(2500000, 1000000, QStringLiteral("lost"));
+            if (i % 300 == 0)
+                content += RecordFormat::markerLine(timeUs, i, QStringLiteral("m"));
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        RecordIndex index;
+        qint64 lastDone = 0;
+        QVERIFY(index.open(path, [&](qint64 done, qint64 total) {
+            lastDone = done;
+            return total == content.size();
+        }));
+        QCOMPARE(lastDone, content.size());
+        QCOMPARE(index.frameCount(), 1000);
+        QCOMPARE(index.frequencyHz(), 200);
+        QCOMPARE(index.markers().size(), reader.markers().size());
+        QCOMPARE(index.markers().back().frameIndex, 900);
+        QCOMPARE(index.gaps().front().frameIndex, 500);
+        std::vector<RecordedFrame> frames;
+        for (const auto &[first, count] :
+             {std::pair{0, 1}, {63, 2}, {500, 1}, {999, 1}, {0, 1000}, {130, 300}}) {
+            QVERIFY2(index.readFrames(first, count, frames), qPrintable(index.errorString()));
+            QCOMPARE(qint64(frames.size()), count);
+            for (int i = 0; i < count; ++i)
+                QVERIFY(sameFrame(frames[std::size_t(i)], reader.frames()[std::size_t(first + i)]));
+        }
+        QVERIFY(!index.readFrames(999, 2, frames));
+        qint64 found = 0;
+        for (const auto &[timeUs, expected] :
+             {std::pair{-1, -1}, {0, 0}, {4999, 0}, {5000, 1}, {3000000, 499}, {9999999, 999}}) {
+            QVERIFY(index.findFrame(timeUs, found));
+            QCOMPARE(found, expected);
+        }
+        QVERIFY(!index.open(path, [](qint64, qint64) { return false; }));
+        QVERIFY(index.wasCancelled());
+
+        // A row rewritten in place, then the file cut short.
+        QVERIFY(index.open(path));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        file.seek(content.indexOf("\n0.320000,") + 1);
+        file.write("0.320001");
+        file.flush();
+        QVERIFY(index.readFrames(0, 64, frames));
+        QVERIFY(!index.readFrames(64, 1, frames));
+        QVERIFY2(index.errorString().contains(QLatin1String(":67: the file has changed since")),
+                 qPrintable(index.errorString()));
+        QVERIFY(index.open(path));
+        file.resize(1000);
+        file.close();
+        QVERIFY(!index.readFrames(0, 1, frames));
+        QVERIFY(index.errorString().contains(QLatin1String("the file has shrunk")));
+    }
+
+    void pipe_isRead_andFifoWithoutWriter_isRefused()
+    {
+        const QByteArray content =
+            RecordWriter::headerLine() + '\n' + dataLine("0.0", 1) + dataLine("0.01", 1);
+        // A pipe named as `<(...)` names it; the writer feeds it from its own thread.
+        const auto throughPipe = [&content](const auto &read) {
+            int ends[2] = {-1, -1};
+            if (::pipe(ends) != 0)
+                return false;
+            std::thread writer([&] {
+                [[maybe_unused]] auto n = ::write(ends[1], content.constData(), content.size());
+                ::close(ends[1]);
+            });
+            const bool good = read(QStringLiteral("/proc/self/fd/%1").arg(ends[0]));
+            writer.join();
+            ::close(ends[0]);
+            return good;
+        };
+        RecordReader reader;
+        QVERIFY(throughPipe([&](const QString &path) { return reader.read(path); }));
+        QCOMPARE(reader.frames().size(), std::size_t(2));
+        QCOMPARE(reader.frequencyHz(), 100);
+        RecordIndex index;
+        RecordedFrame last{};
+        QVERIFY(throughPipe([&](const QString &path) { return index.open(path); }));
+        QVERIFY(index.readFrame(1, last));
+        QCOMPARE(last.timeUs, 10000);
+
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(QStringLiteral("fifo"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QVERIFY(!reader.read(fifo));
+        QVERIFY2(
+            reader.errorString().startsWith(fifo + QStringLiteral(": cannot be read: nothing")),
+            qPrintable(reader.errorString()));
+    }
+
     void unwritablePath_isRefusedWithReason_data()
     {
         QTest::addColumn<QString>("path");
@@ -101,8 +251,33 @@ private slots:
         QTest::newRow("empty") << QByteArray() << "f.csv:1: no header line";
         QTest::newRow("no header") << dataLine("0.0", 1) << "f.csv:1: expected the header";
         QTest::newRow("other header") << QByteArray("# x\ntime,sensors\n") << "f.csv:2: expected";
-        QTest::newRow("comment after header") << header + "# late\n"
-                                              << "f.csv:2: 1 columns, expected 50";
+        QTest::newRow("comment among rows") << header + dataLine("0.0", 1) + "# late\n"
+                                            << "f.csv:3: a comment line among the rows; after "
+                                               "the header line only \"# marker:\" and";
+        QTest::newRow("header, no rows") << "# x\n" + header << "f.csv:3: no row after the header";
+        QTest::newRow("huge cell, cut and escaped")
+            << header + dataLine("0.0", 1).replace(",7,", ",\x01" + QByteArray(30000, 'a') + ",")
+            << "f.csv:2: s0_x \"\\x01aaaaaaaaa";
+        QTest::newRow("line too long") << header + QByteArray(100000, ',') + '\n'
+                                       << "f.csv:2: a line longer than 65536 bytes";
+        QTest::newRow("marker at the top") << "# marker: 0.000000,1,x\n" + header
+                                           << "f.csv:1: a marker or gap line before the header";
+        QTest::newRow("marker before a row") << header + "# marker: 0.000000,1,x\n"
+                                             << "f.csv:2: a marker before the first row";
+        QTest::newRow("marker off its row")
+            << header + dataLine("0.5", 1) + "# marker: 0.400000,1,x\n"
+            << "f.csv:3: marker time 0.400000 is not the time of the row before (0.500000)";
+        QTest::newRow("marker without label") << header + dataLine("0.5", 1) + "# marker: 0.5,1\n"
+                                              << "f.csv:3: a marker line is";
+        QTest::newRow("marker number") << header + dataLine("0.5", 1) + "# marker: 0.5,one,x\n"
+                                       << "f.csv:3: marker number \"one\" is not an integer";
+        QTest::newRow("gap before a row") << header + "# gap: 0.0,1.0,x\n"
+                                          << "f.csv:2: a gap before the first row";
+        QTest::newRow("gap starts early") << header + dataLine("2.0", 1) + "# gap: 1.0,1.0,x\n"
+                                          << "f.csv:3: gap start 1.000000 is earlier";
+        QTest::newRow("row inside gap")
+            << header + dataLine("2.0", 1) + "# gap: 2.5,1.0,x\n" + dataLine("3.0", 1)
+            << "f.csv:4: time 3.000000 is earlier than the end of the gap before (3.500000)";
         QTest::newRow("missing column")
             << header + dataLine("0.0", 1).replace(",,\n", ",\n") << "f.csv:2: 49 columns";
         QTest::newRow("not an integer") << header + dataLine("0.0", 2).replace(",7,", ",7.5,")
@@ -132,7 +307,17 @@ private slots:
         RecordReader reader;
         QVERIFY(!reader.read(buffer, QStringLiteral("f.csv")));
         QVERIFY2(reader.errorString().startsWith(error), qPrintable(reader.errorString()));
+        QVERIFY(reader.errorString().size() < 250); // a cell is quoted in part only
         QVERIFY(reader.frames().empty());
+        // The index refuses it alike.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.csv"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        file.close();
+        RecordIndex index;
+        QVERIFY(!index.open(path));
+        QCOMPARE(index.errorString(), dir.filePath(reader.errorString()));
     }
 
     void cutShortLastLine_isLeftOutWithWarning()

@@ -81,6 +81,8 @@ void tst_CardSimProcess::badOption_exitsWithReason_data()
     QTest::newRow("frequency index 5") << QStringList{"--frequency", "5"};
     QTest::newRow("seed not a number") << QStringList{"--seed", "abc"};
     QTest::newRow("split without delay") << QStringList{"--split", "7"};
+    QTest::newRow("speed nan") << QStringList{"--replay", "r.csv", "--speed", "nan"};
+    QTest::newRow("speed inf") << QStringList{"--replay", "r.csv", "--speed", "inf"};
 }
 
 void tst_CardSimProcess::badOption_exitsWithReason()

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef RECORDCHECKER_H
+#define RECORDCHECKER_H
+
+#include "recordformat.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+// Checks a recording line by line as its bytes arrive, and hands every frame on: the one
+// checking code behind every reader of the format. A file that is not in the format is refused
+// at its first wrong line with "FILE:LINE: what is wrong".
+//
+// Comment lines are allowed at the top (before the header line); after it only marker and gap
+// lines (RecordFormat), in their places. A last line without its line end (a recording cut
+// short) is left out with a warning. A file with no row is refused.
+class RecordChecker
+{
+public:
+    // Every frame, with the offset of its line in the file and its line number (from 1).
+    using FrameSink =
+        std::function<void(const RecordedFrame &frame, qint64 lineOffset, qint64 lineNumber)>;
+
+    // `name` stands for the file in messages.
+    RecordChecker(const QString &name, FrameSink sink);
+
+    // The next bytes of the file. False once the file is refused.
+    bool feed(const char *data, qsizetype size);
+    // The end of the file. False when the file is refused.
+    bool finish();
+    // Refuses the file for a reason outside its lines (it cannot be read); false.
+    bool failRead(const QString &reason);
+
+    QString errorString() const { return m_error; }
+    QStringList warnings() const { return m_warnings; }
+    const RecordHeader &header() const { return m_header; }
+    const std::vector<RecordMarker> &markers() const { return m_markers; }
+    const std::vector<RecordGap> &gaps() const { return m_gaps; }
+    qint64 frameCount() const { return m_frames; }
+    qint64 lastTimeUs() const { return m_lastUs; }
+    // Where the checked lines end: the last line left out starts here.
+    qint64 checkedBytes() const { return m_lineStart; }
+    // The recording's rate: its "# frequency_hz" line, else the median interval between rows
+    // (gaps left out), each taken to the nearest rate of a card; 0 when neither tells.
+    int frequencyHz() const;
+
+private:
+    bool checkLine(QByteArrayView line, qint64 offset);
+    bool checkTopLine(QByteArrayView line);
+    bool checkCommentAmongRows(QByteArrayView line);
+    bool checkMarker(QByteArrayView line);
+    bool checkGap(QByteArrayView line);
+    bool checkFrame(QByteArrayView line, qint64 offset);
+    bool fail(const QString &what);
+
+    QString m_name;
+    FrameSink m_sink;
+    QByteArray m_headerLine;
+    QByteArray m_partial; // the start of a line that has not ended yet
+    qint64 m_lineStart = 0;
+    qint64 m_fed = 0;
+    qint64 m_lineNumber = 0;
+    bool m_headerSeen = false;
+    RecordHeader m_header;
+    std::vector<RecordMarker> m_markers;
+    std::vector<RecordGap> m_gaps;
+    qint64 m_frames = 0;
+    qint64 m_lastUs = 0;
+    qint64 m_gapEndUs = -1; // the end of a gap since the last row, else -1
+    // Intervals between rows, counted by the card rate they are nearest to.
+    std::array<qint64, RecordFormat::kCardRatesHz.size()> m_intervals{};
+    QString m_error;
+    QStringList m_warnings;
+};
+
+#endif // RECORDCHECKER_H
