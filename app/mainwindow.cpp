@@ -131,6 +131,10 @@ void MainWindow::setUpPortFollowers()
     recordingControl = new RecordingControl(serial, serialThread, ui->menu, ui->statusbar, this);
     connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
     connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
+    // The curve window's "标记" (M), here too; its markers go into the recording.
+    ui->menu->addAction(curveGraphic->markerAction());
+    connect(curveGraphic, &CurveGraphic::markerAdded, recordingControl,
+            &RecordingControl::writeMarker);
 
     linkStatus = new LinkStatusBar(ui->statusbar);
     connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);
@@ -148,6 +152,13 @@ void MainWindow::setUpPortFollowers()
     actionAutoReconnect->setCheckable(true);
     actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
     connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+}
+
+// The replayed frame has been sent just before; it reaches the curves within a frame or two.
+void MainWindow::showReplayedMarker(int, const QString &label)
+{
+    if (curveGraphic)
+        curveGraphic->addMarker(label);
 }
 
 void MainWindow::fillFixedChoices()

@@ -52,6 +52,10 @@ public:
     void openSelectedPort();
     RecordingControl *recording() const { return recordingControl; }
 
+public slots:
+    // A marker met while a recording is replayed: shown on the curves at the newest frame.
+    void showReplayedMarker(int number, const QString &label);
+
 signals:
     void serialOpen(QString portName, int baudRat);
     void serialClose();

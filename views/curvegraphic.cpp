@@ -426,6 +426,11 @@ qint64 CurveGraphic::frameMicros(double key) const
     return (m_paused ? m_pausedTimes : m_times).microsAt(key);
 }
 
+QAction *CurveGraphic::markerAction() const
+{
+    return ui->actionMarker;
+}
+
 int CurveGraphic::addMarker(const QString &label)
 {
     return m_sampleCounter > 0 ? addMarkerAt(m_sampleCounter, label) : 0;
@@ -485,7 +490,7 @@ bool CurveGraphic::saveShown(const QString &path, QString &error)
         error = tr("没有可保存的数据");
         return false;
     }
-    if (ShownData::write(path, frames, m_times.startTime(), error))
+    if (ShownData::write(path, frames, markers(), m_times.startTime(), error))
         return true;
     error = tr("数据未能保存：%1（%2）").arg(QDir::toNativeSeparators(path), error);
     return false;

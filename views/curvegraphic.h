@@ -16,6 +16,7 @@
 #include <utility>
 
 class PlotNavigator;
+class QAction;
 class PlotReadout;
 class QCPAbstractLegendItem;
 class QCPLegend;
@@ -59,6 +60,8 @@ public:
     // known (the last 1000 frames are).
     qint64 frameMicros(double key) const;
     QList<PlotMarker> markers() const { return m_markers->markers(); }
+    // "标记", for the main window's menu too.
+    QAction *markerAction() const;
 
     // The plot in the format of the file's suffix (png, pdf, jpg), at its shown size, and the
     // vector and plane views beside it as PNG (NAME-vectors.png, NAME-plane.png).

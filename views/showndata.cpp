@@ -91,13 +91,19 @@ QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const
     return frames;
 }
 
-bool ShownData::write(const QString &path, const QList<ShownFrame> &frames, const QDateTime &start,
-                      QString &error)
+bool ShownData::write(const QString &path, const QList<ShownFrame> &frames,
+                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error)
 {
     QByteArray out = commentLines(start) + RecordFormat::headerLine() + '\n';
-    for (const ShownFrame &frame : frames)
+    auto marker = markers.cbegin();
+    for (const ShownFrame &frame : frames) {
         RecordFormat::appendFrameLine(out, frame.micros, frame.readings,
                                       uint(frame.readings.size()));
+        for (; marker != markers.cend() && marker->key <= frame.key; ++marker) {
+            if (marker->key == frame.key)
+                out += RecordFormat::markerLine(frame.micros, marker->number, marker->label);
+        }
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
         error = file.errorString();

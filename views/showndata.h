@@ -3,6 +3,7 @@
 #define SHOWNDATA_H
 
 #include "devicerecords.h"
+#include "plotmarkers.h"
 
 #include <QDateTime>
 #include <QList>
@@ -34,9 +35,11 @@ public:
                                      const std::function<qint64(double)> &microsAt);
 
     // Writes `frames` to `path` in the recording format, their times counted from `start` (the
-    // first frame's wall-clock time). False, with `error`, when the file cannot be written.
-    static bool write(const QString &path, const QList<ShownFrame> &frames, const QDateTime &start,
-                      QString &error);
+    // first frame's wall-clock time), each marker (in key order) after the row of its frame; a
+    // marker whose frame is not written is left out. False, with `error`, when the file cannot
+    // be written.
+    static bool write(const QString &path, const QList<ShownFrame> &frames,
+                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error);
 };
 
 #endif // SHOWNDATA_H

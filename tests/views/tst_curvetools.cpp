@@ -235,8 +235,9 @@ private slots:
         QTest::addColumn<bool>("zoomed");
         QTest::addColumn<double>("firstKey");
         QTest::addColumn<int>("frames");
-        QTest::newRow("all held") << false << 301.0 << 1000;
-        QTest::newRow("zoomed") << true << 591.0 << 30;
+        QTest::addColumn<QList<double>>("markedKeys");
+        QTest::newRow("all held") << false << 301.0 << 1000 << QList<double>{600, 650};
+        QTest::newRow("zoomed") << true << 591.0 << 30 << QList<double>{600};
     }
 
     void savedData_readsBackAsThePlotsPoints()
@@ -244,9 +245,12 @@ private slots:
         QFETCH(bool, zoomed);
         QFETCH(double, firstKey);
         QFETCH(int, frames);
+        QFETCH(QList<double>, markedKeys);
         // Sensor 2 misses frames 301 to 700, and keeps points older than the last 1000 frames.
         feed(*m_window, 400, 2);
         feed(*m_window, 600);
+        m_window->addMarkerAt(650, QStringLiteral("b"));
+        m_window->addMarkerAt(600, QStringLiteral("a"));
         m_window->refreshPlot();
         if (zoomed)
             m_plot->xAxis->setRange(590.5, 620.2);
@@ -266,6 +270,12 @@ private slots:
                 QCOMPARE(point->key, key);
                 QCOMPARE(point->value, double(QList<qint16>{r.x, r.y, r.z}.at(g % 3)));
             }
+        }
+        QCOMPARE(int(reader.markers().size()), markedKeys.size());
+        for (std::size_t i = 0; i < reader.markers().size(); ++i) {
+            QCOMPARE(double(reader.markers()[i].frameIndex),
+                     markedKeys.at(qsizetype(i)) - firstKey);
+            QCOMPARE(reader.markers()[i].label, i == 0 ? QStringLiteral("a") : QStringLiteral("b"));
         }
     }
 
