@@ -7,16 +7,11 @@
 #include "myserialport.h"
 #include "pressurelists.h"
 #include "pressuretext.h"
-#include "workercall.h"
 
 #include <QDebug>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QPersistentModelIndex>
-#include <QProgressDialog>
 #include <QStandardItemModel>
-#include <QTimer>
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -25,16 +20,6 @@
 namespace {
 
 Q_LOGGING_CATEGORY(lcCalibration, "eskin.calibration")
-
-// A calibration run: the card sums this many samples, the dialog polls it every 10 ms and
-// gives up after 10 s.
-constexpr uint kRunSamples = 20;
-constexpr int kPollMs = 10;
-constexpr int kRunTimeoutMs = 10000;
-constexpr int kProgressWidth = 300;
-
-// Calibration values are signed 16-bit; -32768 is kept out so that every value negates.
-constexpr int kValueLimit = 32767;
 
 constexpr int kTickColumnWidth = 70;
 constexpr int kPendingPressureWidth = 100;
@@ -75,16 +60,7 @@ qint32 axisSum(const AxitSum_t &sum, int axis)
 // Averages truncate toward zero, as the card's own arithmetic does.
 QString average(const AxitSum_t &sum, int axis)
 {
-    return QString::number(axisSum(sum, axis) / int(kRunSamples));
-}
-
-std::optional<int> parseValue(const QString &text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok || value < -kValueLimit || value > kValueLimit)
-        return std::nullopt;
-    return value;
+    return QString::number(axisSum(sum, axis) / int(CalibrationRun::kSamples));
 }
 
 // The tick is drawn by the delegate from the item's Qt::UserRole data; the item itself shows
@@ -129,13 +105,6 @@ QList<short> tickedPressures(const QStandardItemModel *model, const QList<Entry>
     return pressures;
 }
 
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 } // namespace
 
 Demarcate::Demarcate(QWidget *parent)
@@ -152,10 +121,8 @@ Demarcate::Demarcate(QWidget *parent)
     m_shownPointAxis = 0;
     m_single = {0, 0};
     m_hasSingleList = true;
-    m_progressTimer = std::make_unique<QTimer>();
-    // A coarse timer may end a run up to half a second before its 10 s are up.
-    m_progressTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_progressTimer.get(), &QTimer::timeout, this, &Demarcate::demarcateProgressTimerout);
+    m_run = new CalibrationRun(this);
+    connect(m_run, &CalibrationRun::timedOut, this, &Demarcate::demarcateProgressTimerout);
 }
 
 Demarcate::~Demarcate() = default;
@@ -177,8 +144,7 @@ void Demarcate::retranslate()
     m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
     m_writeModel->setHorizontalHeaderLabels({tr("压力")});
     m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
-    if (m_progress)
-        labelProgress();
+    m_run->retranslate();
 }
 
 QStringList Demarcate::singleHeaderLabels()
@@ -261,6 +227,7 @@ void Demarcate::setSerial(MySerialport *serial)
     }
     registerDeviceRecordTypes();
     m_serial = serial;
+    m_run->setCard(serial);
     if (!serial)
         return;
     connect(serial, &SlaveProtocol::demarcateInfo, this, &Demarcate::demarcateInfoReadResult);
@@ -305,111 +272,11 @@ void Demarcate::resizeSensorChoice(int sum)
         ui->sensorIdSelect->removeItem(ui->sensorIdSelect->count() - 1);
 }
 
-// ---- Calibration run ------------------------------------------------------------------------
-
-// True when the run took its samples and the card reported sensors; `sums` then holds the
-// card object's sums of this run. A failed run has told the operator already.
-bool Demarcate::runCalibration(const char *title, const char *failure, Sums &sums)
-{
-    if (m_running)
-        return false;
-    m_running = true;
-    const RunEnd end = sampleWithProgress(title);
-    if (end == RunEnd::Abandoned)
-        return false;
-    m_running = false;
-    m_progressTimer->stop();
-    delete m_progress;
-    if (end == RunEnd::Failed) {
-        QMessageBox::warning(this, tr("提示"), tr(failure));
-        return false;
-    }
-    if (!m_serial || m_serial->sensorCount() <= 0)
-        return false;
-    std::copy_n(m_serial->demarcateSums(), kMaxSensors, sums.begin());
-    return true;
-}
-
-Demarcate::RunEnd Demarcate::sampleWithProgress(const char *title)
-{
-    m_progressValue = 0;
-    m_progressTimer->start(kRunTimeoutMs);
-    // Waiting for the worker to take the start means the first poll sees this run's count and
-    // zeroed sums, never the end of the previous run.
-    const bool started = callCard([](MySerialport &card) { card.demarcateStart(kRunSamples); });
-
-    m_progress = new QProgressDialog(this);
-    m_progress->setRange(0, int(kRunSamples));
-    m_runTitle = title;
-    labelProgress();
-    m_progress->setWindowModality(Qt::WindowModal);
-    m_progress->setFixedWidth(kProgressWidth);
-    m_progress->setValue(0);
-    m_progress->show();
-    if (!started)
-        m_progress->cancel();
-
-    if (!pollAfterPause())
-        return RunEnd::Abandoned;
-    while (m_progressValue < int(kRunSamples)) {
-        if (m_progress->wasCanceled())
-            break;
-        if (!portOpen()) {
-            callCard([](MySerialport &card) { card.demarcateStop(); });
-            m_progress->cancel();
-            return RunEnd::Failed;
-        }
-        if (!pollAfterPause())
-            return RunEnd::Abandoned;
-    }
-    // Sums that the worker has not finished are no result.
-    const bool stopped = callCard([](MySerialport &card) { card.demarcateStop(); });
-    return stopped && !m_progress->wasCanceled() ? RunEnd::Sampled : RunEnd::Failed;
-}
-
-// Waits one polling interval with events flowing, then shows the card's progress. False when
-// the dialog or the driver-card object was deleted meanwhile, as the program closes.
-// The run's texts are set again when the language changes in the middle of a run.
-void Demarcate::labelProgress()
-{
-    m_progress->setWindowTitle(tr(m_runTitle));
-    m_progress->setLabelText(tr("正在获取校准数据..."));
-    m_progress->setCancelButtonText(tr("取消"));
-}
-
-bool Demarcate::pollAfterPause()
-{
-    const QPointer<Demarcate> alive(this);
-    const bool hadCard = !m_serial.isNull();
-    pause(kPollMs);
-    if (!alive)
-        return false;
-    const uint remaining = m_serial ? m_serial->demarcateRemaining() : kRunSamples;
-    m_progressValue = remaining >= kRunSamples ? 0 : int(kRunSamples - remaining);
-    // A cancelled progress dialog would show itself again on a new value.
-    if (!m_progress->wasCanceled())
-        m_progress->setValue(m_progressValue);
-    // The driver-card object goes only as the program shuts down: the run ends unreported.
-    return !alive.isNull() && !(hadCard && m_serial.isNull());
-}
-
-bool Demarcate::portOpen() const
-{
-    return m_serial && m_serial->isPortOpen();
-}
+// ---- Requests ------------------------------------------------------------------------------
 
 void Demarcate::demarcateProgressTimerout()
 {
-    if (m_progress)
-        m_progress->cancel();
-}
-
-// Runs a request in the worker and returns once the worker has carried it out; false when it
-// did not take it in time or is gone.
-bool Demarcate::callCard(const std::function<void(MySerialport &)> &call)
-{
-    MySerialport *card = m_serial;
-    return card && callInWorker(card, [card, call] { call(*card); });
+    m_run->cancel();
 }
 
 bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericArgument a1,
@@ -431,7 +298,7 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
 void Demarcate::on_btnDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
+    if (!m_run->run(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
     inform(tr("系统提示"), tr("标定成功"));
@@ -569,14 +436,14 @@ void Demarcate::readTableCellDataChange(QModelIndex topLeft, QModelIndex bottomR
                                         QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
+    m_entries.checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
 }
 
 void Demarcate::writeTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
                                          QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
+    m_entries.checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
 }
 
 // ---- Single-point tab -----------------------------------------------------------------------
@@ -631,7 +498,7 @@ void Demarcate::refillSingleTable()
 void Demarcate::on_btnSingleDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
+    if (!m_run->run(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
         return;
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))
@@ -655,13 +522,10 @@ void Demarcate::on_btnSingleWrite_clicked()
     }
     // A field whose editing never finished has not been checked yet; nothing out of range may
     // be cut down to 16 bits on its way to the card.
-    if (!parseValue(ui->ltxtSingleDemarcate->text())) {
-        warnValueRange();
-        ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+    if (!m_entries.checkValueField(ui->ltxtSingleDemarcate))
         return;
-    }
     if (!pressure->inRange()) {
-        warnPressureRange();
+        m_entries.warnPressureRange();
         ui->ltxtSinglePressure->setText(PressureText::formatHundredths(0));
         return;
     }
@@ -769,95 +633,20 @@ void Demarcate::singleReadTableCellDataChange(QModelIndex topLeft, QModelIndex b
                                               QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
+    m_entries.checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
 }
 
 void Demarcate::on_ltxtSingleDemarcate_editingFinished()
 {
-    if (parseValue(ui->ltxtSingleDemarcate->text()))
-        return;
-    warnValueRange();
-    ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+    m_entries.checkValueField(ui->ltxtSingleDemarcate);
 }
 
 void Demarcate::on_ltxtSinglePressure_editingFinished()
 {
-    QString text = ui->ltxtSinglePressure->text();
-    acceptPressure(text);
-    if (text != ui->ltxtSinglePressure->text())
-        ui->ltxtSinglePressure->setText(text);
+    m_entries.checkPressureField(ui->ltxtSinglePressure);
 }
 
-// ---- Entry checks ---------------------------------------------------------------------------
-
-// Changes here always concern one cell: the row of the first index and the column of the last.
-void Demarcate::checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
-                          const QModelIndex &bottomRight, int pressureColumn)
-{
-    const QModelIndex cell = model->index(topLeft.row(), bottomRight.column());
-    if (!cell.isValid() || cell.column() < pressureColumn)
-        return;
-    if (cell.column() == pressureColumn)
-        checkPressureCell(model, cell);
-    else
-        checkValueCell(model, cell);
-}
-
-// The cell's new text makes the model report a change again, which then passes unchanged.
-void Demarcate::checkPressureCell(QStandardItemModel *model, const QModelIndex &cell)
-{
-    const QPersistentModelIndex kept(cell);
-    QString text = cell.data().toString();
-    acceptPressure(text);
-    // A refill while the warning was open has replaced the cell.
-    if (!kept.isValid())
-        return;
-    QStandardItem *item = model->itemFromIndex(kept);
-    if (item->text() != text)
-        item->setText(text);
-    item->setTextAlignment(Qt::AlignCenter);
-}
-
-void Demarcate::checkValueCell(QStandardItemModel *model, const QModelIndex &cell)
-{
-    const QPersistentModelIndex kept(cell);
-    if (acceptValue(cell.data().toString()) || !kept.isValid())
-        return;
-    model->itemFromIndex(kept)->setText(QStringLiteral("0"));
-}
-
-// Warns and gives "0.00" for a text that is no pressure or out of range; shortens a positive
-// pressure with more than two decimals. A negative one keeps its text as typed.
-bool Demarcate::acceptPressure(QString &text)
-{
-    const std::optional<PressureText> pressure = PressureText::parse(text);
-    if (!pressure || !pressure->inRange()) {
-        warnPressureRange();
-        text = PressureText::formatHundredths(0);
-        return false;
-    }
-    if (pressure->isPositive() && pressure->decimals() > 2)
-        text = pressure->roundedText();
-    return true;
-}
-
-bool Demarcate::acceptValue(const QString &text)
-{
-    if (parseValue(text))
-        return true;
-    warnValueRange();
-    return false;
-}
-
-void Demarcate::warnPressureRange()
-{
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-327.00~327.00"));
-}
-
-void Demarcate::warnValueRange()
-{
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
-}
+// ---- Boxes ---------------------------------------------------------------------------------
 
 void Demarcate::inform(const QString &title, const QString &text)
 {

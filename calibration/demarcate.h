@@ -2,23 +2,21 @@
 #ifndef DEMARCATE_H
 #define DEMARCATE_H
 
+#include "calibrationrun.h"
 #include "demarcateinfounit.h"
 #include "devicerecords.h"
+#include "entrychecks.h"
 
 #include <QList>
 #include <QModelIndex>
 #include <QPointer>
 #include <QWidget>
 
-#include <array>
 #include <deque>
-#include <functional>
 #include <memory>
 
 class MySerialport;
-class QProgressDialog;
 class QStandardItemModel;
-class QTimer;
 
 namespace Ui {
 class Demarcate;
@@ -27,8 +25,8 @@ class Demarcate;
 // The calibration window. The array tab lists, per axis, the calibration points the card
 // reports (a pressure with one value per sensor) and removes them; the single-point tab keeps,
 // per sensor and axis, the card's pressure/value pairs, writes new ones, reads them back and
-// removes them. Both tabs take their values by a calibration run: the card samples every sensor
-// 20 times, the driver-card object sums the samples, and a progress dialog follows the count.
+// removes them. Both tabs take their values by a calibration run (CalibrationRun); what the
+// operator types is checked by EntryChecks.
 //
 // Everything here runs in the interface thread; the driver-card object lives in the worker
 // thread and is reached by queued calls, its answers come back as queued signals.
@@ -79,7 +77,7 @@ private slots:
     void demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list);
 
 private:
-    using Sums = std::array<AxitSum_t, kMaxSensors>;
+    using Sums = CalibrationRun::Sums;
 
     // The sensor and axis a single-point request was made for.
     struct SingleTarget
@@ -104,15 +102,6 @@ private:
     static void resizeSensorColumns(QStandardItemModel *model, int &sensorColumns, int sum);
     void resizeSensorChoice(int sum);
 
-    // Calibration run, shared by both tabs.
-    enum class RunEnd { Sampled, Failed, Abandoned };
-    // Title and failure are source texts, translated as they are shown.
-    bool runCalibration(const char *title, const char *failure, Sums &sums);
-    RunEnd sampleWithProgress(const char *title);
-    void labelProgress();
-    bool pollAfterPause();
-    bool portOpen() const;
-    bool callCard(const std::function<void(MySerialport &)> &call);
     bool invokeQueued(const char *method, QGenericArgument a0 = QGenericArgument(),
                       QGenericArgument a1 = QGenericArgument(),
                       QGenericArgument a2 = QGenericArgument(),
@@ -130,15 +119,6 @@ private:
     void answerSingleWrite(int res);
     void answerSingleRemoveAll(int res);
 
-    // Entry checks shared by the tables and the line edits.
-    void checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
-                   const QModelIndex &bottomRight, int pressureColumn);
-    void checkPressureCell(QStandardItemModel *model, const QModelIndex &cell);
-    void checkValueCell(QStandardItemModel *model, const QModelIndex &cell);
-    bool acceptPressure(QString &text);
-    bool acceptValue(const QString &text);
-    void warnPressureRange();
-    void warnValueRange();
     void inform(const QString &title, const QString &text);
     // About what the card answered: never more than one such box at a time.
     void informAnswer(const QString &title, const QString &text);
@@ -167,11 +147,8 @@ private:
     std::deque<PendingWrite> m_pendingWrites;
     std::deque<SingleTarget> m_pendingClears;
 
-    int m_progressValue = 0;
-    std::unique_ptr<QTimer> m_progressTimer;
-    QPointer<QProgressDialog> m_progress;
-    const char *m_runTitle = "";
-    bool m_running = false;
+    CalibrationRun *m_run = nullptr;
+    EntryChecks m_entries{this};
 };
 
 #endif // DEMARCATE_H
