@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "calibrationrun.h"
 
+#include "cardmessagebox.h"
 #include "myserialport.h"
 #include "workercall.h"
 
@@ -67,8 +68,9 @@ bool CalibrationRun::run(const char *title, const char *failure, Sums &sums)
     m_timer->stop();
     delete m_progress;
     if (end == End::Failed) {
-        QMessageBox::warning(m_dialog, QCoreApplication::translate("Demarcate", "提示"),
-                             dialogText(failure));
+        // The port may have gone with a box about it already open: one box at a time.
+        CardMessageBox::show(QMessageBox::Warning, m_dialog,
+                             QCoreApplication::translate("Demarcate", "提示"), dialogText(failure));
         return false;
     }
     if (!m_card || m_card->sensorCount() <= 0)

@@ -5,8 +5,10 @@
 #include "cardmessagebox.h"
 #include "checkboxdelegate.h"
 #include "myserialport.h"
+#include "pointtable.h"
 #include "pressurelists.h"
 #include "pressuretext.h"
+#include "tablecells.h"
 
 #include <QDebug>
 #include <QHeaderView>
@@ -14,6 +16,7 @@
 #include <QStandardItemModel>
 
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <optional>
 
@@ -63,48 +66,6 @@ QString average(const AxitSum_t &sum, int axis)
     return QString::number(axisSum(sum, axis) / int(CalibrationRun::kSamples));
 }
 
-// The tick is drawn by the delegate from the item's Qt::UserRole data; the item itself shows
-// nothing and takes neither editing nor selection.
-QStandardItem *tickItem()
-{
-    auto *item = new QStandardItem(QString());
-    item->setFlags(item->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
-    return item;
-}
-
-QStandardItem *centredItem(const QString &text)
-{
-    auto *item = new QStandardItem(text);
-    item->setTextAlignment(Qt::AlignCenter);
-    return item;
-}
-
-// Each cell is checked as it arrives, and a warning box about one of them lets queued answers
-// in that may refill the table meanwhile: the rest of an overtaken fill is dropped.
-bool putRow(QStandardItemModel *model, int row, const QList<QStandardItem *> &cells,
-            const quint64 &latestFill, quint64 fill)
-{
-    for (int column = 0; column < cells.size(); ++column) {
-        if (latestFill != fill) {
-            qDeleteAll(cells.mid(column));
-            return false;
-        }
-        model->setItem(row, column, cells.at(column));
-    }
-    return true;
-}
-
-template<typename Entry>
-QList<short> tickedPressures(const QStandardItemModel *model, const QList<Entry> &entries)
-{
-    QList<short> pressures;
-    for (int row = 0; row < entries.size() && row < model->rowCount(); ++row) {
-        if (model->index(row, kTickColumn).data(Qt::UserRole).toBool())
-            pressures.append(entries.at(row).pressure);
-    }
-    return pressures;
-}
-
 } // namespace
 
 Demarcate::Demarcate(QWidget *parent)
@@ -118,7 +79,6 @@ Demarcate::Demarcate(QWidget *parent)
     fillChoices();
     m_pointAxis = 0;
     retitleWrittenGroup();
-    m_shownPointAxis = 0;
     m_single = {0, 0};
     m_hasSingleList = true;
     m_run = new CalibrationRun(this);
@@ -145,6 +105,7 @@ void Demarcate::retranslate()
     m_writeModel->setHorizontalHeaderLabels({tr("压力")});
     m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
     m_run->retranslate();
+    followPort();
 }
 
 QStringList Demarcate::singleHeaderLabels()
@@ -177,6 +138,7 @@ void Demarcate::setUpWrittenTable()
     ui->readTable->setItemDelegateForColumn(kTickColumn, new CheckBoxDelegate(0, this));
     connect(m_readModel, &QStandardItemModel::dataChanged, this,
             &Demarcate::readTableCellDataChange);
+    m_pointTable = new PointTable(m_readModel, this);
 }
 
 void Demarcate::setUpPendingTable()
@@ -228,8 +190,10 @@ void Demarcate::setSerial(MySerialport *serial)
     registerDeviceRecordTypes();
     m_serial = serial;
     m_run->setCard(serial);
+    followPort();
     if (!serial)
         return;
+    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &Demarcate::followPort);
     connect(serial, &SlaveProtocol::demarcateInfo, this, &Demarcate::demarcateInfoReadResult);
     connect(serial, &SlaveProtocol::demarcateOperationResult, this,
             &Demarcate::demarcateOperationResult);
@@ -241,12 +205,25 @@ void Demarcate::setSerial(MySerialport *serial)
     connect(this, &Demarcate::demarcateSingleRemove, serial, &SlaveProtocol::demarcateSingleRemove);
 }
 
+// The port's state is read where it is kept, in the driver-card object, each time the worker
+// reports that it changed.
+void Demarcate::followPort()
+{
+    const bool open = m_serial && m_serial->isPortOpen();
+    const QString why = open ? QString() : tr("请打开通信接口");
+    for (QPushButton *run : {ui->btnDemarcate, ui->btnSingleDemarcate}) {
+        run->setEnabled(open);
+        run->setToolTip(why);
+    }
+}
+
 void Demarcate::setSensorSum(uint sum)
 {
     // The tables and lists have room for 16 sensors.
     const int count = int(std::min<uint>(sum, kMaxSensors));
     resizeSensorColumns(m_writeModel, m_writeSensorColumns, count);
     resizeSensorColumns(m_readModel, m_readSensorColumns, count);
+    m_pointTable->setSensorColumns(m_readSensorColumns);
     resizeSensorChoice(count);
 }
 
@@ -301,13 +278,14 @@ void Demarcate::on_btnDemarcate_clicked()
     if (!m_run->run(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
-    inform(tr("系统提示"), tr("标定成功"));
+    informAnswer(tr("系统提示"), tr("标定成功"));
 }
 
 // The run's result as the row to be written: pressure 0.00, then the average of each sensor
 // on the selected axis (0 for a sensor the card did not report: its sum stayed zero).
 void Demarcate::fillPendingRow(const Sums &sums, int axis)
 {
+    const QScopedValueRollback<bool> filling(m_filling, true);
     m_writeModel->setData(m_writeModel->index(0, kPendingPressureColumn),
                           PressureText::formatHundredths(0));
     for (int sensor = 0; sensor < m_writeSensorColumns; ++sensor)
@@ -330,9 +308,8 @@ void Demarcate::on_comAxitSelect_currentIndexChanged(int index)
 
 void Demarcate::on_btnRead_clicked()
 {
-    m_points[m_pointAxis].clear();
     // Emptied at once, so that an axis without points on the card shows none.
-    refillWrittenTable(m_pointAxis);
+    m_pointTable->startRead(m_pointAxis);
     invokeQueued("readDemarcateInfo", Q_ARG(int, m_pointAxis));
 }
 
@@ -342,44 +319,22 @@ void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &
         CardMessageBox::show(QMessageBox::Warning, this, tr("提示"), tr("指定轴有误"));
         return;
     }
-    if (!info.isEmpty()) {
-        demarcateInfoUnit_t point{};
-        point.num = qint16(std::min<qsizetype>(info.size(), kMaxSensors));
-        point.pressure = pressure;
-        std::copy_n(info.cbegin(), point.num, point.info);
-        if (info.size() > kMaxSensors)
-            qCDebug(lcCalibration)
-                << "calibration point" << pressure << "keeps 16 of" << info.size() << "values";
-        PressureLists::merge(m_points[type], point);
+    if (info.isEmpty()) {
+        m_pointTable->showReported(type);
+        return;
     }
-    refillWrittenTable(type);
-}
-
-void Demarcate::refillWrittenTable(int axis)
-{
-    const QList<demarcateInfoUnit_t> points = m_points[axis];
-    const quint64 fill = ++m_writtenFill;
-    m_shownPointAxis = axis;
-    // Rows are rebuilt whole, so that no row keeps values of sensors its new point lacks.
-    m_readModel->setRowCount(0);
-    m_readModel->setRowCount(int(points.size()));
-    for (int row = 0; row < points.size(); ++row) {
-        const demarcateInfoUnit_t point = points.at(row);
-        QList<QStandardItem *> cells{
-            tickItem(), new QStandardItem(PressureText::formatHundredths(point.pressure))};
-        // Values of sensors beyond the sensor count would land under no sensor's header.
-        for (int sensor = 0; sensor < std::min<int>(point.num, m_readSensorColumns); ++sensor)
-            cells.append(new QStandardItem(QString::number(point.info[sensor])));
-        if (!putRow(m_readModel, row, cells, m_writtenFill, fill))
-            return;
-    }
+    demarcateInfoUnit_t point{};
+    point.num = qint16(std::min<qsizetype>(info.size(), kMaxSensors));
+    point.pressure = pressure;
+    std::copy_n(info.cbegin(), point.num, point.info);
+    m_pointTable->take(type, point);
 }
 
 // Ticks belong to the rows shown, which may be another axis's than the one now selected.
 void Demarcate::on_btnRemove_clicked()
 {
-    const int axis = m_shownPointAxis;
-    QList<short> pressures = tickedPressures(m_readModel, m_points[axis]);
+    const int axis = m_pointTable->shownAxis();
+    QList<short> pressures = m_pointTable->tickedPressures();
     invokeQueued("demarcateRemove", Q_ARG(int, axis), Q_ARG(QList<short> &, pressures));
 }
 
@@ -389,12 +344,8 @@ void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
         informAnswer(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
         return;
     }
-    if (!isAxis(xyz))
-        return;
-    for (short pressure : list)
-        PressureLists::removeFirst(m_points[xyz], pressure);
-    if (xyz == m_shownPointAxis)
-        refillWrittenTable(xyz);
+    if (isAxis(xyz))
+        m_pointTable->remove(xyz, list);
 }
 
 void Demarcate::on_btnRemoveAll_clicked()
@@ -427,23 +378,23 @@ void Demarcate::answerRemoveAll(int res)
         informAnswer(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
-    for (QList<demarcateInfoUnit_t> &points : m_points)
-        points.clear();
-    refillWrittenTable(m_pointAxis);
+    m_pointTable->clearAll(m_pointAxis);
 }
 
 void Demarcate::readTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
                                         QList<int> roles)
 {
     Q_UNUSED(roles)
-    m_entries.checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
+    if (!m_pointTable->isFilling())
+        m_entries.checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
 }
 
 void Demarcate::writeTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
                                          QList<int> roles)
 {
     Q_UNUSED(roles)
-    m_entries.checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
+    if (!m_filling)
+        m_entries.checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
 }
 
 // ---- Single-point tab -----------------------------------------------------------------------
@@ -476,22 +427,22 @@ Demarcate::SingleTarget Demarcate::singleChoice() const
     return {ui->comSingleAxitSelect->currentIndex(), ui->sensorIdSelect->currentIndex()};
 }
 
+// The card's pairs are shown as they are, never checked like the operator's entries.
 void Demarcate::refillSingleTable()
 {
     if (!m_hasSingleList)
         return;
-    const QList<singleDemarcateInfoUnit_t> pairs = m_singlePoints[m_single.axis][m_single.sensor];
-    const quint64 fill = ++m_singleFill;
+    const QScopedValueRollback<bool> filling(m_filling, true);
+    const QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[m_single.axis][m_single.sensor];
     m_singleModel->setRowCount(int(pairs.size()));
     for (int row = 0; row < pairs.size(); ++row) {
         const singleDemarcateInfoUnit_t pair = pairs.at(row);
         qCDebug(lcCalibration) << "single read Table:" << row << quint16(pair.pressure)
                                << quint16(pair.value);
-        const QList<QStandardItem *> cells{
-            tickItem(), centredItem(PressureText::formatHundredths(pair.pressure)),
-            centredItem(QString::number(pair.value))};
-        if (!putRow(m_singleModel, row, cells, m_singleFill, fill))
-            return;
+        m_singleModel->setItem(row, 0, TableCells::tickItem());
+        m_singleModel->setItem(row, 1,
+                               TableCells::centred(TableCells::cardPressure(pair.pressure)));
+        m_singleModel->setItem(row, 2, TableCells::centred(TableCells::cardValue(pair.value)));
     }
 }
 
@@ -503,7 +454,7 @@ void Demarcate::on_btnSingleDemarcate_clicked()
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))
         ui->ltxtSingleDemarcate->setText(average(sums[choice.sensor], choice.axis));
-    inform(tr("系统提示"), tr("单点标定成功"));
+    informAnswer(tr("系统提示"), tr("单点标定成功"));
 }
 
 void Demarcate::on_btnSingleWrite_clicked()
@@ -585,7 +536,8 @@ void Demarcate::on_btnSingleRemove_clicked()
     const SingleTarget choice = singleChoice();
     QList<short> pressures;
     if (m_hasSingleList)
-        pressures = tickedPressures(m_singleModel, m_singlePoints[m_single.axis][m_single.sensor]);
+        pressures = TableCells::tickedPressures(m_singleModel,
+                                                m_singlePoints[m_single.axis][m_single.sensor]);
     emit demarcateSingleRemove(choice.axis, choice.sensor, pressures);
 }
 
@@ -633,7 +585,8 @@ void Demarcate::singleReadTableCellDataChange(QModelIndex topLeft, QModelIndex b
                                               QList<int> roles)
 {
     Q_UNUSED(roles)
-    m_entries.checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
+    if (!m_filling)
+        m_entries.checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
 }
 
 void Demarcate::on_ltxtSingleDemarcate_editingFinished()

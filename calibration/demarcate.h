@@ -16,6 +16,7 @@
 #include <memory>
 
 class MySerialport;
+class PointTable;
 class QStandardItemModel;
 
 namespace Ui {
@@ -25,8 +26,9 @@ class Demarcate;
 // The calibration window. The array tab lists, per axis, the calibration points the card
 // reports (a pressure with one value per sensor) and removes them; the single-point tab keeps,
 // per sensor and axis, the card's pressure/value pairs, writes new ones, reads them back and
-// removes them. Both tabs take their values by a calibration run (CalibrationRun); what the
-// operator types is checked by EntryChecks.
+// removes them. The array points and their table are kept by PointTable; both tabs take their
+// values by a calibration run (CalibrationRun); what the operator types is checked by
+// EntryChecks, what the card reports is shown as it is.
 //
 // Everything here runs in the interface thread; the driver-card object lives in the worker
 // thread and is reached by queued calls, its answers come back as queued signals.
@@ -108,8 +110,10 @@ private:
                       QGenericArgument a3 = QGenericArgument());
     void fillPendingRow(const Sums &sums, int axis);
 
+    // The run buttons work only while the port is open, and say so.
+    void followPort();
+
     // Array tab.
-    void refillWrittenTable(int axis);
     void answerRemoveAll(int res);
 
     // Single-point tab.
@@ -131,14 +135,11 @@ private:
     QStandardItemModel *m_singleModel = nullptr; // single-point pairs, view singleReadTable
     int m_writeSensorColumns = 1;
     int m_readSensorColumns = 1;
-    // Counts the refills of each table, so that a fill overtaken by a newer one stops.
-    quint64 m_writtenFill = 0;
-    quint64 m_singleFill = 0;
+    // Set while the dialog itself fills the pending and single-point tables.
+    bool m_filling = false;
 
-    QList<demarcateInfoUnit_t> m_points[kAxisCount];
-    int m_pointAxis = 0; // the current point list, chosen in comAxitSelect
-    // The point list the written-data table was last filled from: its ticks belong to it.
-    int m_shownPointAxis = 0;
+    PointTable *m_pointTable = nullptr; // the points behind readTable
+    int m_pointAxis = 0;                // the current point list, chosen in comAxitSelect
 
     QList<singleDemarcateInfoUnit_t> m_singlePoints[kAxisCount][kMaxSensors];
     bool m_hasSingleList = false;
