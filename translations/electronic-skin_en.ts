@@ -406,6 +406,10 @@
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
     </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
 </context>
 <context>
     <name>OpenFailureText</name>
