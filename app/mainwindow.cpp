@@ -21,6 +21,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStandardItemModel>
 #include <QThread>
@@ -246,8 +247,7 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
     box->setInformativeText(openFailureDetail(portName, error, errorString,
                                               probePortAccess(PortList::location(portName))));
-    box->exec();
-    delete box.data();
+    CardMessageBox::exec(box, CardMessageBox::WhenBusy::Replace);
     // Once the window has closed there is no worker left to tell.
     if (serial)
         QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
@@ -261,7 +261,8 @@ void MainWindow::serialPortLostHandle()
     emit serialClose();
     WidgetViewFlush();
     if (!awaited)
-        QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
+        CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"), tr("串口丢失"),
+                             CardMessageBox::WhenBusy::Replace);
 }
 
 void MainWindow::setAutoReconnect(bool on)
@@ -418,15 +419,28 @@ void MainWindow::putRow(int row, int x, int y, int z)
     tick->setFlags(tick->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
     tableModel->setItem(row, IdColumn, id);
     tableModel->setItem(row, TickColumn, tick);
-    tableModel->setItem(row, XColumn, centredItem(QString::number(x)));
-    tableModel->setItem(row, XColumn + 1, centredItem(QString::number(y)));
-    tableModel->setItem(row, XColumn + 2, centredItem(QString::number(z)));
+    const int values[] = {x, y, z};
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        tableModel->setItem(row, XColumn + axis, valueItem(values[axis]));
+}
+
+// A value the card reported is shown as it is; one the operator could not type (-32768) is
+// marked rather than replaced, since a write sends back what the table shows.
+QStandardItem *MainWindow::valueItem(int value) const
+{
+    QStandardItem *item = centredItem(QString::number(value));
+    if (value < -kReadingLimit || value > kReadingLimit) {
+        item->setForeground(QBrush(Qt::red));
+        item->setToolTip(tr("驱动卡的值，超出可输入的范围"));
+    }
+    return item;
 }
 
 void MainWindow::resetSensorTable()
 {
     if (demarcate)
         demarcate->setSensorSum(uint(sensorSum));
+    const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(sensorSum);
     for (int row = 0; row < sensorSum; ++row)
         putRow(row, 0, 0, 0);
@@ -442,6 +456,7 @@ void MainWindow::showCheckData()
     if (count <= 0)
         return;
     sensorSum = count;
+    const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(count);
     const AxitSum_t *sums = serial->demarcateSums();
     for (int row = 0; row < count; ++row)
@@ -465,7 +480,8 @@ void MainWindow::on_lineSensorSum_editingFinished()
 void MainWindow::TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int>)
 {
     const int column = bottomRight.column();
-    if (column == TickColumn)
+    // The range is the operator's: what the window fills in from the card is not checked.
+    if (column == TickColumn || fillingTable)
         return;
     const QStandardItem *item = tableModel->item(topLeft.row(), column);
     bool ok = false;

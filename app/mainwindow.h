@@ -20,6 +20,7 @@ class LinkStatusBar;
 class MySerialport;
 class PortReconnector;
 class QAction;
+class QStandardItem;
 class QStandardItemModel;
 class QThread;
 class QTimer;
@@ -100,6 +101,7 @@ private:
     void resetSensorTable();
     void showCheckData();
     void putRow(int row, int x, int y, int z);
+    QStandardItem *valueItem(int value) const;
     bool portOpen() const;
     bool runCheck();
     void waitSlice();
@@ -123,6 +125,8 @@ private:
     QTimer *portScanTimer = nullptr;
     QTimer *checkTimer = nullptr;
     QStandardItemModel *tableModel = nullptr;
+    // Set while the window fills the table itself, whose values are not the operator's entries.
+    bool fillingTable = false;
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;

@@ -5,16 +5,18 @@
 #include <QMetaMethod>
 #include <QTimer>
 
-#ifdef Q_OS_UNIX
 #include <QLoggingCategory>
+
+#ifdef Q_OS_UNIX
 #include <poll.h>
+#endif
 
 namespace {
 Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 } // namespace
-#endif
 
 MySerialport::MySerialport()
+    : m_readErrorLog(lcLink())
 {
     serialPort = new QSerialPort(this);
     serialPort->setReadBufferSize(kSerialReadBufferBytes);
@@ -155,7 +157,7 @@ void MySerialport::onSerialError(QSerialPort::SerialPortError error)
         if (lineIsGone())
             reportLostLine();
         else if (!m_lineLost)
-            qCDebug(lcLink) << "通信出错";
+            m_readErrorLog.note([] { return QStringLiteral("通信出错"); });
         break;
     case QSerialPort::ResourceError:
         emit portLost();

@@ -2,6 +2,7 @@
 #ifndef MYSERIALPORT_H
 #define MYSERIALPORT_H
 
+#include "diagnosticthrottle.h"
 #include "linkhealthmeter.h"
 #include "slavecodec.h"
 
@@ -84,6 +85,7 @@ private:
     bool m_lineLost = false;
     // Frequency reads of failed opens, held until the interface has shown the failure.
     int m_heldFrequencyReads = 0;
+    DiagnosticThrottle m_readErrorLog;
 };
 
 #endif // MYSERIALPORT_H

@@ -69,6 +69,9 @@ int buildRemovePayload(quint8 (&buf)[kRemovePayloadBytes], std::initializer_list
 SlaveProtocol::SlaveProtocol()
     : QObject(nullptr)
     , m_axitList(kMaxSensors, Axit_t{0, 0, 0})
+    , m_unawaitedLog(lcLink())
+    , m_unaskedLog(lcLink())
+    , m_malformedLog(lcLink())
 {
     registerDeviceRecordTypes();
 }
@@ -128,8 +131,9 @@ int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeou
 
 void SlaveProtocol::endWait(quint8 cmd, int result)
 {
-    if (!m_waiting || cmd != m_awaitedCmd) {
-        qCDebug(lcLink) << "reply" << Qt::hex << int(cmd) << "is not awaited";
+    if (!isAwaiting(cmd)) {
+        m_unawaitedLog.note(
+            [cmd] { return QStringLiteral("reply %1 is not awaited").arg(cmd, 0, 16); });
         return;
     }
     m_replyResult = result;
@@ -394,7 +398,7 @@ void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
 void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
 {
     if (!m_baselineRead.take()) {
-        qCDebug(lcLink) << "baseline reply dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 81)"); });
         return;
     }
     const int n = len / kAxitWireBytes;
@@ -414,8 +418,14 @@ void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
     emit slaveCheckRec(true);
 }
 
+// Only the read that asked for it takes the index: an unasked one would make the interface
+// take the card for running at a rate it was never set to, and not send that rate when chosen.
 void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
 {
+    if (!isAwaiting(CmdReadFrequency)) {
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 84)"); });
+        return;
+    }
     // A reply without its index byte tells nothing; the read counts as failed.
     if (len < 1) {
         qCDebug(lcLink) << "frequency reply without index";
@@ -435,12 +445,13 @@ void SlaveProtocol::decodeStatus(quint8 cmd, const quint8 *payload, int len)
 void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 {
     if (!m_pointRead.takePart()) {
-        qCDebug(lcLink) << "calibration point dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 88)"); });
         return;
     }
     const int k = (len - kPointHeaderBytes) / 2;
     if (len < kPointHeaderBytes || k > kMaxSensors) {
-        qCDebug(lcLink) << "calibration point of" << len << "bytes dropped";
+        m_malformedLog.note(
+            [len] { return QStringLiteral("calibration point of %1 bytes dropped").arg(len); });
         return;
     }
     const int type = payload[0];
@@ -455,11 +466,12 @@ void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 void SlaveProtocol::decodeSingleEntries(const quint8 *payload, int len)
 {
     if (!m_singleRead.take()) {
-        qCDebug(lcLink) << "single-point reply dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 8c)"); });
         return;
     }
     if (len < kSingleHeaderBytes) {
-        qCDebug(lcLink) << "single-point reply of" << len << "bytes dropped";
+        m_malformedLog.note(
+            [len] { return QStringLiteral("single-point reply of %1 bytes dropped").arg(len); });
         return;
     }
     const int xyz = payload[0];

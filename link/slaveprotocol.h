@@ -4,6 +4,7 @@
 
 #include "awaitedreply.h"
 #include "devicerecords.h"
+#include "diagnosticthrottle.h"
 
 #include <QList>
 #include <QMutex>
@@ -136,6 +137,7 @@ private:
     void decodeCalibrationPoint(const quint8 *payload, int len);
     void decodeSingleEntries(const quint8 *payload, int len);
     void endWait(quint8 cmd, int result);
+    bool isAwaiting(quint8 cmd) const { return m_waiting && cmd == m_awaitedCmd; }
     // Both need the accumulator lock: clearSums() takes it, zeroSums() expects it held.
     void clearSums();
     void zeroSums();
@@ -161,6 +163,11 @@ private:
     AwaitedReply m_baselineRead{kReplyTimeoutMs};
     AwaitedReply m_singleRead{kReplyTimeoutMs};
     AwaitedReply m_pointRead{kReplyTimeoutMs};
+
+    // Frames a card can send by the thousand, each kind summed up in the diagnostics.
+    DiagnosticThrottle m_unawaitedLog;
+    DiagnosticThrottle m_unaskedLog;
+    DiagnosticThrottle m_malformedLog;
 };
 
 #endif // SLAVEPROTOCOL_H

@@ -276,6 +276,18 @@
         <source>允许输入范围：-32767~32767</source>
         <translation>Allowed range: -32767 to 32767</translation>
     </message>
+    <message>
+        <source>请打开通信接口</source>
+        <translation>Please open the serial port first</translation>
+    </message>
+    <message>
+        <source>驱动卡发来的标定点多于%1个，其余%2个未显示</source>
+        <translation>The card sent more than %1 calibration points; %2 more are not shown</translation>
+    </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
 </context>
 <context>
     <name>LinkStatusBar</name>
@@ -469,6 +481,10 @@
     <message>
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
+    </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
     </message>
 </context>
 <context>

@@ -329,6 +329,39 @@ private slots:
         QCOMPARE(m_count->text(), QStringLiteral("3"));
     }
 
+    // The card's baseline may hold what the operator could not type (-32768): it is shown as
+    // it is, opens no warning, and a following write sends it back unchanged.
+    void read_cardValueOutsideTypedRange_isShownAndWrittenBackAsItIs()
+    {
+        QVERIFY(openCard(2));
+        setFault(Fault::Silent);
+        click("btnRead");
+        QTRY_COMPARE(sent(CmdBaselineRead).size(), 1);
+        setFault(Fault::None);
+        QByteArray payload;
+        for (qint16 v :
+             {qint16(1), qint16(-2), qint16(3), qint16(-32768), qint16(32767), qint16(-32768)})
+            payload.append(char(quint16(v) >> 8)).append(char(quint16(v) & 0xFF));
+        QByteArray reply = QByteArray(1, char(kFrameSync)) + char(payload.size() + 2) +
+                           char(CmdBaselineRead) + payload;
+        quint8 sum = 0;
+        for (char byte : reply)
+            sum += quint8(byte);
+        reply.append(char(sum));
+
+        m_card->withModel([reply](CardModel &card) { emit card.bytesToHost(reply); });
+
+        QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), QStringList{"I 系统提示 基准数据读取成功"},
+                                  kAnswerMs);
+        QCOMPARE(tableTexts(), (QStringList{"0 1 -2 3", "1 -32768 32767 -32768"}));
+        tick(1);
+        m_boxes->setAnswer(QMessageBox::Yes);
+        click("btnWrite");
+        QTRY_COMPARE_WITH_TIMEOUT(sent(CmdBaselineWrite),
+                                  QList<QByteArray>{baselineRecord(1, -32768, 32767, -32768)},
+                                  kAnswerMs);
+    }
+
     void check_averagesSamples_orFailsLeavingTable_data()
     {
         QTest::addColumn<CheckEnd>("end");
@@ -520,7 +553,8 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         const QString failed = QStringLiteral("C 错误信息 串口打开失败");
         const QString noFrequency = QStringLiteral("C 错误信息 获取驱动卡采样频率失败");
-        const QStringList run{failed, "W 提示 单点标定失败！！！", noFrequency};
+        // The run buttons are disabled while no port is open: the click starts no run.
+        const QStringList run{failed, noFrequency};
         QTest::newRow("failure alone")
             << DuringOpenFailure::Nothing << false << QStringList{failed, noFrequency};
         QTest::newRow("close, failure pending")
