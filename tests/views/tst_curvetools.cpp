@@ -24,10 +24,14 @@
 
 namespace {
 
-// Reading i of frame n.
+// Reading i of frame n, and one axis of it.
 Axit_t reading(int n, int i)
 {
     return Axit_t{qint16(n * 10 + i), qint16(-n), qint16(100 * i + n % 7)};
+}
+int axis(const Axit_t &r, int a)
+{
+    return QList<int>{r.x, r.y, r.z}.at(a);
 }
 
 void feed(CurveGraphic &window, int frames, int readings = 3)
@@ -41,16 +45,11 @@ void feed(CurveGraphic &window, int frames, int readings = 3)
     }
 }
 
-void wheel(QWidget *plot, QPoint at, Qt::KeyboardModifiers modifiers)
-{
-    QWheelEvent event(at, plot->mapToGlobal(at), {}, QPoint(0, 120), Qt::NoButton, modifiers,
-                      Qt::NoScrollPhase, false);
-    QApplication::sendEvent(plot, &event);
-}
-
 // The drawing operators of a PDF's page, its first stream (Flate-compressed).
-QByteArray pdfPage(const QByteArray &pdf)
+QByteArray pdfPage(const QString &path)
 {
+    QFile file(path);
+    const QByteArray pdf = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     const qsizetype begin = pdf.indexOf("stream\n") + 7;
     const QByteArray sizeHint("\x00\x10\x00\x00", 4);
     return qUncompress(sizeHint + pdf.mid(begin, pdf.indexOf("endstream", begin) - begin));
@@ -87,25 +86,23 @@ private slots:
     }
     void cleanup() { m_window.reset(); }
 
+    // Graph 8 (sensor 2's Z curve) and both views show frame 300, then frame 350.
     void pause_freezesGraphsAndViews_andResumeBringsTheNewest()
     {
+        const auto shown = [this](int frame) {
+            const QCPGraph *graph = m_plot->graph(8);
+            return graph->dataCount() == frame && (graph->data()->constEnd() - 1)->key == frame &&
+                   m_window->findChild<PlaneGraph *>()->readings().at(2).z == reading(frame, 2).z &&
+                   m_window->findChild<VectorGraph *>()->readings().at(2).z == reading(frame, 2).z;
+        };
         action("actionPause")->trigger();
-        const int before = m_plot->graph(8)->dataCount();
-        const double lastKey = (m_plot->graph(8)->data()->constEnd() - 1)->key;
-        const qint16 shownX = m_window->findChild<PlaneGraph *>()->readings().at(2).x;
         feed(*m_window, 50);
         m_window->refreshPlot();
         QCOMPARE(m_window->series(2).keys.last(), 350.0);
-        QCOMPARE(m_plot->graph(8)->dataCount(), before);
-        QCOMPARE((m_plot->graph(8)->data()->constEnd() - 1)->key, lastKey);
-        QCOMPARE(m_window->findChild<PlaneGraph *>()->readings().at(2).x, shownX);
-        QCOMPARE(m_window->findChild<VectorGraph *>()->readings().at(2).x, shownX);
-
+        QVERIFY(shown(300));
         action("actionPause")->trigger();
-        QCOMPARE((m_plot->graph(8)->data()->constEnd() - 1)->key, 350.0);
+        QVERIFY(shown(350));
         QCOMPARE(m_plot->xAxis->range().upper, 350.0);
-        QCOMPARE(m_window->findChild<VectorGraph *>()->readings().at(2).x, reading(350, 2).x);
-        QCOMPARE(m_window->findChild<PlaneGraph *>()->readings().at(2).x, reading(350, 2).x);
     }
 
     void zoom_pauses_andAutomaticRangesRestore_data()
@@ -126,21 +123,21 @@ private slots:
         const QPoint centre = m_plot->axisRect()->rect().center();
         const QPoint away = centre + QPoint(-60, 40);
         if (gesture.endsWith(QLatin1String("wheel"))) {
-            wheel(m_plot, centre, gesture == "wheel" ? Qt::NoModifier : Qt::ControlModifier);
+            QWheelEvent turn(centre, m_plot->mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
+                             gesture == "wheel" ? Qt::NoModifier : Qt::ControlModifier,
+                             Qt::NoScrollPhase, false);
+            QApplication::sendEvent(m_plot, &turn);
         } else {
             const auto shift = gesture == "drag" ? Qt::NoModifier : Qt::ShiftModifier;
             QTest::mousePress(m_plot, Qt::LeftButton, shift, centre);
-            QTest::mouseMove(m_plot, centre + QPoint(-20, 10));
             QTest::mouseMove(m_plot, away);
             QTest::mouseRelease(m_plot, Qt::LeftButton, shift, away);
         }
         QVERIFY(action("actionPause")->isChecked());
         QCOMPARE(m_plot->xAxis->range() == keys, gesture == "ctrl+wheel");
         QCOMPARE(m_plot->yAxis->range() == values, gesture == "wheel");
-        if (gesture == "shift+drag") // to the 60 pixels dragged across
-            QVERIFY(
-                std::abs(m_plot->xAxis->range().size() / keys.size() * m_plot->axisRect()->width() -
-                         60) < 2);
+        const double width = m_plot->axisRect()->width(), zoomed = m_plot->xAxis->range().size();
+        QVERIFY(gesture != "shift+drag" || qAbs(zoomed / keys.size() * width - 60) < 2); // dragged
 
         feed(*m_window, 5);
         if (byDoubleClick)
@@ -162,17 +159,12 @@ private slots:
         QTest::mouseMove(m_plot, at);
         QTRY_VERIFY(readout->isVisible());
         QStringList expected{readout->lines().value(0)};
-        QVERIFY2(QRegularExpression(QStringLiteral("^帧 250，0\\.\\d{3} s$"))
-                     .match(expected.first())
-                     .hasMatch(),
+        QVERIFY2(expected.first().startsWith(QStringLiteral("帧 250，0.")),
                  qPrintable(expected.first()));
         for (int g = 0; g < 9; ++g) {
-            const Axit_t r = reading(250, g / 3);
             if (g != 4)
-                expected << QStringLiteral("Sensor%1%2  %3")
-                                .arg(g / 3)
-                                .arg(QLatin1Char("XYZ"[g % 3]))
-                                .arg(QList<int>{r.x, r.y, r.z}.at(g % 3));
+                expected << m_plot->graph(g)->name() +
+                                QStringLiteral("  %1").arg(axis(reading(250, g / 3), g % 3));
         }
         QCOMPARE(readout->lines(), expected);
 
@@ -185,18 +177,15 @@ private slots:
     {
         QSignalSpy added(m_window.get(), &CurveGraphic::markerAdded);
         action("actionMarker")->trigger();
-        QCOMPARE(m_window->addMarker(QStringLiteral("load on")), 2);
-        QCOMPARE(added.count(), 2);
+        QCOMPARE(added.count(), 1);
         QCOMPARE(added.at(0), QVariantList({1, QStringLiteral("标记 1"), 300.0}));
-        QCOMPARE(added.at(1).at(1).toString(), QStringLiteral("load on"));
-        QCOMPARE(m_plot->itemCount(), 4); // a line and a label each
+        QCOMPARE(m_plot->itemCount(), 2); // a line and a label
         feed(*m_window, 999);
         m_window->refreshPlot();
-        QCOMPARE(m_plot->itemCount(), 4);
+        QCOMPARE(m_plot->itemCount(), 2);
         feed(*m_window, 1);
         m_window->refreshPlot();
         QCOMPARE(m_plot->itemCount(), 0);
-        QVERIFY(m_window->markers().isEmpty());
     }
 
     void savedPictures_existAndAreNotBlank_data()
@@ -211,21 +200,16 @@ private slots:
         QFETCH(QString, name);
         const QString path = m_dir.filePath(name);
         QString suggested = answerFileDialog(path, [&] { action("actionSavePicture")->trigger(); });
-        QVERIFY2(
-            suggested.contains(QRegularExpression(QStringLiteral("eskin-curves-\\d{8}-\\d{6}"))),
-            qPrintable(suggested));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        if (name.endsWith(QLatin1String(".pdf"))) {
-            const QByteArray page = pdfPage(file.readAll());
-            // Nine curves of 100 points and more.
-            QVERIFY2(page.count(" l\n") > 500, qPrintable(QString::number(page.count(" l\n"))));
+        QVERIFY(
+            suggested.contains(QRegularExpression(QStringLiteral("eskin-curves-\\d{8}-\\d{6}"))));
+        if (name.endsWith(QLatin1String(".pdf"))) { // nine curves of 100 points and more
+            QVERIFY(pdfPage(path).count(" l\n") > 500);
         } else {
             QCOMPARE(QImage(path).size(), m_plot->size());
-            QVERIFY(distinctColours(QImage(path)) > 9);
+            QVERIFY(!blank(QImage(path)));
         }
         for (const char *view : {"-vectors.png", "-plane.png"})
-            QVERIFY(distinctColours(QImage(m_dir.filePath(QFileInfo(name).baseName() + view))) > 1);
+            QVERIFY(!blank(QImage(m_dir.filePath(QFileInfo(name).baseName() + view))));
         action("actionCopyPicture")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->image().size(), m_plot->size());
     }
@@ -268,7 +252,7 @@ private slots:
                 const Axit_t &r = frame.readings[std::size_t(g / 3)];
                 const auto point = m_plot->graph(g)->data()->findBegin(key, false);
                 QCOMPARE(point->key, key);
-                QCOMPARE(point->value, double(QList<qint16>{r.x, r.y, r.z}.at(g % 3)));
+                QCOMPARE(point->value, double(axis(r, g % 3)));
             }
         }
         QCOMPARE(int(reader.markers().size()), markedKeys.size());
@@ -322,13 +306,11 @@ private:
         return suggested;
     }
 
-    static int distinctColours(const QImage &image)
+    static bool blank(const QImage &image)
     {
-        QSet<QRgb> colours;
-        for (int y = 0; y < image.height(); y += 2)
-            for (int x = 0; x < image.width(); x += 2)
-                colours.insert(image.pixel(x, y));
-        return int(colours.size());
+        QImage plain(image.size(), image.format());
+        plain.fill(image.pixel(0, 0));
+        return image.isNull() || image == plain;
     }
 
     QTemporaryDir m_dir;
