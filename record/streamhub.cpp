@@ -7,6 +7,7 @@
 #include <QLoggingCategory>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -26,7 +27,11 @@ StreamHub::StreamHub(StreamFeed *feed, QObject *parent)
     : QObject(parent)
     , m_feed(feed)
     , m_server(new QTcpServer(this))
+    , m_sendTimer(new QTimer(this))
 {
+    m_sendTimer->setSingleShot(true);
+    m_sendTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_sendTimer, &QTimer::timeout, this, &StreamHub::sendPending);
     connect(m_server, &QTcpServer::newConnection, this, &StreamHub::acceptClients);
 }
 
@@ -44,7 +49,7 @@ bool StreamHub::listen(const QHostAddress &address, quint16 port)
 
 void StreamHub::close()
 {
-    distribute();
+    sendPending();
     m_server->close();
     const QList<QTcpSocket *> sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets) {
@@ -70,6 +75,19 @@ quint16 StreamHub::serverPort() const
 
 void StreamHub::distribute()
 {
+    if (m_sendTimer->isActive())
+        return; // the lines go with the next send
+    const qint64 since = m_sinceSend.isValid() ? m_sinceSend.elapsed() : kMinSendIntervalMs;
+    if (since < kMinSendIntervalMs)
+        m_sendTimer->start(int(kMinSendIntervalMs - since));
+    else
+        sendPending();
+}
+
+void StreamHub::sendPending()
+{
+    m_sendTimer->stop();
+    m_sinceSend.start();
     const StreamFeed::Batch batch = m_feed->take();
     const QList<QTcpSocket *> sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets) {

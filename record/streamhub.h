@@ -3,6 +3,7 @@
 #define STREAMHUB_H
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -10,12 +11,17 @@
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 class StreamFeed;
 
 // The network side of the stream server, in the server's own thread: accepts clients, sends
 // each the head and then every line the feed hands over, and parts with clients that fall
 // behind. Nothing here ever waits: a client's unsent lines are its queue, bounded by
 // kClientQueueBytes; what a client sends is read and thrown away.
+//
+// Lines go out at most every kMinSendIntervalMs, so that at the card's highest rates a write
+// to each client carries a few frames rather than one: most of the cost of serving is the
+// system's per write. Up to 100 Hz, every frame still goes out as it comes.
 class StreamHub : public QObject
 {
     Q_OBJECT
@@ -26,6 +32,7 @@ public:
     // Clients send nothing; a client that sends more than this in all is closed.
     static constexpr qint64 kMaxClientInputBytes = 64 * 1024;
     static constexpr int kMaxClients = 64;
+    static constexpr int kMinSendIntervalMs = 10;
 
     explicit StreamHub(StreamFeed *feed, QObject *parent = nullptr);
     ~StreamHub() override;
@@ -39,7 +46,7 @@ public:
     QString errorString() const { return m_error; }
 
 public slots:
-    // Hands the feed's pending lines to the clients.
+    // Hands the feed's pending lines to the clients, now or when the send interval has passed.
     void distribute();
 
 signals:
@@ -54,6 +61,7 @@ private:
         qint64 received = 0;  // bytes it has sent, thrown away
     };
 
+    void sendPending();
     void acceptClients();
     void accept(QTcpSocket *socket);
     void discardInput(QTcpSocket *socket);
@@ -64,6 +72,8 @@ private:
 
     StreamFeed *const m_feed;
     QTcpServer *m_server = nullptr;
+    QTimer *m_sendTimer = nullptr;
+    QElapsedTimer m_sinceSend;
     QHash<QTcpSocket *, Client> m_clients;
     QString m_error;
     qint64 m_dropped = 0;
