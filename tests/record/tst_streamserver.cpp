@@ -7,7 +7,6 @@
 #include "streamserver.h"
 
 #include <QBuffer>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QThread>
@@ -227,29 +226,6 @@ private slots:
         if (!closed)
             QCOMPARE(talker.bytes, quiet.bytes);
         QCOMPARE(server.droppedClients(), 0);
-    }
-
-    void listen_failsWithTheSystemsReason_data()
-    {
-        QTest::addColumn<QString>("address");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("port in use") << "127.0.0.1"
-                                     << "already in use";
-        QTest::newRow("not this machine's") << "192.0.2.1"
-                                            << "not available";
-    }
-
-    void listen_failsWithTheSystemsReason()
-    {
-        QFETCH(QString, address);
-        QFETCH(QString, reason);
-        QTcpServer occupant;
-        QVERIFY(occupant.listen(QHostAddress::LocalHost));
-        StreamServer server;
-        QVERIFY(!server.listen(QHostAddress(address), occupant.serverPort()));
-        QVERIFY2(server.errorString().contains(reason), qPrintable(server.errorString()));
-        QVERIFY(!server.isListening());
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
     }
 
     void parseAddress_data()
