@@ -99,6 +99,8 @@ void StreamHub::sendPending()
                 continue;
             client->started = true;
             sendTo(socket, batch.head);
+            if (batch.overflowed)
+                continue; // lines with a gap behind them: it starts with the next ones
         } else if (batch.overflowed) {
             // Lines this client should have had are lost: it must not read a stream with a gap.
             drop(socket, "missed lines while the server fell behind");
