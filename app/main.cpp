@@ -2,6 +2,7 @@
 #include "diagnostics.h"
 #include "languageswitcher.h"
 #include "mainwindow.h"
+#include "recordingcontrol.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
 
@@ -225,7 +226,7 @@ int main(int argc, char *argv[])
     if (!replayError.isEmpty())
         QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);
     if (!options.record.isEmpty())
-        window.recordOnFirstOpen(options.record);
+        window.recording()->recordOnFirstOpen(options.record);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     return app.exec();

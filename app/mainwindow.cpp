@@ -6,35 +6,27 @@
 #include "checkboxdelegate.h"
 #include "curvegraphic.h"
 #include "demarcate.h"
+#include "linkstatusbar.h"
 #include "myserialport.h"
 #include "openfailuretext.h"
-#include "recordwriter.h"
+#include "portreconnector.h"
+#include "recordingcontrol.h"
 #include "workercall.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QDateTime>
-#include <QDebug>
-#include <QDir>
 #include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHeaderView>
-#include <QLabel>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QScreen>
-#include <QSerialPortInfo>
 #include <QStandardItemModel>
-#include <QStandardPaths>
-#include <QStatusBar>
 #include <QThread>
 #include <QTimer>
 
-#include <QLoggingCategory>
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -49,27 +41,11 @@ constexpr int kReadingLimit = 32767;
 constexpr int kIdColumnWidth = 50;
 constexpr int kTickColumnWidth = 70;
 constexpr int kProgressWidth = 300;
-// A publication tick this long after the first tick that saw the latest sensor-data frame: no
-// frame for at least this long, and the port open. The stream is shown as stale.
-constexpr qint64 kStaleAfterMs = 1000;
-// A lost port is opened again no sooner than this: a running baseline check or calibration run
-// polls the port state and must see it closed, so that it ends as after any loss.
-constexpr qint64 kReconnectHoldOffMs = 1000;
-// While a lost port is awaited, its return is looked for this often.
-constexpr int kReconnectCheckMs = 500;
 
 enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
 // Option of sampleFreResult: which request the outcome belongs to.
 enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
-
-// Where QSerialPort looks for a port of this name: a bare name is a device under /dev.
-QString portLocation(const QString &name)
-{
-    const bool isPath = name.startsWith(u'/') || name.startsWith(QLatin1String("./")) ||
-                        name.startsWith(QLatin1String("../"));
-    return isPath ? name : QLatin1String("/dev/") + name;
-}
 
 QStandardItem *centredItem(const QString &text)
 {
@@ -113,10 +89,8 @@ MainWindow::MainWindow(QWidget *parent)
     restoreLinkChoices();
     refreshSerialPorts();
     ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
-    setUpRecording();
+    setUpPortFollowers();
     WidgetViewFlush();
-    setupStatusBar();
-    setupReconnect();
     portScanTimer->start(kPortScanMs);
 }
 
@@ -130,9 +104,9 @@ MainWindow::~MainWindow()
     delete ui;
 }
 
-void MainWindow::setExtraPorts(const QStringList &ports)
+void MainWindow::setExtraPorts(const QStringList &extraPorts)
 {
-    extraPorts = ports;
+    ports.setExtraPorts(extraPorts);
     refreshSerialPorts();
 }
 
@@ -148,6 +122,32 @@ void MainWindow::connectWorker()
     connect(this, &MainWindow::setSampleFre, serial, &SlaveProtocol::setSampleFre);
     connect(this, &MainWindow::checkDataWrite, serial, &SlaveProtocol::checkDataWrite);
     connect(serialThread, &QThread::finished, serial, &QObject::deleteLater);
+}
+
+// Each follows the port by the card's signals; the window tells them what the operator does.
+// The record field comes first in the status bar, then the link's fields.
+void MainWindow::setUpPortFollowers()
+{
+    recordingControl = new RecordingControl(serial, serialThread, ui->menu, ui->statusbar, this);
+    connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
+    connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
+
+    linkStatus = new LinkStatusBar(ui->statusbar);
+    connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);
+
+    reconnector = new PortReconnector(&ports, this);
+    reconnector->setEnabled(linkPrefs.autoReconnect);
+    connect(serial, &MySerialport::portOpened, reconnector, &PortReconnector::portOpened);
+    connect(reconnector, &PortReconnector::reconnectRequested, serial,
+            &MySerialport::reconnectPort);
+    connect(reconnector, &PortReconnector::waitingChanged, linkStatus, &LinkStatusBar::showWaiting);
+    connect(serial, &MySerialport::portOpened, this, &MainWindow::rememberOpenedPort);
+
+    actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
+    actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
+    actionAutoReconnect->setCheckable(true);
+    actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
+    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
 }
 
 void MainWindow::fillFixedChoices()
@@ -169,23 +169,9 @@ bool MainWindow::portOpen() const
 
 // ---- Serial port --------------------------------------------------------------------------------
 
-QStringList MainWindow::presentPortNames() const
-{
-    QStringList names;
-    // A virtual port is listed while it exists, as the system lists its own ports.
-    for (const QString &port : extraPorts) {
-        if (QFileInfo::exists(portLocation(port)))
-            names << port;
-    }
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    return names;
-}
-
 void MainWindow::refreshSerialPorts()
 {
-    const QStringList names = presentPortNames();
+    const QStringList names = ports.presentNames();
     // Only a change in the number of ports rebuilds the list, so that the choice survives.
     if (names.size() == ui->SerialPortSelect->count())
         return;
@@ -211,13 +197,18 @@ void MainWindow::on_BandSelect_currentIndexChanged(int index)
 void MainWindow::on_btnSerialOpen_clicked()
 {
     qCDebug(lcApp) << "com band indedx : " << baudIndex;
-    stopWaitingForPort();
+    reconnector->stopWaiting();
     if (ui->SerialPortSelect->count() == 0) {
         QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
         return;
     }
     const int baud = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
     emit serialOpen(ui->SerialPortSelect->itemText(portIndex), baud);
+}
+
+void MainWindow::openSelectedPort()
+{
+    on_btnSerialOpen_clicked();
 }
 
 void MainWindow::WidgetViewFlush()
@@ -230,7 +221,9 @@ void MainWindow::WidgetViewFlush()
     ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
     ui->BandSelect->setEnabled(!open);
     ui->SerialPortSelect->setEnabled(!open);
-    followPortForRecording(open);
+    // Along with the controls, so that the status bar never tells another state.
+    if (linkStatus)
+        linkStatus->showPortState(open);
 }
 
 // The worker goes on without waiting for this box; its frequency read, whose time-out the
@@ -240,8 +233,8 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
     qCDebug(lcApp) << "open failed:" << portName << error << errorString;
     const QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Critical, tr("错误信息"),
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
-    box->setInformativeText(
-        openFailureDetail(error, errorString, probePortAccess(portLocation(portName))));
+    box->setInformativeText(openFailureDetail(portName, error, errorString,
+                                              probePortAccess(PortList::location(portName))));
     box->exec();
     delete box.data();
     // Once the window has closed there is no worker left to tell.
@@ -249,15 +242,46 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
         QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
 }
 
+// With reconnection on, the port is closed as after any loss, but quietly: it is opened again
+// once it is back.
 void MainWindow::serialPortLostHandle()
 {
-    if (actionAutoReconnect && actionAutoReconnect->isChecked() && !linkHealth.portName.isEmpty()) {
-        waitForLostPort();
-        return;
-    }
+    const bool awaited = reconnector->takeLostPort();
     emit serialClose();
     WidgetViewFlush();
-    QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
+    if (!awaited)
+        QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
+}
+
+void MainWindow::setAutoReconnect(bool on)
+{
+    linkPrefs.autoReconnect = on;
+    linkPrefs.save();
+    reconnector->setEnabled(on);
+}
+
+void MainWindow::restoreLinkChoices()
+{
+    linkPrefs = LinkPreferences::load();
+    const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
+    if (baud != baudRateTable.end())
+        ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
+}
+
+void MainWindow::selectRememberedPort()
+{
+    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
+    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+        ui->SerialPortSelect->setCurrentIndex(remembered);
+}
+
+void MainWindow::rememberOpenedPort(const QString &portName, int baudRate)
+{
+    if (linkPrefs.portName == portName && linkPrefs.baudRate == baudRate)
+        return;
+    linkPrefs.portName = portName;
+    linkPrefs.baudRate = baudRate;
+    linkPrefs.save();
 }
 
 // ---- Other windows ------------------------------------------------------------------------------
@@ -302,14 +326,8 @@ void MainWindow::retranslate()
     if (tableModel)
         setSensorHeaderLabels();
     WidgetViewFlush();
-    showRecordState();
     if (actionAutoReconnect)
         actionAutoReconnect->setText(tr("自动重连"));
-    // The status labels are shown again from the latest snapshot, in the new language.
-    if (portOpen())
-        showLinkHealth(LinkHealth(linkHealth));
-    else
-        showPortStatus();
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -330,8 +348,10 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
         serialThread->wait();
         delete serialThread;
         serialThread = nullptr;
-        // The thread's end has deleted the driver-card object.
+        // The thread's end has deleted the driver-card object, and the record writer with it.
         serial = nullptr;
+        if (recordingControl)
+            recordingControl->workerStopped();
         // Results the worker queued before it stopped refer to a port that no longer exists.
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     }
@@ -620,264 +640,4 @@ void MainWindow::reportOutcome(int res, const QString &done, const QString &refu
                          : res == kStatusFailed ? refused
                                                 : tr("通信超时");
     CardMessageBox::show(QMessageBox::Information, this, tr("提示"), text);
-}
-
-// ---- Recording ----------------------------------------------------------------------------------
-
-void MainWindow::setUpRecording()
-{
-    actionRecord = new QAction(tr("开始记录…"), this);
-    actionRecord->setObjectName(QStringLiteral("actionRecord"));
-    ui->menu->addAction(actionRecord);
-    connect(actionRecord, &QAction::triggered, this, &MainWindow::toggleRecording);
-    statusRecord = new QLabel(ui->statusbar);
-    statusRecord->setObjectName(QStringLiteral("statusRecord"));
-    ui->statusbar->addWidget(statusRecord);
-}
-
-void MainWindow::openSelectedPort()
-{
-    on_btnSerialOpen_clicked();
-}
-
-void MainWindow::recordOnFirstOpen(const QString &path)
-{
-    pendingRecordPath = path;
-    if (portOpen())
-        followPortForRecording(true);
-}
-
-void MainWindow::followPortForRecording(bool open)
-{
-    actionRecord->setEnabled(open);
-    if (open && !pendingRecordPath.isEmpty())
-        startRecording(std::exchange(pendingRecordPath, QString()));
-    else if (!open)
-        stopRecording();
-}
-
-void MainWindow::toggleRecording()
-{
-    if (recordWriter) {
-        stopRecording();
-        return;
-    }
-    const QString name =
-        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
-    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString path = QFileDialog::getSaveFileName(
-        this, tr("开始记录"), documents.filePath(name), tr("CSV 文件 (*.csv);;所有文件 (*)"));
-    if (!path.isEmpty())
-        startRecording(path);
-}
-
-bool MainWindow::startRecording(const QString &path)
-{
-    if (recordWriter || !portOpen() || !serialThread)
-        return false;
-    RecordHeader header;
-    header.program =
-        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
-    header.port = ui->SerialPortSelect->itemText(portIndex);
-    header.baudRate = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
-    const int frequency = serial->freIndex();
-    if (frequency >= 0 && frequency < int(sampleFreTable.size()))
-        header.frequencyHz = sampleFreTable.at(std::size_t(frequency));
-    auto *writer = new RecordWriter;
-    if (!writer->open(path, header)) {
-        QMessageBox::critical(this, tr("错误信息"),
-                              tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
-        delete writer;
-        return false;
-    }
-    // The writer takes the frames in the worker thread, straight from the decoder.
-    writer->moveToThread(serialThread);
-    connect(serialThread, &QThread::finished, writer, &QObject::deleteLater);
-    connect(serial, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
-    connect(writer, &RecordWriter::progress, this, &MainWindow::showRecordProgress);
-    connect(writer, &RecordWriter::finished, this, &MainWindow::recordingFinished);
-    recordWriter = writer;
-    recordPath = path;
-    showRecordProgress(0);
-    return true;
-}
-
-// The writer reports its end through finished(), after which it is released.
-void MainWindow::stopRecording()
-{
-    // Once the worker thread has ended, its end has released the writer too.
-    if (recordWriter && serialThread)
-        QMetaObject::invokeMethod(recordWriter, &RecordWriter::finish, Qt::QueuedConnection);
-}
-
-void MainWindow::showRecordProgress(qint64 frames)
-{
-    if (!recordWriter)
-        return;
-    recordFrames = frames;
-    showRecordState();
-}
-
-// Set again on a change of language, so it keeps the state it shows.
-void MainWindow::showRecordState()
-{
-    if (!actionRecord)
-        return;
-    actionRecord->setText(recordWriter ? tr("停止记录") : tr("开始记录…"));
-    const QString file = QFileInfo(recordPath).fileName();
-    if (recordWriter)
-        statusRecord->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(recordFrames));
-    else if (!recordPath.isEmpty())
-        statusRecord->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(recordFrames));
-}
-
-void MainWindow::recordingFinished(qint64 frames, const QString &error)
-{
-    if (!recordWriter)
-        return;
-    recordWriter->deleteLater();
-    recordWriter = nullptr;
-    recordFrames = frames;
-    showRecordState();
-    if (!error.isEmpty())
-        QMessageBox::critical(this, tr("错误信息"),
-                              tr("写入记录文件 %1 失败，记录已停止：%2").arg(recordPath, error));
-}
-
-// ---- Link health, reconnection and remembered choices -------------------------------------------
-
-void MainWindow::setupStatusBar()
-{
-    const auto addLabel = [this](QLabel *&label, const char *name) {
-        label = new QLabel(statusBar());
-        label->setObjectName(QLatin1String(name));
-        statusBar()->addWidget(label);
-    };
-    addLabel(statusPort, "statusPort");
-    addLabel(statusRate, "statusRate");
-    addLabel(statusErrors, "statusErrors");
-    addLabel(statusStale, "statusStale");
-    statusErrors->setStyleSheet(QStringLiteral("color: red"));
-    statusStale->setStyleSheet(QStringLiteral("color: red"));
-    connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::showLinkHealth);
-    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &MainWindow::followPortState);
-    showPortStatus();
-}
-
-void MainWindow::setupReconnect()
-{
-    actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
-    actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
-    actionAutoReconnect->setCheckable(true);
-    actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
-    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
-    connect(this, &MainWindow::serialReconnect, serial, &MySerialport::reconnectPort);
-    reconnectTimer = new QTimer(this);
-    reconnectTimer->setInterval(kReconnectCheckMs);
-    connect(reconnectTimer, &QTimer::timeout, this,
-            [this] { reconnectIfReturned(presentPortNames()); });
-}
-
-void MainWindow::restoreLinkChoices()
-{
-    linkPrefs = LinkPreferences::load();
-    const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
-    if (baud != baudRateTable.end())
-        ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
-}
-
-void MainWindow::selectRememberedPort()
-{
-    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
-    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
-        ui->SerialPortSelect->setCurrentIndex(remembered);
-}
-
-void MainWindow::setAutoReconnect(bool on)
-{
-    linkPrefs.autoReconnect = on;
-    linkPrefs.save();
-    if (!on)
-        stopWaitingForPort();
-}
-
-void MainWindow::showLinkHealth(const LinkHealth &health)
-{
-    // A snapshot sent just before the port closed arrives after the close.
-    if (!portOpen())
-        return;
-    linkHealth = health;
-    const LinkCounters &counts = health.counters;
-    statusRate->setText(tr("%1 帧/秒").arg(qRound(health.sensorFramesPerSecond)));
-    QStringList errors;
-    if (counts.checksumErrors > 0)
-        errors << tr("校验错误 %1").arg(counts.checksumErrors);
-    if (counts.discardedBytes > 0)
-        errors << tr("丢弃 %1 字节").arg(counts.discardedBytes);
-    statusErrors->setText(errors.join(QStringLiteral("  ")));
-    statusErrors->setVisible(!errors.isEmpty());
-    const bool stale = health.msWithoutSensorData >= kStaleAfterMs;
-    statusStale->setText(stale ? tr("无数据 %1 s").arg(health.msWithoutSensorData / 1000)
-                               : QString());
-    statusStale->setVisible(stale);
-    showPortStatus();
-}
-
-// Follows every open and close the worker reports.
-void MainWindow::followPortState()
-{
-    if (portOpen()) {
-        stopWaitingForPort();
-        if (linkPrefs.portName != linkHealth.portName ||
-            linkPrefs.baudRate != linkHealth.baudRate) {
-            linkPrefs.portName = linkHealth.portName;
-            linkPrefs.baudRate = linkHealth.baudRate;
-            linkPrefs.save();
-        }
-    }
-    showPortStatus();
-}
-
-void MainWindow::showPortStatus()
-{
-    if (!statusPort)
-        return;
-    const bool open = portOpen();
-    if (open)
-        statusPort->setText(tr("已连接 %1 @ %2").arg(linkHealth.portName).arg(linkHealth.baudRate));
-    else
-        statusPort->setText(waitingForPort ? tr("串口丢失，等待重连…") : tr("未连接"));
-    statusRate->setVisible(open);
-    if (!open) {
-        statusErrors->hide();
-        statusStale->hide();
-    }
-}
-
-// The port is closed as after any loss, but quietly: it is opened again once it is back.
-void MainWindow::waitForLostPort()
-{
-    waitingForPort = true;
-    lostClock.start();
-    reconnectTimer->start();
-    emit serialClose();
-    WidgetViewFlush();
-    showPortStatus();
-}
-
-void MainWindow::stopWaitingForPort()
-{
-    if (!waitingForPort)
-        return;
-    waitingForPort = false;
-    reconnectTimer->stop();
-    showPortStatus();
-}
-
-void MainWindow::reconnectIfReturned(const QStringList &presentPorts)
-{
-    if (!waitingForPort || portOpen() || lostClock.elapsed() < kReconnectHoldOffMs)
-        return;
-    if (presentPorts.contains(linkHealth.portName))
-        emit serialReconnect(linkHealth.portName, linkHealth.baudRate);
 }

@@ -4,10 +4,9 @@
 
 #include "devicerecords.h"
 #include "languageswitcher.h"
-#include "linkhealth.h"
+#include "linkchoices.h"
 #include "linkpreferences.h"
-
-#include <QElapsedTimer>
+#include "portlist.h"
 
 #include <QList>
 #include <QMainWindow>
@@ -15,29 +14,27 @@
 #include <QPointer>
 #include <QStringList>
 
-#include <array>
-
 class CurveGraphic;
 class Demarcate;
+class LinkStatusBar;
 class MySerialport;
+class PortReconnector;
 class QAction;
-class QLabel;
 class QStandardItemModel;
-class RecordWriter;
 class QThread;
 class QTimer;
+class RecordingControl;
 
 namespace Ui {
 class MainWindow;
 }
 
-constexpr std::array<int, 3> baudRateTable{115200, 460800, 921600};
-constexpr std::array<int, 5> sampleFreTable{10, 20, 50, 100, 200};
-
 // The centre of the program: serial-port controls and port list, the sensor table with its
 // baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
 // owns the curve window, the calibration dialog and the worker thread in which the one
-// driver-card object runs.
+// driver-card object runs, and wires them to the parts that follow the port on their own: the
+// recording (RecordingControl), the link's fields in the status bar (LinkStatusBar) and the
+// reopening of a lost port (PortReconnector).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -53,20 +50,13 @@ public:
 
     // Opens the selected port as "打开" does.
     void openSelectedPort();
-    // Starts recording to `path` as soon as a port is open (the first open from now on).
-    void recordOnFirstOpen(const QString &path);
-    // Records the sensor data of the open port to `path`; false (after telling the operator)
-    // when the port is closed, a recording runs already or the file cannot be written.
-    bool startRecording(const QString &path);
-    void stopRecording();
-    bool isRecording() const { return recordWriter != nullptr; }
+    RecordingControl *recording() const { return recordingControl; }
 
 signals:
     void serialOpen(QString portName, int baudRat);
     void serialClose();
     void setSampleFre(uint freIndex, int mesc);
     void checkDataWrite(QList<AxitSingle_t> &axit);
-    void serialReconnect(QString portName, int baudRate);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -89,23 +79,19 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void refreshSerialPorts();
-    void toggleRecording();
-    void showRecordProgress(qint64 frames);
-    void recordingFinished(qint64 frames, const QString &error);
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
-    void showLinkHealth(const LinkHealth &health);
-    void followPortState();
+    void rememberOpenedPort(const QString &portName, int baudRate);
     void setAutoReconnect(bool on);
 
 private:
-    void setUpRecording();
-    void followPortForRecording(bool open);
-    void showRecordState();
     void connectWorker();
+    // The parts that follow the port: recording, status bar, reconnection.
+    void setUpPortFollowers();
     void fillFixedChoices();
     void initSensorTable();
     void setSensorHeaderLabels();
-    // Sets every text anew in the language now installed, the port state's too.
+    // Sets the window's own texts anew in the language now installed; the parts above follow
+    // the change of language by themselves.
     void retranslate();
     void resetSensorTable();
     void showCheckData();
@@ -120,17 +106,8 @@ private:
     void reportOutcome(int res, const QString &done, const QString &refused);
     // Releases the worker, the timers and the other windows once; safe to call again.
     void releaseOwned(bool fromCloseEvent);
-
-    // Link health in the status bar, reconnection after a lost port, remembered choices.
-    void setupStatusBar();
-    void setupReconnect();
     void restoreLinkChoices();
     void selectRememberedPort();
-    void showPortStatus();
-    void waitForLostPort();
-    void stopWaitingForPort();
-    void reconnectIfReturned(const QStringList &presentPorts);
-    QStringList presentPortNames() const;
 
     Ui::MainWindow *ui = nullptr;
     LanguageSwitcher *languages = nullptr;
@@ -143,31 +120,17 @@ private:
     QTimer *checkTimer = nullptr;
     QStandardItemModel *tableModel = nullptr;
     QStringList headerLabels;
-    QStringList extraPorts;
-    QAction *actionRecord = nullptr;
-    QLabel *statusRecord = nullptr;
-    // Lives in the worker thread; released once its end has been reported here.
-    RecordWriter *recordWriter = nullptr;
-    QString recordPath;
-    qint64 recordFrames = 0;
-    QString pendingRecordPath;
+    PortList ports;
+    RecordingControl *recordingControl = nullptr;
+    LinkStatusBar *linkStatus = nullptr;
+    PortReconnector *reconnector = nullptr;
+    QAction *actionAutoReconnect = nullptr;
+    LinkPreferences linkPrefs;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
-
-    QLabel *statusPort = nullptr;
-    QLabel *statusRate = nullptr;
-    QLabel *statusErrors = nullptr;
-    QLabel *statusStale = nullptr;
-    QAction *actionAutoReconnect = nullptr;
-    LinkPreferences linkPrefs;
-    // The latest snapshot of the open port; its name and baud rate are what a reconnection uses.
-    LinkHealth linkHealth;
-    QTimer *reconnectTimer = nullptr;
-    bool waitingForPort = false;
-    QElapsedTimer lostClock;
 };
 
 #endif // MAINWINDOW_H

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSerialPort>
+#include <QStringList>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +13,9 @@
 #include <unistd.h>
 
 namespace {
+
+// Below this, groups belong to the system (Debian gives local groups 1000 and above).
+constexpr gid_t kFirstLocalGroup = 1000;
 
 QString owningGroup(const QByteArray &path)
 {
@@ -22,6 +26,83 @@ QString owningGroup(const QByteArray &path)
     return owner ? QString::fromLocal8Bit(owner->gr_name) : QString::number(info.st_gid);
 }
 
+PortAccess::Result resultOf(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return PortAccess::Denied;
+    case EBUSY:
+        return PortAccess::Busy;
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+        return PortAccess::Missing;
+    default:
+        return PortAccess::OtherError;
+    }
+}
+
+enum class Cause { NotFound, NoPermission, Busy, NotSerial, Other };
+
+Cause causeOf(int error, const PortAccess &access)
+{
+    if (error == QSerialPort::DeviceNotFoundError || access.result == PortAccess::Missing)
+        return Cause::NotFound;
+    // The serial port reports a busy device (locked by another program, or opened exclusively)
+    // as a permission error too; only an open of our own tells the two apart.
+    if (access.result == PortAccess::Denied)
+        return Cause::NoPermission;
+    if (access.result == PortAccess::Busy)
+        return Cause::Busy;
+    if (access.result == PortAccess::Opened && !access.terminal)
+        return Cause::NotSerial;
+    if (error == QSerialPort::PermissionError)
+        return access.result == PortAccess::Opened ? Cause::Busy : Cause::NoPermission;
+    return Cause::Other;
+}
+
+// The context of the texts below in the translation.
+class OpenFailureText
+{
+    Q_DECLARE_TR_FUNCTIONS(OpenFailureText)
+};
+
+QString permissionAdvice(const QString &group)
+{
+    if (isJoinableGroup(group))
+        return OpenFailureText::tr(
+                   "请把用户加入拥有该设备的用户组 %1：\nsudo usermod -aG %1 $USER\n然后重新登录。")
+            .arg(group);
+    return OpenFailureText::tr(
+               "该设备属于用户组 %1，不宜加入该组。请管理员为该设备添加 udev 规则（例如 "
+               "GROUP=\"dialout\", MODE=\"0660\"），或开放其读写权限。")
+        .arg(group.isEmpty() ? QStringLiteral("?") : group);
+}
+
+QStringList causeAndAdvice(Cause cause, const PortAccess &access)
+{
+    switch (cause) {
+    case Cause::NotFound:
+        return {OpenFailureText::tr("原因：找不到该串口，设备可能已拔出或名称有误。"),
+                OpenFailureText::tr("请检查连接，或在列表中选择另一个串口。")};
+    case Cause::NoPermission:
+        return {OpenFailureText::tr("原因：当前用户没有读写该串口的权限。"),
+                permissionAdvice(access.group)};
+    case Cause::Busy:
+        return {OpenFailureText::tr("原因：该串口正被另一个程序占用。"),
+                OpenFailureText::tr("请先关闭那个程序，再打开串口。")};
+    case Cause::NotSerial:
+        return {OpenFailureText::tr("原因：该设备不是串口。"),
+                OpenFailureText::tr("请在列表中选择驱动卡所在的串口。")};
+    case Cause::Other:
+        break;
+    }
+    return {OpenFailureText::tr("原因：串口无法打开。"),
+            OpenFailureText::tr("请检查设备和连接后再试。")};
+}
+
 } // namespace
 
 PortAccess probePortAccess(const QString &systemLocation)
@@ -30,51 +111,34 @@ PortAccess probePortAccess(const QString &systemLocation)
     PortAccess access;
     access.group = owningGroup(path);
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0) {
-        ::close(fd);
-        access.result = PortAccess::Opened;
+    if (fd < 0) {
+        access.result = resultOf(errno);
         return access;
     }
-    switch (errno) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        access.result = PortAccess::Denied;
-        break;
-    case EBUSY:
-        access.result = PortAccess::Busy;
-        break;
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        access.result = PortAccess::Missing;
-        break;
-    default:
-        access.result = PortAccess::OtherError;
-        break;
-    }
+    access.terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    access.result = PortAccess::Opened;
     return access;
 }
 
-QString openFailureDetail(int error, const QString &errorString, const PortAccess &access)
+bool isJoinableGroup(const QString &name)
 {
-    QString hint;
-    // The serial port reports a busy device (locked by another program, or opened exclusively)
-    // as a permission error too; only an open of our own tells the two apart.
-    if (error == QSerialPort::PermissionError) {
-        if (access.result == PortAccess::Denied) {
-            const QString group = access.group.isEmpty() ? QStringLiteral("dialout") : access.group;
-            hint = QCoreApplication::translate(
-                       "OpenFailureText",
-                       "当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：\n"
-                       "sudo usermod -aG %1 $USER\n然后重新登录。")
-                       .arg(group);
-        } else if (access.result == PortAccess::Opened || access.result == PortAccess::Busy) {
-            hint = QCoreApplication::translate("OpenFailureText",
-                                               "该串口正被另一个程序占用，请先关闭那个程序。");
-        }
-    }
-    if (errorString.isEmpty())
-        return hint;
-    return hint.isEmpty() ? errorString : errorString + QStringLiteral("\n\n") + hint;
+    static const QStringList serialGroups{QStringLiteral("dialout"), QStringLiteral("uucp"),
+                                          QStringLiteral("plugdev")};
+    if (name.isEmpty())
+        return false;
+    if (serialGroups.contains(name))
+        return true;
+    const struct group *entry = ::getgrnam(QFile::encodeName(name).constData());
+    return entry && entry->gr_gid >= kFirstLocalGroup;
+}
+
+QString openFailureDetail(const QString &portName, int error, const QString &errorString,
+                          const PortAccess &access)
+{
+    QStringList lines{OpenFailureText::tr("串口：%1").arg(portName)};
+    lines += causeAndAdvice(causeOf(error, access), access);
+    if (!errorString.isEmpty())
+        lines << OpenFailureText::tr("系统信息：%1").arg(errorString);
+    return lines.join(u'\n');
 }

@@ -42,6 +42,8 @@ void MySerialport::openPort(QString portName, int baudRate)
     const bool opened = openLine(portName, baudRate);
     const bool holdRead = !opened && reportOpenFailure(portName);
     emit flushMainwindowsSerialView();
+    if (opened)
+        emit portOpened(portName, baudRate);
     if (holdRead)
         ++m_heldFrequencyReads;
     else
@@ -58,6 +60,7 @@ void MySerialport::reconnectPort(QString portName, int baudRate)
     }
     qCDebug(lcLink).noquote() << "reconnected : " + portName;
     emit flushMainwindowsSerialView();
+    emit portOpened(portName, baudRate);
     readCurrentSampleFre(kOpenFrequencyTimeoutMs);
 }
 
@@ -125,11 +128,14 @@ void MySerialport::openFailureShown()
 
 void MySerialport::closePort()
 {
+    const bool wasOpen = isPortOpen();
     m_healthTimer->stop();
     serialPort->close();
     m_portOpen.store(false, std::memory_order_relaxed);
     m_freIndex.store(-1, std::memory_order_relaxed);
     emit flushMainwindowsSerialView();
+    if (wasOpen)
+        emit portClosed();
 }
 
 void MySerialport::SerialHandleReadyRead()

@@ -40,6 +40,10 @@ public:
 signals:
     void portLost();
     void flushMainwindowsSerialView();
+    // Right after the flushMainwindowsSerialView() of an open (also of a reopen after a loss),
+    // and of the close of an open port: for those who follow the port rather than the controls.
+    void portOpened(const QString &portName, int baudRate);
+    void portClosed();
     // The port could not be opened; `error` is the QSerialPort::SerialPortError. The frequency
     // read that follows every open attempt waits until the interface calls openFailureShown(),
     // unless nothing is connected here.

@@ -202,6 +202,37 @@
     </message>
 </context>
 <context>
+    <name>LinkStatusBar</name>
+    <message>
+        <source>%1 帧/秒</source>
+        <translation>%1 fps</translation>
+    </message>
+    <message>
+        <source>校验错误 %1</source>
+        <translation>Checksum errors %1</translation>
+    </message>
+    <message>
+        <source>丢弃 %1 字节</source>
+        <translation>Discarded %1 bytes</translation>
+    </message>
+    <message>
+        <source>无数据 %1 s</source>
+        <translation>No data %1 s</translation>
+    </message>
+    <message>
+        <source>已连接 %1 @ %2</source>
+        <translation>%1 @ %2</translation>
+    </message>
+    <message>
+        <source>串口丢失，等待重连…</source>
+        <translation>Port lost, waiting to reconnect…</translation>
+    </message>
+    <message>
+        <source>未连接</source>
+        <translation>Not connected</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>串口：</source>
@@ -360,6 +391,79 @@
         <translation>Could not open the serial port</translation>
     </message>
     <message>
+        <source>自动重连</source>
+        <translation>Reconnect automatically</translation>
+    </message>
+</context>
+<context>
+    <name>OpenFailureText</name>
+    <message>
+        <source>请把用户加入拥有该设备的用户组 %1：
+sudo usermod -aG %1 $USER
+然后重新登录。</source>
+        <translation>Add your user to the group %1 that owns the device:
+sudo usermod -aG %1 $USER
+then log in again.</translation>
+    </message>
+    <message>
+        <source>该设备属于用户组 %1，不宜加入该组。请管理员为该设备添加 udev 规则（例如 GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;），或开放其读写权限。</source>
+        <translation>The device belongs to the group %1, which is not one to join. Ask an administrator to add a udev rule for it (for example GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;) or to open it for reading and writing.</translation>
+    </message>
+    <message>
+        <source>原因：找不到该串口，设备可能已拔出或名称有误。</source>
+        <translation>Cause: the port was not found; the device may be unplugged or the name wrong.</translation>
+    </message>
+    <message>
+        <source>请检查连接，或在列表中选择另一个串口。</source>
+        <translation>Check the connection, or choose another port in the list.</translation>
+    </message>
+    <message>
+        <source>原因：当前用户没有读写该串口的权限。</source>
+        <translation>Cause: you may not read and write this port.</translation>
+    </message>
+    <message>
+        <source>原因：该串口正被另一个程序占用。</source>
+        <translation>Cause: another program is using this port.</translation>
+    </message>
+    <message>
+        <source>请先关闭那个程序，再打开串口。</source>
+        <translation>Close that program first, then open the port.</translation>
+    </message>
+    <message>
+        <source>原因：该设备不是串口。</source>
+        <translation>Cause: the device is not a serial port.</translation>
+    </message>
+    <message>
+        <source>请在列表中选择驱动卡所在的串口。</source>
+        <translation>Choose the driver card&apos;s port in the list.</translation>
+    </message>
+    <message>
+        <source>原因：串口无法打开。</source>
+        <translation>Cause: the port cannot be opened.</translation>
+    </message>
+    <message>
+        <source>请检查设备和连接后再试。</source>
+        <translation>Check the device and the connection, then try again.</translation>
+    </message>
+    <message>
+        <source>串口：%1</source>
+        <translation>Port: %1</translation>
+    </message>
+    <message>
+        <source>系统信息：%1</source>
+        <translation>System message: %1</translation>
+    </message>
+</context>
+<context>
+    <name>QObject</name>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingControl</name>
+    <message>
         <source>开始记录…</source>
         <translation>Start recording…</translation>
     </message>
@@ -372,8 +476,16 @@
         <translation>CSV files (*.csv);;All files (*)</translation>
     </message>
     <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
         <source>无法写入记录文件 %1：%2</source>
         <translation>Cannot write the recording file %1: %2</translation>
+    </message>
+    <message>
+        <source>写入记录文件 %1 失败，记录已停止：%2</source>
+        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
     </message>
     <message>
         <source>停止记录</source>
@@ -386,64 +498,6 @@
     <message>
         <source>记录已停止：%1（%2 帧）</source>
         <translation>Stopped %1 (%2)</translation>
-    </message>
-    <message>
-        <source>写入记录文件 %1 失败，记录已停止：%2</source>
-        <translation>Writing the recording file %1 failed; recording stopped: %2</translation>
-    </message>
-    <message>
-        <source>自动重连</source>
-        <translation>Reconnect automatically</translation>
-    </message>
-    <message>
-        <source>%1 帧/秒</source>
-        <translation>%1 fps</translation>
-    </message>
-    <message>
-        <source>校验错误 %1</source>
-        <translation>Checksum errors %1</translation>
-    </message>
-    <message>
-        <source>丢弃 %1 字节</source>
-        <translation>Discarded %1 bytes</translation>
-    </message>
-    <message>
-        <source>无数据 %1 s</source>
-        <translation>No data %1 s</translation>
-    </message>
-    <message>
-        <source>已连接 %1 @ %2</source>
-        <translation>%1 @ %2</translation>
-    </message>
-    <message>
-        <source>串口丢失，等待重连…</source>
-        <translation>Port lost, waiting to reconnect…</translation>
-    </message>
-    <message>
-        <source>未连接</source>
-        <translation>Not connected</translation>
-    </message>
-</context>
-<context>
-    <name>OpenFailureText</name>
-    <message>
-        <source>当前用户没有读写该串口的权限。请把用户加入拥有该设备的用户组 %1：
-sudo usermod -aG %1 $USER
-然后重新登录。</source>
-        <translation>The current user may not read and write this port. Add the user to the group that owns the device, %1:
-sudo usermod -aG %1 $USER
-then log in again.</translation>
-    </message>
-    <message>
-        <source>该串口正被另一个程序占用，请先关闭那个程序。</source>
-        <translation>Another program is using this port; close that program first.</translation>
-    </message>
-</context>
-<context>
-    <name>QObject</name>
-    <message>
-        <source>错误信息</source>
-        <translation>Error</translation>
     </message>
 </context>
 </TS>

@@ -6,6 +6,7 @@
 #include "cardmodel.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "recordingcontrol.h"
 #include "recordreader.h"
 #include "simulatedcard.h"
 
@@ -71,16 +72,16 @@ private slots:
     {
         QVERIFY(!m_action->isEnabled());
         const QString path = m_dir.filePath(QStringLiteral("program.csv"));
-        m_window->recordOnFirstOpen(path);
+        m_window->recording()->recordOnFirstOpen(path);
         m_window->openSelectedPort();
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->isRecording(), kOpenMs);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->recording()->isRecording(), kOpenMs);
         QVERIFY(m_action->isEnabled());
         QCOMPARE(m_action->text(), QStringLiteral("停止记录"));
         QTRY_VERIFY_WITH_TIMEOUT(framesShown() >= 300, 5000);
         QVERIFY(m_status->text().contains(QLatin1String("program.csv")));
 
         m_action->trigger();
-        QTRY_VERIFY(!m_window->isRecording());
+        QTRY_VERIFY(!m_window->recording()->isRecording());
         QCOMPARE(m_action->text(), QStringLiteral("开始记录…"));
         RecordReader original;
         QVERIFY2(original.read(path), qPrintable(original.errorString()));
@@ -92,11 +93,11 @@ private slots:
     {
         openPort();
         const QString path = m_dir.filePath(QStringLiteral("closed.csv"));
-        QVERIFY(m_window->startRecording(path));
+        QVERIFY(m_window->recording()->start(path));
         QTRY_VERIFY(framesShown() > 0);
         QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen")),
                           Qt::LeftButton);
-        QTRY_VERIFY(!m_window->isRecording());
+        QTRY_VERIFY(!m_window->recording()->isRecording());
         QVERIFY(!m_action->isEnabled());
         RecordReader reader;
         QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
@@ -124,7 +125,7 @@ private slots:
                      .match(suggested)
                      .hasMatch(),
                  qPrintable(suggested));
-        QVERIFY(m_window->isRecording());
+        QVERIFY(m_window->recording()->isRecording());
         QTRY_VERIFY(framesShown() > 0);
         m_window.reset();
         RecordReader reader;
@@ -136,8 +137,8 @@ private slots:
     void unwritableFile_isToldAndNothingStarts()
     {
         openPort();
-        QVERIFY(!m_window->startRecording(QStringLiteral("/nonexistent/run.csv")));
-        QVERIFY(!m_window->isRecording());
+        QVERIFY(!m_window->recording()->start(QStringLiteral("/nonexistent/run.csv")));
+        QVERIFY(!m_window->recording()->isRecording());
         QTRY_COMPARE(m_boxes->boxes.size(), 1);
         QCOMPARE(m_boxes->boxes.first().title, QStringLiteral("错误信息"));
         QVERIFY(m_boxes->boxes.first().text.contains(QLatin1String("/nonexistent/run.csv")));
@@ -155,8 +156,9 @@ private slots:
         rlimit small = previous;
         small.rlim_cur = 30000;
         setrlimit(RLIMIT_FSIZE, &small);
-        const bool started = m_window->startRecording(m_dir.filePath(QStringLiteral("big.csv")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->isRecording(), 5000);
+        const bool started =
+            m_window->recording()->start(m_dir.filePath(QStringLiteral("big.csv")));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->recording()->isRecording(), 5000);
         setrlimit(RLIMIT_FSIZE, &previous);
         QVERIFY(started);
         QTRY_COMPARE(m_boxes->boxes.size(), 1);

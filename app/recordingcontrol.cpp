@@ -1,0 +1,166 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "recordingcontrol.h"
+
+#include "linkchoices.h"
+#include "myserialport.h"
+#include "recordwriter.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QThread>
+
+#include <utility>
+
+RecordingControl::RecordingControl(MySerialport *card, QThread *worker, QMenu *menu,
+                                   QStatusBar *statusBar, QWidget *window)
+    : QObject(window)
+    , m_window(window)
+    , m_card(card)
+    , m_worker(worker)
+    , m_action(new QAction(tr("开始记录…"), window))
+    , m_status(new QLabel(statusBar))
+{
+    m_action->setObjectName(QStringLiteral("actionRecord"));
+    m_action->setEnabled(false);
+    menu->addAction(m_action);
+    connect(m_action, &QAction::triggered, this, &RecordingControl::toggle);
+    m_status->setObjectName(QStringLiteral("statusRecord"));
+    statusBar->addWidget(m_status);
+}
+
+void RecordingControl::recordOnFirstOpen(const QString &path)
+{
+    m_pendingPath = path;
+    if (m_portOpen)
+        start(std::exchange(m_pendingPath, QString()));
+}
+
+void RecordingControl::portOpened(const QString &portName, int baudRate)
+{
+    m_portOpen = true;
+    m_portName = portName;
+    m_baudRate = baudRate;
+    m_action->setEnabled(true);
+    if (!m_pendingPath.isEmpty())
+        start(std::exchange(m_pendingPath, QString()));
+}
+
+void RecordingControl::portClosed()
+{
+    m_portOpen = false;
+    m_action->setEnabled(false);
+    stop();
+}
+
+void RecordingControl::toggle()
+{
+    if (m_writer) {
+        stop();
+        return;
+    }
+    const QString name =
+        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString path = QFileDialog::getSaveFileName(
+        m_window, tr("开始记录"), documents.filePath(name), tr("CSV 文件 (*.csv);;所有文件 (*)"));
+    if (!path.isEmpty())
+        start(path);
+}
+
+RecordHeader RecordingControl::header() const
+{
+    RecordHeader header;
+    header.program =
+        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
+    header.port = m_portName;
+    header.baudRate = m_baudRate;
+    const int frequency = m_card->freIndex();
+    if (frequency >= 0 && frequency < int(sampleFreTable.size()))
+        header.frequencyHz = sampleFreTable.at(std::size_t(frequency));
+    return header;
+}
+
+bool RecordingControl::start(const QString &path)
+{
+    if (m_writer || !m_portOpen || !m_worker)
+        return false;
+    auto *writer = new RecordWriter;
+    if (!writer->open(path, header())) {
+        QMessageBox::critical(m_window, tr("错误信息"),
+                              tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
+        delete writer;
+        return false;
+    }
+    writer->moveToThread(m_worker);
+    connect(m_worker, &QThread::finished, writer, &QObject::deleteLater);
+    connect(m_card, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
+    connect(writer, &RecordWriter::progress, this, &RecordingControl::showProgress);
+    connect(writer, &RecordWriter::finished, this, &RecordingControl::writerFinished);
+    m_writer = writer;
+    m_path = path;
+    showProgress(0);
+    return true;
+}
+
+void RecordingControl::stop()
+{
+    if (m_writer)
+        QMetaObject::invokeMethod(m_writer, &RecordWriter::finish, Qt::QueuedConnection);
+}
+
+void RecordingControl::workerStopped()
+{
+    m_writer = nullptr;
+    m_card = nullptr;
+    m_worker = nullptr;
+    // What the writer queued before it went refers to it.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+}
+
+void RecordingControl::showProgress(qint64 frames)
+{
+    if (!m_writer)
+        return;
+    m_frames = frames;
+    showState();
+}
+
+void RecordingControl::writerFinished(qint64 frames, const QString &error)
+{
+    if (!m_writer)
+        return;
+    m_writer->deleteLater();
+    m_writer = nullptr;
+    m_frames = frames;
+    showState();
+    if (!error.isEmpty())
+        QMessageBox::critical(m_window, tr("错误信息"),
+                              tr("写入记录文件 %1 失败，记录已停止：%2").arg(m_path, error));
+}
+
+bool RecordingControl::event(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        showState();
+    return QObject::event(event);
+}
+
+void RecordingControl::showState()
+{
+    m_action->setText(m_writer ? tr("停止记录") : tr("开始记录…"));
+    const QString file = QFileInfo(m_path).fileName();
+    if (m_writer)
+        m_status->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(m_frames));
+    else if (!m_path.isEmpty())
+        m_status->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(m_frames));
+}

@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef RECORDINGCONTROL_H
+#define RECORDINGCONTROL_H
+
+#include <QObject>
+#include <QString>
+
+class MySerialport;
+class QAction;
+class QLabel;
+class QMenu;
+class QStatusBar;
+class QThread;
+class QWidget;
+class RecordWriter;
+struct RecordHeader;
+
+// Records the sensor data of the open port from the window. It owns:
+// - the menu entry `actionRecord`, "开始记录…" (asks for a file, suggesting a dated name in the
+//   documents folder) or "停止记录", enabled while a port is open;
+// - the status field `statusRecord`: "正在记录：FILE（N 帧）", then "记录已停止：FILE（N 帧）";
+// - the RecordWriter, which lives in the worker thread and takes the frames there straight
+//   from the decoder, so that recording costs the interface nothing; this object only hears of
+//   its progress and of its end, after which it releases it.
+// A recording ends on "停止记录", when the port closes (also when it is lost), when the file
+// cannot be written (with a message) and at exit, when the worker thread's end takes the writer
+// with it: the window then calls workerStopped(). It follows the port by the card's
+// portOpened() and portClosed(). Texts are set anew on a change of language.
+class RecordingControl : public QObject
+{
+    Q_OBJECT
+public:
+    // `card` lives in `worker`. The menu entry is appended to `menu`, the field to `statusBar`;
+    // messages have `window` as parent, which also owns this object.
+    RecordingControl(MySerialport *card, QThread *worker, QMenu *menu, QStatusBar *statusBar,
+                     QWidget *window);
+
+    bool isRecording() const { return m_writer != nullptr; }
+    // Starts recording to `path` as soon as a port is open (the first open from now on).
+    void recordOnFirstOpen(const QString &path);
+    // Records the sensor data of the open port to `path`; false (after telling the operator
+    // when the file cannot be written) when the port is closed, a recording runs already or the
+    // file cannot be written.
+    bool start(const QString &path);
+    // The writer reports its end through finished(), after which it is released.
+    void stop();
+    // The worker thread has ended and deleted the writer; nothing can be recorded any more.
+    void workerStopped();
+
+public slots:
+    void portOpened(const QString &portName, int baudRate);
+    void portClosed();
+
+protected:
+    bool event(QEvent *event) override;
+
+private slots:
+    void toggle();
+    void showProgress(qint64 frames);
+    void writerFinished(qint64 frames, const QString &error);
+
+private:
+    RecordHeader header() const;
+    // Set again on a change of language, so it keeps the state it shows.
+    void showState();
+
+    QWidget *m_window;
+    MySerialport *m_card;
+    QThread *m_worker;
+    QAction *m_action;
+    QLabel *m_status;
+    RecordWriter *m_writer = nullptr;
+    QString m_path;
+    qint64 m_frames = 0;
+    QString m_pendingPath;
+    bool m_portOpen = false;
+    QString m_portName;
+    int m_baudRate = 0;
+};
+
+#endif // RECORDINGCONTROL_H

@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef PORTLIST_H
+#define PORTLIST_H
+
+#include <QString>
+#include <QStringList>
+
+// The serial ports on offer. Ports the system does not enumerate (the simulated card, virtual
+// ports) can be named here: each is listed while it exists, before the system's own ports, so
+// that the first of them is the default choice.
+class PortList
+{
+public:
+    void setExtraPorts(const QStringList &ports) { m_extraPorts = ports; }
+
+    // The names of the ports present now: the extra ones that exist, then the system's own in
+    // the order the system reports them.
+    QStringList presentNames() const;
+
+    // Where QSerialPort looks for a port of this name: a bare name is a device under /dev.
+    static QString location(const QString &name);
+
+private:
+    QStringList m_extraPorts;
+};
+
+#endif // PORTLIST_H
