@@ -9,10 +9,9 @@ StreamFeed::StreamFeed(std::function<void()> wake)
     : m_wake(std::move(wake))
 {}
 
-void StreamFeed::start(const RecordHeader &header)
+void StreamFeed::start()
 {
     const QMutexLocker locker(&m_lock);
-    m_header = header;
     m_head.clear();
     m_pending.clear();
     m_clock.invalidate();
@@ -44,7 +43,7 @@ void StreamFeed::addFrame(const QList<Axit_t> &readings, uint num)
             micros = m_clock.nsecsElapsed() / 1000;
         } else {
             m_clock.start();
-            m_head = RecordFormat::commentLines(m_header) + RecordFormat::headerLine() + '\n';
+            m_start = QDateTime::currentDateTime();
         }
         if (!m_readers.load(std::memory_order_relaxed))
             return;
@@ -85,9 +84,10 @@ qint64 StreamFeed::streamMicros() const
     return m_running && m_clock.isValid() ? m_clock.nsecsElapsed() / 1000 : -1;
 }
 
-QByteArray StreamFeed::head() const
+QByteArray StreamFeed::head()
 {
     const QMutexLocker locker(&m_lock);
+    composeHead();
     return m_head;
 }
 
@@ -95,8 +95,16 @@ StreamFeed::Batch StreamFeed::take()
 {
     Batch batch;
     const QMutexLocker locker(&m_lock);
+    composeHead();
     batch.head = m_head;
     batch.lines.swap(m_pending);
     batch.overflowed = std::exchange(m_overflowed, false);
     return batch;
+}
+
+// With the lock held.
+void StreamFeed::composeHead()
+{
+    if (m_head.isEmpty() && m_clock.isValid())
+        m_head = RecordFormat::commentLines(m_header, m_start) + RecordFormat::headerLine() + '\n';
 }

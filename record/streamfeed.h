@@ -6,6 +6,7 @@
 #include "recordformat.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
@@ -18,9 +19,11 @@
 // to a pending buffer; the server's side takes the whole buffer at once. The lock is held only
 // to format one line or to swap the buffer, so the feeding thread never waits for the network.
 //
-// The stream's time base is its first frame: that frame is time zero, and the comment lines and
-// the header line (the head every client receives first) are composed then, with the start time
-// of that moment.
+// The stream's time base is its first frame: that frame is time zero and its wall-clock time is
+// the stream's start. The head every client receives first (the comment lines and the header
+// line) is composed when it is first asked for after the first frame, with the header as it is
+// then (the port's frequency is often known only a little after its first frame), and stays
+// the same for every client from then on.
 class StreamFeed
 {
 public:
@@ -39,10 +42,11 @@ public:
     explicit StreamFeed(std::function<void()> wake);
 
     // A new stream: no frame yet, nothing pending; frames are taken from now on.
-    void start(const RecordHeader &header);
+    void start();
     // Frames and lines are ignored until the next start().
     void stop();
-    // What the comment lines will say; it applies while the first frame has not come.
+    // What the comment lines will say; it applies while the head has not been composed, and
+    // holds for the streams that follow.
     void setHeader(const RecordHeader &header);
     // Without readers, frames only keep the time base (none is formatted).
     void setReaders(bool present) { m_readers.store(present, std::memory_order_relaxed); }
@@ -55,16 +59,20 @@ public:
     // Microseconds on the stream's time base, -1 before the first frame.
     qint64 streamMicros() const;
 
-    QByteArray head() const;
+    // Empty before the first frame.
+    QByteArray head();
     Batch take();
 
 private:
+    void composeHead();
+
     const std::function<void()> m_wake;
     mutable QMutex m_lock;
     RecordHeader m_header;
     QByteArray m_head;
     QByteArray m_pending;
     QElapsedTimer m_clock; // started at the first frame
+    QDateTime m_start;
     bool m_running = false;
     bool m_overflowed = false;
     std::atomic<bool> m_readers{false};

@@ -112,7 +112,7 @@ void StreamServer::startThread()
         m_thread->start();
 }
 
-bool StreamServer::listen(const QHostAddress &address, quint16 port, const RecordHeader &header)
+bool StreamServer::listen(const QHostAddress &address, quint16 port)
 {
     close();
     startThread();
@@ -126,7 +126,7 @@ bool StreamServer::listen(const QHostAddress &address, quint16 port, const Recor
     // Shared with the call, which may outlive a wait that gave up.
     const auto result = std::make_shared<Result>();
     StreamHub *hub = m_hub;
-    m_feed->start(header);
+    m_feed->start();
     callInWorker(hub, [hub, address, port, result] {
         result->listening = hub->listen(address, port);
         result->address = hub->serverAddress();

@@ -46,7 +46,7 @@ public:
 
     // Starts a new stream on `address`: the next frame is its time zero. False, with
     // errorString() (the system's reason), when the address or the port cannot be used.
-    bool listen(const QHostAddress &address, quint16 port, const RecordHeader &header = {});
+    bool listen(const QHostAddress &address, quint16 port);
     // Sends what is pending, disconnects every client and stops listening.
     void close();
     bool isListening() const { return m_listening; }
@@ -56,7 +56,9 @@ public:
     int clientCount() const { return m_clients; }
     qint64 droppedClients() const { return m_dropped; }
 
-    // What the comment lines say, for clients that connect before the stream's first frame.
+    // What the comment lines will say, from any thread: it applies until the first client after
+    // the stream's first frame has received them (from then on every client of that stream
+    // receives the same), and to the streams that follow.
     void setHeader(const RecordHeader &header);
 
     // Thread-safe; never waits for the network or for a client.

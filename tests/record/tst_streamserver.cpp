@@ -109,9 +109,8 @@ private slots:
     {
         StreamServer server;
         QSignalSpy dropped(&server, &StreamServer::clientDropped);
-        QVERIFY(
-            server.listen(QHostAddress::LocalHost, 0,
-                          {QStringLiteral("test 1"), QStringLiteral("/dev/ttyX"), 115200, 200}));
+        server.setHeader({QStringLiteral("test 1"), QStringLiteral("/dev/ttyX"), 115200, 200});
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         std::vector<std::unique_ptr<Client>> clients;
         for (int i = 0; i < 4; ++i)
             clients.push_back(std::make_unique<Client>(server.serverPort(), i < 3));
