@@ -45,6 +45,7 @@ void StreamFeed::addFrame(const QList<Axit_t> &readings, uint num)
             m_clock.start();
             m_start = QDateTime::currentDateTime();
         }
+        m_newestMicros = micros;
         if (!m_readers.load(std::memory_order_relaxed))
             return;
         if (m_pending.size() + RecordFormat::kMaxFrameLineBytes > kMaxPendingBytes) {
@@ -58,13 +59,14 @@ void StreamFeed::addFrame(const QList<Axit_t> &readings, uint num)
         m_wake();
 }
 
-void StreamFeed::addLine(const QByteArray &line)
+void StreamFeed::addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose)
 {
     bool wake = false;
     {
         const QMutexLocker locker(&m_lock);
         if (!m_running || !m_clock.isValid() || !m_readers.load(std::memory_order_relaxed))
             return;
+        const QByteArray line = compose(m_newestMicros);
         if (m_pending.size() + line.size() + 1 > kMaxPendingBytes) {
             m_overflowed = true;
             return;
@@ -76,12 +78,6 @@ void StreamFeed::addLine(const QByteArray &line)
     }
     if (wake)
         m_wake();
-}
-
-qint64 StreamFeed::streamMicros() const
-{
-    const QMutexLocker locker(&m_lock);
-    return m_running && m_clock.isValid() ? m_clock.nsecsElapsed() / 1000 : -1;
 }
 
 QByteArray StreamFeed::head()

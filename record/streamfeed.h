@@ -53,11 +53,9 @@ public:
 
     // Thread-safe; never waits for the server's thread.
     void addFrame(const QList<Axit_t> &readings, uint num);
-    // An extra line, in order with the frames; ignored before the first frame. A line end is
-    // added when it has none.
-    void addLine(const QByteArray &line);
-    // Microseconds on the stream's time base, -1 before the first frame.
-    qint64 streamMicros() const;
+    // An extra line right after the newest frame's: `compose` gets that frame's time and runs
+    // with the lock held. Ignored before the first frame; a line end is added when it has none.
+    void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
 
     // Empty before the first frame.
     QByteArray head();
@@ -73,6 +71,7 @@ private:
     QByteArray m_pending;
     QElapsedTimer m_clock; // started at the first frame
     QDateTime m_start;
+    qint64 m_newestMicros = 0;
     bool m_running = false;
     bool m_overflowed = false;
     std::atomic<bool> m_readers{false};

@@ -164,12 +164,7 @@ void StreamServer::addFrame(const QList<Axit_t> &readings, uint num)
     m_feed->addFrame(readings, num);
 }
 
-void StreamServer::addLine(const QByteArray &line)
+void StreamServer::addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose)
 {
-    m_feed->addLine(line);
-}
-
-qint64 StreamServer::streamMicros() const
-{
-    return m_feed->streamMicros();
+    m_feed->addLine(compose);
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QThread;
@@ -63,12 +64,13 @@ public:
 
     // Thread-safe; never waits for the network or for a client.
     void addFrame(const QList<Axit_t> &readings, uint num);
-    // Sends an extra line to every client, in order with the frames (for instance a line the
-    // recording format defines between its rows, such as a marker); thread-safe. Ignored
-    // before the stream's first frame.
-    void addLine(const QByteArray &line);
-    // Now, in microseconds on the stream's time base; -1 before its first frame.
-    qint64 streamMicros() const;
+    // Sends an extra line to every client, right after the newest frame's line: the hook for
+    // the lines the recording format puts between its rows, such as a marker, which carries the
+    // time of the row it follows. `compose` gets that frame's time in microseconds on the
+    // stream's time base and returns the line (a line end is added when it has none); it runs
+    // with the hand-off held, so it must be quick. Thread-safe; nothing is sent before the
+    // stream's first frame.
+    void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
 
 signals:
     void clientCountChanged(int clients);

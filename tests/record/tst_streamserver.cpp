@@ -233,6 +233,31 @@ private slots:
         QCOMPARE(server.droppedClients(), 0);
     }
 
+    void extraLine_followsTheNewestFrame_withItsTime()
+    {
+        StreamServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        Client client(server.serverPort());
+        QTRY_COMPARE(server.clientCount(), 1);
+        server.addLine([](qint64) { return QByteArray("# before the first frame"); });
+        const QList<Axit_t> readings{{1, 2, 3}};
+        for (int i = 0; i < 3; ++i)
+            server.addFrame(readings, 1);
+        server.addLine([](qint64 micros) { return "# marker: " + QByteArray::number(micros); });
+        server.addFrame(readings, 1);
+        server.close();
+        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+        const QList<QByteArray> lines = client.bytes.split('\n');
+        QVERIFY(!client.bytes.contains("# before"));
+        const auto marker = std::find_if(lines.begin(), lines.end(), [](const QByteArray &line) {
+            return line.startsWith("# marker: ");
+        });
+        QCOMPARE(lines.end() - marker, 3); // then the last frame and the end
+        QCOMPARE(marker->mid(10).toLongLong(),
+                 marker[-1].split(',').first().replace('.', "").toLongLong());
+        QVERIFY(marker[-4].startsWith("time_s,"));
+    }
+
     void parseAddress_data()
     {
         QTest::addColumn<QString>("text");
