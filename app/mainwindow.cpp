@@ -11,6 +11,7 @@
 #include "openfailuretext.h"
 #include "portreconnector.h"
 #include "recordingcontrol.h"
+#include "streamcontrol.h"
 #include "workercall.h"
 
 #include <QAction>
@@ -126,12 +127,14 @@ void MainWindow::connectWorker()
 }
 
 // Each follows the port by the card's signals; the window tells them what the operator does.
-// The record field comes first in the status bar, then the link's fields.
+// The record field comes first in the status bar, then the stream's, then the link's fields.
 void MainWindow::setUpPortFollowers()
 {
     recordingControl = new RecordingControl(serial, serialThread, ui->menu, ui->statusbar, this);
     connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
     connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
+
+    streamControl = new StreamControl(serial, ui->menu, ui->statusbar, this);
 
     linkStatus = new LinkStatusBar(ui->statusbar);
     connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);

@@ -25,6 +25,7 @@ class QStandardItemModel;
 class QThread;
 class QTimer;
 class RecordingControl;
+class StreamControl;
 
 namespace Ui {
 class MainWindow;
@@ -34,8 +35,9 @@ class MainWindow;
 // baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
 // owns the curve window, the calibration dialog and the worker thread in which the one
 // driver-card object runs, and wires them to the parts that follow the port on their own: the
-// recording (RecordingControl), the link's fields in the status bar (LinkStatusBar) and the
-// reopening of a lost port (PortReconnector).
+// recording (RecordingControl), the stream shared with other programs (StreamControl), the
+// link's fields in the status bar (LinkStatusBar) and the reopening of a lost port
+// (PortReconnector).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -52,6 +54,7 @@ public:
     // Opens the selected port as "打开" does.
     void openSelectedPort();
     RecordingControl *recording() const { return recordingControl; }
+    StreamControl *stream() const { return streamControl; }
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -86,7 +89,7 @@ private slots:
 
 private:
     void connectWorker();
-    // The parts that follow the port: recording, status bar, reconnection.
+    // The parts that follow the port: recording, stream, status bar, reconnection.
     void setUpPortFollowers();
     void fillFixedChoices();
     void initSensorTable();
@@ -126,6 +129,7 @@ private:
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;
+    StreamControl *streamControl = nullptr;
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;
     QAction *actionAutoReconnect = nullptr;

@@ -516,4 +516,43 @@ then log in again.</translation>
         <translation>Stopped %1 (%2)</translation>
     </message>
 </context>
+<context>
+    <name>StreamControl</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>“%1”不是地址和端口：请填写 [地址:]端口，如 5555 或 0.0.0.0:5555。</source>
+        <translation>“%1” is not an address and port: enter [address:]port, such as 5555 or 0.0.0.0:5555.</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法在 %1 共享数据流：%2</source>
+        <translation>Cannot share the stream on %1: %2</translation>
+    </message>
+    <message>
+        <source>共享数据流</source>
+        <translation>Share stream</translation>
+    </message>
+    <message>
+        <source>地址和端口（[地址:]端口；只填端口时仅本机的程序可读）：</source>
+        <translation>Address and port ([address:]port; a port alone serves this machine only):</translation>
+    </message>
+    <message>
+        <source>停止共享数据流</source>
+        <translation>Stop sharing stream</translation>
+    </message>
+    <message>
+        <source>共享数据流…</source>
+        <translation>Share stream…</translation>
+    </message>
+    <message>
+        <source>数据流：%1（%2 个客户端）</source>
+        <translation>Stream: %1 (%2 clients)</translation>
+    </message>
+</context>
 </TS>
