@@ -86,15 +86,17 @@ std::vector<RecordedFrame> framesOf(QByteArray bytes)
                                                          : std::vector<RecordedFrame>();
 }
 
-// The stream parses (but for a last line cut short) once its header line is whole, and its frame
-// numbers follow one another.
+// The stream parses (but for a last line cut short) once a row follows its header line, and its
+// frame numbers follow one another.
 bool gapless(QByteArray bytes)
 {
+    bytes.truncate(bytes.lastIndexOf('\n') + 1);
     QBuffer buffer(&bytes);
     RecordReader reader;
     buffer.open(QIODevice::ReadOnly);
+    const QByteArray header = RecordFormat::headerLine() + '\n';
     if (!reader.read(buffer, QStringLiteral("stream")))
-        return !bytes.contains(RecordFormat::headerLine() + '\n');
+        return !bytes.contains(header) || bytes.endsWith(header);
     const std::vector<RecordedFrame> &frames = reader.frames();
     for (std::size_t i = 1; i < frames.size(); ++i) {
         if (frames[i].readings[0].x != frames[i - 1].readings[0].x + 1)
