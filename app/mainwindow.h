@@ -17,6 +17,7 @@
 class CurveGraphic;
 class Demarcate;
 class LinkStatusBar;
+struct LinkHealth;
 class MySerialport;
 class PortReconnector;
 class QAction;
@@ -38,6 +39,10 @@ class MainWindow;
 // recording (RecordingControl), the stream shared with other programs (StreamControl), the
 // link's fields in the status bar (LinkStatusBar) and the reopening of a lost port
 // (PortReconnector).
+//
+// With "传感器数跟随驱动卡" ticked, the sensor count (field, table rows, curve window and
+// calibration dialog) follows the number of sensors in the card's frames, checked twice a second,
+// and in a baseline read or check; the rows that stay keep their values.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -86,6 +91,8 @@ private slots:
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void rememberOpenedPort(const QString &portName, int baudRate);
     void setAutoReconnect(bool on);
+    void setFollowCardSensors(bool on);
+    void noteCardSensors(const LinkHealth &health);
 
 private:
     void connectWorker();
@@ -99,6 +106,12 @@ private:
     void retranslate();
     void resetSensorTable();
     void showCheckData();
+    // Tells the count field, the curve window, the calibration dialog and the status bar the
+    // number of sensors.
+    void announceSensorCount();
+    void followCardSensors();
+    void resizeSensorRows(int count);
+    void showPortPathsWhole();
     void putRow(int row, int x, int y, int z);
     QStandardItem *valueItem(int value) const;
     bool portOpen() const;
@@ -133,12 +146,17 @@ private:
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;
     QAction *actionAutoReconnect = nullptr;
+    QAction *actionFollowCardSensors = nullptr;
     LinkPreferences linkPrefs;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
+    // The count the other windows were last told; the card's count in its latest frames since
+    // the open (-1: none yet).
+    int shownSensorSum = 1;
+    int cardSensorCount = -1;
 };
 
 #endif // MAINWINDOW_H

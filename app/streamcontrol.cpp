@@ -13,7 +13,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStatusBar>
 
 #include <memory>
 
@@ -23,19 +22,16 @@ const QString kAddressKey = QStringLiteral("stream/address");
 
 } // namespace
 
-StreamControl::StreamControl(MySerialport *card, QMenu *menu, QStatusBar *statusBar,
-                             QWidget *window)
+StreamControl::StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window)
     : QObject(window)
     , m_window(window)
     , m_server(new StreamServer(this))
     , m_action(new QAction(window))
-    , m_status(new QLabel(statusBar))
+    , m_status(status)
 {
     m_action->setObjectName(QStringLiteral("actionServe"));
     menu->addAction(m_action);
     connect(m_action, &QAction::triggered, this, &StreamControl::toggle);
-    m_status->setObjectName(QStringLiteral("statusServe"));
-    statusBar->addWidget(m_status);
     // In the worker thread: the server formats the line there and hands it over.
     connect(card, &SlaveProtocol::AxitReflushGraphic, m_server, &StreamServer::addFrame,
             Qt::DirectConnection);

@@ -9,7 +9,6 @@ class MySerialport;
 class QAction;
 class QLabel;
 class QMenu;
-class QStatusBar;
 class QWidget;
 class StreamServer;
 
@@ -31,9 +30,9 @@ public:
     static constexpr const char *kDefaultAddress = "127.0.0.1:5555";
 
     // `card` lives in the worker thread and must stop emitting before this object goes (the
-    // window ends the worker first). The menu entry is appended to `menu`, the field to
-    // `statusBar`; messages have `window` as parent, which also owns this object.
-    StreamControl(MySerialport *card, QMenu *menu, QStatusBar *statusBar, QWidget *window);
+    // window ends the worker first). The menu entry is appended to `menu`; `status` is
+    // its field in the status bar; messages have `window` as parent, which also owns this object.
+    StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window);
 
     // Serves on `address` ("[ADDRESS:]PORT"); false after telling the operator why not.
     bool start(const QString &address);

@@ -243,6 +243,22 @@
         <source>未连接</source>
         <translation>Not connected</translation>
     </message>
+    <message>
+        <source>驱动卡报告 %1 个传感器</source>
+        <translation>Card reports %1 sensors</translation>
+    </message>
+    <message>
+        <source>窗口显示 %1 个传感器。勾选“菜单” → “传感器数跟随驱动卡”，窗口即跟随驱动卡。</source>
+        <translation>The windows show %1 sensors. Tick “Menu” → “Sensor count follows the card” to follow the card.</translation>
+    </message>
+    <message>
+        <source>%1 上无驱动卡应答，等待重连…</source>
+        <translation>No card answers on %1, waiting…</translation>
+    </message>
+    <message>
+        <source>%1 现为另一设备，等待原设备…</source>
+        <translation>%1 is another device now, waiting…</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -409,6 +425,10 @@
     <message>
         <source>驱动卡的值，超出可输入的范围</source>
         <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
+    <message>
+        <source>传感器数跟随驱动卡</source>
+        <translation>Sensor count follows the card</translation>
     </message>
 </context>
 <context>
