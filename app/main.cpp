@@ -5,6 +5,8 @@
 #include "recordingcontrol.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
+#include "streamcontrol.h"
+#include "streamserver.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -27,9 +29,11 @@ struct Options
     QString speed;
     bool loop = false;
     std::optional<UiLanguage> language;
+    QString serve;
 };
 
 const QString kLanguageOption = QStringLiteral("language");
+const QString kServeOption = QStringLiteral("serve");
 
 void addRecordOptions(QCommandLineParser &parser)
 {
@@ -46,6 +50,10 @@ void addRecordOptions(QCommandLineParser &parser)
         {QStringLiteral("speed"), QStringLiteral("Replay X times as fast (default 1)."),
          QStringLiteral("X"), QStringLiteral("1")},
         {QStringLiteral("loop"), QStringLiteral("Start the replay again when it ends.")},
+        {kServeOption,
+         QStringLiteral("Share the live stream with other programs over TCP on PORT, on "
+                        "127.0.0.1 unless an ADDRESS is given (as \"共享数据流…\" does)."),
+         QStringLiteral("[ADDRESS:]PORT")},
     });
 }
 
@@ -87,7 +95,8 @@ Options parseOptions(const QCoreApplication &app)
             parser.value(QStringLiteral("replay")),
             parser.value(QStringLiteral("speed")),
             parser.isSet(QStringLiteral("loop")),
-            LanguageSwitcher::fromCode(parser.value(language))};
+            LanguageSwitcher::fromCode(parser.value(language)),
+            parser.value(kServeOption)};
 }
 
 QString speedError(const QString &speed)
@@ -124,6 +133,24 @@ bool refusesValues(int argc, char *argv[])
         return false;
     std::fprintf(stderr, "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
                  qPrintable(value));
+    return true;
+}
+
+// A malformed --serve value is refused before the windowed application needs a display.
+bool refusesServeAddress(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser parser;
+    parser.addOption(QCommandLineOption(kServeOption, QString(), QStringLiteral("ADDRESS")));
+    parser.parse(arguments);
+    QHostAddress address;
+    quint16 port = 0;
+    const QString value = parser.value(kServeOption);
+    if (!parser.isSet(kServeOption) || StreamServer::parseAddress(value, &address, &port))
+        return false;
+    std::fprintf(stderr, "electronic-skin: --serve: not [ADDRESS:]PORT: %s\n", qPrintable(value));
     return true;
 }
 
@@ -191,7 +218,7 @@ int main(int argc, char *argv[])
         parseOptions(app); // prints and exits
         return 0;
     }
-    if (refusesValues(argc, argv))
+    if (refusesValues(argc, argv) || refusesServeAddress(argc, argv))
         return 2;
     applyDiagnosticsDefault(hasOption(argc, argv, "--verbose"));
 
@@ -247,6 +274,8 @@ int main(int argc, char *argv[])
         QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);
+    if (!options.serve.isEmpty())
+        window.stream()->start(options.serve);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     return app.exec();

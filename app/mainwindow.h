@@ -17,6 +17,7 @@
 class CurveGraphic;
 class Demarcate;
 class LinkStatusBar;
+struct LinkHealth;
 class MySerialport;
 class PortReconnector;
 class QAction;
@@ -25,6 +26,7 @@ class QStandardItemModel;
 class QThread;
 class QTimer;
 class RecordingControl;
+class StreamControl;
 
 namespace Ui {
 class MainWindow;
@@ -34,8 +36,13 @@ class MainWindow;
 // baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
 // owns the curve window, the calibration dialog and the worker thread in which the one
 // driver-card object runs, and wires them to the parts that follow the port on their own: the
-// recording (RecordingControl), the link's fields in the status bar (LinkStatusBar) and the
-// reopening of a lost port (PortReconnector).
+// recording (RecordingControl), the stream shared with other programs (StreamControl), the
+// link's fields in the status bar (LinkStatusBar) and the reopening of a lost port
+// (PortReconnector).
+//
+// With "传感器数跟随驱动卡" ticked, the sensor count (field, table rows, curve window and
+// calibration dialog) follows the number of sensors in the card's frames, checked twice a second,
+// and in a baseline read or check; the rows that stay keep their values.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -52,6 +59,7 @@ public:
     // Opens the selected port as "打开" does.
     void openSelectedPort();
     RecordingControl *recording() const { return recordingControl; }
+    StreamControl *stream() const { return streamControl; }
 
 public slots:
     // A marker met while a recording is replayed: shown on the curves at the newest frame.
@@ -87,10 +95,12 @@ private slots:
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void rememberOpenedPort(const QString &portName, int baudRate);
     void setAutoReconnect(bool on);
+    void setFollowCardSensors(bool on);
+    void noteCardSensors(const LinkHealth &health);
 
 private:
     void connectWorker();
-    // The parts that follow the port: recording, status bar, reconnection.
+    // The parts that follow the port: recording, stream, status bar, reconnection.
     void setUpPortFollowers();
     void fillFixedChoices();
     void initSensorTable();
@@ -100,6 +110,12 @@ private:
     void retranslate();
     void resetSensorTable();
     void showCheckData();
+    // Tells the count field, the curve window, the calibration dialog and the status bar the
+    // number of sensors.
+    void announceSensorCount();
+    void followCardSensors();
+    void resizeSensorRows(int count);
+    void showPortPathsWhole();
     void putRow(int row, int x, int y, int z);
     QStandardItem *valueItem(int value) const;
     bool portOpen() const;
@@ -130,15 +146,21 @@ private:
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;
+    StreamControl *streamControl = nullptr;
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;
     QAction *actionAutoReconnect = nullptr;
+    QAction *actionFollowCardSensors = nullptr;
     LinkPreferences linkPrefs;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
+    // The count the other windows were last told; the card's count in its latest frames since
+    // the open (-1: none yet).
+    int shownSensorSum = 1;
+    int cardSensorCount = -1;
 };
 
 #endif // MAINWINDOW_H

@@ -143,10 +143,28 @@ void SlaveProtocol::endWait(quint8 cmd, int result)
 
 void SlaveProtocol::readCurrentSampleFre(int mesc)
 {
-    runInTurn([this, mesc] {
-        const int res = sendAndWait(CmdReadFrequency, nullptr, 0, mesc);
-        emit sampleFreResult(0, res, freIndex());
+    readFrequencyThen(mesc, [this](int res) { emit sampleFreResult(0, res, freIndex()); });
+}
+
+void SlaveProtocol::readFrequencyThen(int mesc, std::function<void(int)> outcome)
+{
+    runInTurn([this, mesc, outcome = std::move(outcome)] {
+        outcome(sendAndWait(CmdReadFrequency, nullptr, 0, mesc));
     });
+}
+
+void SlaveProtocol::forgetFrequency()
+{
+    m_freIndex.store(-1, std::memory_order_relaxed);
+    m_cardFreIndex = -1;
+}
+
+// A card that refuses still runs its former rate, and says so: the index it runs is known again
+// and the same choice can be asked for again. Not after a time-out, when the rate is unknown.
+// A choice made while this one waited stays.
+void SlaveProtocol::takeBackRefusedIndex(int refused)
+{
+    m_freIndex.compare_exchange_strong(refused, m_cardFreIndex, std::memory_order_relaxed);
 }
 
 void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
@@ -158,6 +176,10 @@ void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
     runInTurn([this, freIndex, mesc] {
         const quint8 index = quint8(freIndex);
         const int res = sendAndWait(CmdSetFrequency, &index, 1, mesc);
+        if (res == kStatusDone)
+            m_cardFreIndex = int(freIndex);
+        else if (res == kStatusFailed)
+            takeBackRefusedIndex(int(freIndex));
         emit sampleFreResult(1, res, 0);
     });
 }
@@ -433,6 +455,7 @@ void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
         return;
     }
     m_freIndex.store(payload[0], std::memory_order_relaxed);
+    m_cardFreIndex = payload[0];
     endWait(CmdReadFrequency, kStatusDone);
 }
 

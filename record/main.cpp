@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// eskin-record: records the driver card's sensor data to CSV without a window, for scripts.
+// eskin-record: records the driver card's sensor data to CSV without a window, for scripts,
+// and serves the live stream to other programs.
 //   eskin-record --port PATH [--baud N] [--frequency HZ] (--seconds S | --frames N)
 //                --output FILE|-
+//   eskin-record --port PATH [--baud N] [--frequency HZ] [--seconds S | --frames N]
+//                [--output FILE|-] --serve [ADDRESS:]PORT
 
 #include "recordsession.h"
+#include "streamserver.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -72,13 +76,20 @@ Parsed parseArguments(QCommandLineParser &parser, const QStringList &arguments)
         QStringLiteral("progress"),
         QStringLiteral("A progress line on standard error every second, even when it is not a "
                        "terminal."));
+    const QCommandLineOption serve(
+        QStringLiteral("serve"),
+        QStringLiteral("Serve the stream to other programs over TCP on PORT, on 127.0.0.1 unless "
+                       "an ADDRESS is given; runs until stopped unless --seconds or --frames."),
+        QStringLiteral("[ADDRESS:]PORT"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print nothing but errors."));
-    parser.setApplicationDescription(
-        QStringLiteral("Records the electronic skin's sensor data from a driver card to CSV."));
+    parser.setApplicationDescription(QStringLiteral(
+        "Records the electronic skin's sensor data from a driver card to CSV, or serves "
+        "it live to other programs."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({port, baud, frequency, seconds, frames, output, progress, quietOption});
+    parser.addOptions(
+        {port, baud, frequency, seconds, frames, output, serve, progress, quietOption});
 
     Parsed parsed;
     RecordSession::Settings &s = parsed.settings;
@@ -92,10 +103,19 @@ Parsed parseArguments(QCommandLineParser &parser, const QStringList &arguments)
         return parsed;
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments()[0]));
-    if (!parser.isSet(port) || !parser.isSet(output))
-        return fail(QStringLiteral("--port and --output are required"));
-    if (parser.isSet(seconds) == parser.isSet(frames))
+    if (!parser.isSet(port) || !(parser.isSet(output) || parser.isSet(serve)))
+        return fail(QStringLiteral("--port and --output (or --serve) are required"));
+    if (parser.isSet(seconds) && parser.isSet(frames))
+        return fail(QStringLiteral("give one of --seconds and --frames, not both"));
+    // A server runs until it is stopped; a recording alone needs an end.
+    if (!parser.isSet(serve) && !parser.isSet(seconds) && !parser.isSet(frames))
         return fail(QStringLiteral("give one of --seconds and --frames"));
+    if (parser.isSet(serve)) {
+        quint16 servePort = 0;
+        if (!StreamServer::parseAddress(parser.value(serve), &s.serveAddress, &servePort))
+            return fail(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(parser.value(serve)));
+        s.servePort = servePort;
+    }
     if (parser.isSet(progress) && parser.isSet(quietOption))
         return fail(QStringLiteral("--progress and --quiet exclude each other"));
     bool ok = false;
@@ -115,7 +135,7 @@ Parsed parseArguments(QCommandLineParser &parser, const QStringList &arguments)
         if (!ok || !(s.seconds > 0) || s.seconds > kMaxSeconds)
             return fail(QStringLiteral("--seconds: not a positive duration: %1")
                             .arg(parser.value(seconds)));
-    } else {
+    } else if (parser.isSet(frames)) {
         s.frames = parser.value(frames).toLongLong(&ok);
         if (!ok || s.frames <= 0)
             return fail(
@@ -156,6 +176,8 @@ int main(int argc, char *argv[])
                          exitCode = code;
                          QCoreApplication::exit(code);
                      });
+    if (!parser.isSet(QStringLiteral("quiet")))
+        QObject::connect(&session, &RecordSession::notice, &app, printError);
 
     // A signal only writes a byte; the recording then ends as if its limit had been reached.
     if (::pipe(signalPipe) != 0)

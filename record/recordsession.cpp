@@ -2,6 +2,7 @@
 #include "recordsession.h"
 
 #include "myserialport.h"
+#include "streamserver.h"
 
 #include <QFile>
 #include <QTimer>
@@ -39,7 +40,7 @@ RecordSession::RecordSession(const Settings &settings, QObject *parent)
     m_durationTimer->setSingleShot(true);
     m_durationTimer->setTimerType(Qt::PreciseTimer);
     connect(m_noDataTimer, &QTimer::timeout, this, [this] {
-        const qint64 frames = m_writer.framesWritten();
+        const qint64 frames = m_frames;
         end(1, frames == 0 ? QStringLiteral("no sensor data from %1 within %2 s")
                                  .arg(m_settings.port)
                                  .arg(kNoDataTimeoutMs / 1000)
@@ -66,8 +67,29 @@ RecordSession::~RecordSession() = default;
 
 void RecordSession::start()
 {
-    if (openPort() && setFrequency() && openOutput())
+    if (startServer() && openPort() && setFrequency() && openOutput())
         beginRecording();
+}
+
+// First, so that an address that cannot be used fails before the card is touched.
+bool RecordSession::startServer()
+{
+    if (m_settings.servePort < 0)
+        return true;
+    m_server = new StreamServer(this);
+    const QString address =
+        StreamServer::addressText(m_settings.serveAddress, quint16(m_settings.servePort));
+    if (!m_server->listen(m_settings.serveAddress, quint16(m_settings.servePort))) {
+        end(1, QStringLiteral("cannot serve on %1: %2").arg(address, m_server->errorString()));
+        return false;
+    }
+    connect(m_server, &StreamServer::clientDropped, this, [this](const QString &peer) {
+        emit notice(QStringLiteral("dropped the stream client %1: it did not keep up").arg(peer));
+    });
+    emit notice(
+        QStringLiteral("serving the stream on %1")
+            .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort())));
+    return true;
 }
 
 bool RecordSession::openOutput()
@@ -79,7 +101,9 @@ bool RecordSession::openOutput()
     const int index = m_port->freIndex();
     if (index >= 0 && index < int(std::size(kFrequencies)))
         header.frequencyHz = kFrequencies[index];
-    if (m_writer.open(m_settings.output, header))
+    if (m_server)
+        m_server->setHeader(header);
+    if (m_settings.output.isEmpty() || m_writer.open(m_settings.output, header))
         return true;
     end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString()));
     return false;
@@ -141,24 +165,31 @@ void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
 {
     if (!m_recording)
         return;
-    if (m_writer.framesWritten() == 0 && m_settings.seconds > 0)
+    if (m_frames == 0 && m_settings.seconds > 0)
         m_durationTimer->start(int(m_settings.seconds * 1000));
     // A stream that stops is a failure too, rather than a recorder that waits for ever.
     m_noDataTimer->start(kNoDataTimeoutMs);
+    ++m_frames;
     m_writer.writeFrame(readings, num);
-    if (m_settings.frames > 0 && m_writer.framesWritten() >= m_settings.frames)
+    if (m_server)
+        m_server->addFrame(readings, num);
+    if (m_settings.frames > 0 && m_frames >= m_settings.frames)
         end(0);
 }
 
 void RecordSession::reportProgress()
 {
-    const qint64 frames = m_writer.framesWritten();
+    const qint64 frames = m_frames;
     const double seconds = double(m_progressClock.restart()) / 1000.0;
     const double rate = seconds > 0 ? double(frames - m_framesAtLastProgress) / seconds : 0.0;
     m_framesAtLastProgress = frames;
-    std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)\n",
+    const QByteArray clients =
+        m_server ? QStringLiteral(", %1 stream clients").arg(m_server->clientCount()).toUtf8()
+                 : QByteArray();
+    std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)%s\n",
                  static_cast<long long>(frames), rate,
-                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors));
+                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors),
+                 clients.constData());
 }
 
 void RecordSession::stop()
@@ -177,6 +208,8 @@ void RecordSession::end(int code, QString error)
     m_progressTimer->stop();
     // The last lines are written now: a failure there fails the recording too.
     m_writer.finish();
+    if (m_server)
+        m_server->close();
     if (code == 0 && !m_writer.errorString().isEmpty()) {
         code = 1;
         error =

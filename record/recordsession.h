@@ -5,16 +5,18 @@
 #include "recordwriter.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
 class MySerialport;
 class QTimer;
+class StreamServer;
 
 // One headless recording, as eskin-record runs it: open the port, set the card's frequency
-// when asked, record until a time or a frame count is reached, and report why it ended. The
-// driver-card object runs in the session's own thread. Every failure is one line naming its
-// cause, and the output keeps its complete lines.
+// when asked, record and/or serve the stream until a time or a frame count is reached (or until
+// stopped), and report why it ended. The driver-card object runs in the session's own thread.
+// Every failure is one line naming its cause, and the output keeps its complete lines.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -27,9 +29,11 @@ public:
         QString port;
         int baudRate = 115200;
         int frequencyHz = 0; // 0: leave the card's frequency as it is
-        double seconds = 0;  // one of seconds and frames is set
+        double seconds = 0;  // 0 and 0: until stopped
         qint64 frames = 0;
-        QString output; // "-" for standard output
+        QString output; // "-" for standard output, empty for none
+        QHostAddress serveAddress;
+        int servePort = -1; // -1: the stream is not served
         bool progress = false;
         QString program; // name and version, for the recording's comments
     };
@@ -41,13 +45,16 @@ public:
     void start();
     // Ends a running recording cleanly (a signal from the operator).
     void stop();
-    qint64 framesWritten() const { return m_writer.framesWritten(); }
+    qint64 frames() const { return m_frames; }
 
 signals:
     // 0 for a complete recording, 1 with `error` (one line) when something failed.
     void ended(int code, const QString &error);
+    // Something worth a line that is not an error: where the stream is served, a dropped client.
+    void notice(const QString &line);
 
 private:
+    bool startServer();
     bool openPort();
     bool setFrequency();
     bool openOutput();
@@ -59,6 +66,8 @@ private:
     Settings m_settings;
     MySerialport *m_port = nullptr;
     RecordWriter m_writer;
+    StreamServer *m_server = nullptr;
+    qint64 m_frames = 0;
     QTimer *m_noDataTimer = nullptr;
     QTimer *m_durationTimer = nullptr;
     QTimer *m_progressTimer = nullptr;

@@ -569,12 +569,14 @@ void SlaveCodecTest::heldBytes_frameInOverflowingChunk_isDecoded()
     }
 }
 
-// "sensor frames, other frames, checksum errors, discarded bytes, partial frames timed out".
+// "sensor frames, other frames, bytes before the first frame, checksum errors, discarded bytes,
+// partial frames timed out".
 QString describeCounts(const LinkCounters &c)
 {
-    return QStringLiteral("%1 %2 %3 %4 %5")
+    return QStringLiteral("%1 %2 %3 %4 %5 %6")
         .arg(c.sensorFrames())
         .arg(c.framesDecoded() - c.sensorFrames())
+        .arg(c.bytesBeforeFirstFrame)
         .arg(c.checksumErrors)
         .arg(c.discardedBytes)
         .arg(c.partialFramesTimedOut);
@@ -590,14 +592,20 @@ void SlaveCodecTest::counters_countFramesErrorsAndDiscards_whateverTheChunks_dat
     bad[bad.size() - 1] = char(bad.back() + 1);
     const QByteArray noise = bytes({0x00, 0x11, 0xA4, 0xFF, 0x5A});
 
-    QTest::newRow("clean") << good + makeFrame(CmdSetFrequency, bytes({0})) + good << "2 1 0 0 0";
+    QTest::newRow("clean") << good + makeFrame(CmdSetFrequency, bytes({0})) + good << "2 1 0 0 0 0";
     QTest::newRow("noise before, between, after")
-        << noise + good + noise.left(3) + good + noise.left(2) << "2 0 0 10 0";
+        << noise + good + noise.left(3) + good + noise.left(2) << "2 0 5 0 5 0";
     // A corrupted frame is rejected once, and its bytes are discarded with the search.
-    QTest::newRow("corrupted frames") << good + bad + good + bad + bad + good << "3 0 3 30 0";
-    QTest::newRow("sync with a short length") << bytes({0xA5, 0x01}) + good << "1 0 0 2 0";
-    QTest::newRow("frame that stops arriving") << noise.left(4) + good.left(5) << "0 0 0 4 1";
-    QTest::newRow("lone sync that stays alone") << noise.left(3) + good.left(1) << "0 0 0 3 1";
+    QTest::newRow("corrupted frames") << good + bad + good + bad + bad + good << "3 0 0 3 30 0";
+    // An open in the middle of a frame: its rest, and a false start in it, are no errors.
+    QTest::newRow("rest of a frame, then corrupted")
+        << bytes({0x11, 0xA5, 0x03, 0x22}) + bad + good + bad + good << "2 0 14 1 10 0";
+    QTest::newRow("sync with a short length") << bytes({0xA5, 0x01}) + good << "1 0 2 0 0 0";
+    QTest::newRow("no whole frame") << noise.left(4) + good.left(5) << "0 0 9 0 0 0";
+    QTest::newRow("frame that stops arriving")
+        << good + noise.left(4) + good.left(5) << "1 0 0 0 4 1";
+    QTest::newRow("lone sync that stays alone")
+        << good + noise.left(3) + good.left(1) << "1 0 0 0 3 1";
 }
 
 void SlaveCodecTest::counters_countFramesErrorsAndDiscards_whateverTheChunks()
@@ -615,7 +623,7 @@ void SlaveCodecTest::counters_countFramesErrorsAndDiscards_whateverTheChunks()
         QCOMPARE(describeCounts(codec.linkCounters()), counts);
         QCOMPARE(codec.linkCounters().bytesReceived, quint64(stream.size()));
         codec.resetLinkCounters();
-        QCOMPARE(describeCounts(codec.linkCounters()), QStringLiteral("0 0 0 0 0"));
+        QCOMPARE(describeCounts(codec.linkCounters()), QStringLiteral("0 0 0 0 0 0"));
     }
 }
 
