@@ -183,7 +183,8 @@ void nameApplication()
 }
 
 // Reads the recording and starts a card that plays it; an empty string, or why it did not start.
-QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card)
+QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card,
+                        RecordingPlayer *&player)
 {
     const double speed = options.speed.toDouble(); // checked before the application started
     auto recording = std::make_unique<RecordIndex>();
@@ -195,7 +196,7 @@ QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &
     card = std::make_unique<SimulatedCard>();
     const bool loop = options.loop;
     if (!card->start({}, [&](CardModel &model) {
-            auto *player = new RecordingPlayer(std::move(recording), speed, loop, &model);
+            player = new RecordingPlayer(std::move(recording), speed, loop, &model);
             QObject::connect(player, &RecordingPlayer::failed, player, [](const QString &error) {
                 std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(error));
             });
@@ -250,8 +251,9 @@ int main(int argc, char *argv[])
         extraPorts << card->portName();
     }
     QString replayError;
+    RecordingPlayer *player = nullptr; // lives in the card's thread
     if (!options.replay.isEmpty()) {
-        replayError = startReplayCard(options, card);
+        replayError = startReplayCard(options, card, player);
         if (card)
             extraPorts << card->portName();
         else
@@ -264,6 +266,9 @@ int main(int argc, char *argv[])
     if (options.language)
         window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
+    if (player) // plays only once the window has opened the port
+        QObject::connect(player, &RecordingPlayer::markerPlayed, &window,
+                         &MainWindow::showReplayedMarker);
     window.show();
     if (!replayError.isEmpty())
         QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);

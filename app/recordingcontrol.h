@@ -51,6 +51,8 @@ public:
 public slots:
     void portOpened(const QString &portName, int baudRate);
     void portClosed();
+    // A marker placed now: while recording, its line follows the newest frame's row.
+    void writeMarker(int number, const QString &label);
 
 protected:
     bool event(QEvent *event) override;
