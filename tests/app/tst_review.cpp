@@ -283,6 +283,8 @@ private:
                 shown.append(QPointF(point.key, point.value));
             QCOMPARE(shown, expected);
         }
+        for (qint64 i : {first, (first + cursor) / 2}) // the readout's times
+            QCOMPARE(m_curves->frameMicros(double(i)), rows[std::size_t(i)].timeUs);
         QList<double> markers, fileMarkers;
         for (const PlotMarker &marker : m_curves->markers())
             markers.append(marker.key);
