@@ -110,6 +110,12 @@ void MainWindow::setExtraPorts(const QStringList &extraPorts)
     refreshSerialPorts();
 }
 
+void MainWindow::preferPort(const QString &portName)
+{
+    preferredPort = portName;
+    selectRememberedPort();
+}
+
 void MainWindow::connectWorker()
 {
     connect(serial, &SlaveProtocol::AxitReflushGraphic, curveGraphic, &CurveGraphic::setItemData);
@@ -141,6 +147,8 @@ void MainWindow::setUpPortFollowers()
     connect(reconnector, &PortReconnector::reconnectRequested, serial,
             &MySerialport::reconnectPort);
     connect(reconnector, &PortReconnector::waitingChanged, linkStatus, &LinkStatusBar::showWaiting);
+    connect(reconnector, &PortReconnector::waitingChanged, recordingControl,
+            &RecordingControl::portAwaited);
     connect(serial, &MySerialport::portOpened, this, &MainWindow::rememberOpenedPort);
 
     actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
@@ -270,8 +278,9 @@ void MainWindow::restoreLinkChoices()
 
 void MainWindow::selectRememberedPort()
 {
-    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
-    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+    const QString wanted = preferredPort.isEmpty() ? linkPrefs.portName : preferredPort;
+    const int remembered = ui->SerialPortSelect->findText(wanted);
+    if (!wanted.isEmpty() && remembered >= 0)
         ui->SerialPortSelect->setCurrentIndex(remembered);
 }
 

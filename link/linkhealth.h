@@ -10,8 +10,8 @@
 #include <numeric>
 
 // What the frame codec has seen since the port was opened. Every received byte ends up in a
-// decoded frame, among the discarded bytes, in a partial frame dropped by the receive time-out,
-// or is still held.
+// decoded frame, among the discarded bytes, among the bytes before the first frame, in a partial
+// frame dropped by the receive time-out, or is still held.
 struct LinkCounters
 {
     // Checked frames handed to the decoder, by command code.
@@ -21,6 +21,10 @@ struct LinkCounters
     quint32 checksumErrors = 0;
     // Bytes thrown away while searching for a frame start: noise, the rest of rejected frames.
     quint64 discardedBytes = 0;
+    // The rest of the frame that the open cut into: the bytes before the first whole frame
+    // since the open, when they are no more than a frame. They are not errors, and a checksum
+    // error among them is not counted.
+    quint64 bytesBeforeFirstFrame = 0;
     // Incomplete frames dropped because the rest did not come within the receive time-out.
     quint32 partialFramesTimedOut = 0;
 

