@@ -8,6 +8,7 @@ namespace {
 const QString kAutoReconnectKey = QStringLiteral("serial/autoReconnect");
 const QString kPortKey = QStringLiteral("serial/port");
 const QString kBaudKey = QStringLiteral("serial/baudRate");
+const QString kFollowSensorsKey = QStringLiteral("sensors/followCard");
 
 } // namespace
 
@@ -18,6 +19,7 @@ LinkPreferences LinkPreferences::load()
     prefs.autoReconnect = settings.value(kAutoReconnectKey, false).toBool();
     prefs.portName = settings.value(kPortKey).toString();
     prefs.baudRate = settings.value(kBaudKey, 0).toInt();
+    prefs.followCardSensors = settings.value(kFollowSensorsKey, false).toBool();
     return prefs;
 }
 
@@ -27,4 +29,5 @@ void LinkPreferences::save() const
     settings.setValue(kAutoReconnectKey, autoReconnect);
     settings.setValue(kPortKey, portName);
     settings.setValue(kBaudKey, baudRate);
+    settings.setValue(kFollowSensorsKey, followCardSensors);
 }

@@ -4,10 +4,12 @@
 
 #include <QString>
 
-// The serial-port choices remembered between runs, in the application's settings.
+// The serial-port choices remembered between runs, in the application's settings, and whether
+// the windows follow the card's number of sensors.
 struct LinkPreferences
 {
     bool autoReconnect = false;
+    bool followCardSensors = false;
     // The port and baud rate of the latest successful open; empty and 0 until there was one.
     QString portName;
     int baudRate = 0;

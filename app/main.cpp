@@ -7,6 +7,8 @@
 #include "recordingcontrol.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
+#include "streamcontrol.h"
+#include "streamserver.h"
 #include "terminationsignals.h"
 
 #include <QApplication>
@@ -30,6 +32,7 @@ struct Options
     bool loop = false;
     std::optional<UiLanguage> language;
     bool verbose = false;
+    QString serve;
 };
 
 // A box or dialog that is still open when a signal comes is given this long to return from its
@@ -68,6 +71,10 @@ void addOptions(CommandLine &line)
          QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead "
                         "of the language last chosen in the menu."),
          QStringLiteral("LANGUAGE")},
+        {QStringLiteral("serve"),
+         QStringLiteral("Share the live stream with other programs over TCP on PORT, on "
+                        "127.0.0.1 unless an ADDRESS is given (as \"共享数据流…\" does)."),
+         QStringLiteral("[ADDRESS:]PORT")},
         {QStringLiteral("verbose"),
          QStringLiteral("Print the program's diagnostics (the eskin.* logging categories).")},
     });
@@ -100,6 +107,37 @@ QStringList withoutToolkitOptions(const QStringList &arguments)
     return kept;
 }
 
+// The values the options carry; false when one is refused (and told).
+bool readValues(const CommandLine &line, Options &options)
+{
+    if (!line.excludes(QStringLiteral("replay"), QStringLiteral("simulate")) ||
+        !line.needs(QStringLiteral("speed"), QStringLiteral("replay")) ||
+        !line.needs(QStringLiteral("loop"), QStringLiteral("replay")) ||
+        !line.number(QStringLiteral("speed"), RecordingPlayer::kMinSpeed,
+                     RecordingPlayer::kMaxSpeed, &options.speed))
+        return false;
+    const QString language = line.value(QStringLiteral("language"));
+    options.language = LanguageSwitcher::fromCode(language);
+    if (line.isSet(QStringLiteral("language")) && !options.language)
+        return line.refuse(
+            QStringLiteral("unknown language \"%1\" for --language: use zh or en").arg(language));
+    options.serve = line.value(QStringLiteral("serve"));
+    QHostAddress serveAddress;
+    quint16 servePort = 0;
+    if (line.isSet(QStringLiteral("serve")) &&
+        !StreamServer::parseAddress(options.serve, &serveAddress, &servePort))
+        return line.refuse(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(options.serve));
+    options.simulate = line.isSet(QStringLiteral("simulate"));
+    for (const QString &port : line.values(QStringLiteral("port")))
+        options.ports << PortList::fromCommandLine(port);
+    options.open = line.isSet(QStringLiteral("open"));
+    options.record = line.value(QStringLiteral("record"));
+    options.replay = line.value(QStringLiteral("replay"));
+    options.loop = line.isSet(QStringLiteral("loop"));
+    options.verbose = line.isSet(QStringLiteral("verbose"));
+    return true;
+}
+
 // Before the application object, which needs a display: a refused command line is told without
 // one. CommandLine::kGoOn, or the exit code.
 int readOptions(int argc, char *argv[], Options &options)
@@ -113,26 +151,7 @@ int readOptions(int argc, char *argv[], Options &options)
     addOptions(line);
     if (const int code = line.parse(withoutToolkitOptions(arguments)); code != CommandLine::kGoOn)
         return code;
-    const QString language = line.value(QStringLiteral("language"));
-    options.language = LanguageSwitcher::fromCode(language);
-    if (!line.excludes(QStringLiteral("replay"), QStringLiteral("simulate")) ||
-        !line.needs(QStringLiteral("speed"), QStringLiteral("replay")) ||
-        !line.needs(QStringLiteral("loop"), QStringLiteral("replay")) ||
-        !line.number(QStringLiteral("speed"), RecordingPlayer::kMinSpeed,
-                     RecordingPlayer::kMaxSpeed, &options.speed) ||
-        (line.isSet(QStringLiteral("language")) && !options.language &&
-         !line.refuse(
-             QStringLiteral("unknown language \"%1\" for --language: use zh or en").arg(language))))
-        return CommandLine::kExitUsage;
-    options.simulate = line.isSet(QStringLiteral("simulate"));
-    for (const QString &port : line.values(QStringLiteral("port")))
-        options.ports << PortList::fromCommandLine(port);
-    options.open = line.isSet(QStringLiteral("open"));
-    options.record = line.value(QStringLiteral("record"));
-    options.replay = line.value(QStringLiteral("replay"));
-    options.loop = line.isSet(QStringLiteral("loop"));
-    options.verbose = line.isSet(QStringLiteral("verbose"));
-    return CommandLine::kGoOn;
+    return readValues(line, options) ? CommandLine::kGoOn : CommandLine::kExitUsage;
 }
 
 void nameApplication()
@@ -233,6 +252,8 @@ int main(int argc, char *argv[])
     window.show();
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);
+    if (!options.serve.isEmpty())
+        window.stream()->start(options.serve);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     QObject::connect(&endSignals, &TerminationSignals::received, &window,

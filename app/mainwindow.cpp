@@ -6,13 +6,17 @@
 #include "checkboxdelegate.h"
 #include "curvegraphic.h"
 #include "demarcate.h"
+#include "elidinglabel.h"
 #include "linkstatusbar.h"
 #include "myserialport.h"
 #include "openfailuretext.h"
 #include "portreconnector.h"
 #include "recordingcontrol.h"
+#include "streamcontrol.h"
+#include "windowplacement.h"
 #include "workercall.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -21,7 +25,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QScreen>
+#include <QScopedValueRollback>
 #include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
@@ -41,6 +45,8 @@ constexpr int kReadingLimit = 32767;
 constexpr int kIdColumnWidth = 50;
 constexpr int kTickColumnWidth = 70;
 constexpr int kProgressWidth = 300;
+// Room beside the text of a port in the port list's drop-down: margins and a scroll bar.
+constexpr int kPortListPadding = 40;
 
 enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
@@ -131,24 +137,32 @@ void MainWindow::connectWorker()
 }
 
 // Each follows the port by the card's signals; the window tells them what the operator does.
-// The record field comes first in the status bar, then the link's fields.
+// The link's fields come first in the status bar, then the recording's and the stream's.
 void MainWindow::setUpPortFollowers()
 {
-    recordingControl = new RecordingControl(serial, serialThread, ui->menu, ui->statusbar, this);
+    linkStatus = new LinkStatusBar(ui->statusbar);
+    connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);
+    linkStatus->showSensorCount(shownSensorSum);
+
+    recordingControl = new RecordingControl(serial, serialThread, ui->menu,
+                                            linkStatus->addPortLineField("statusRecord"), this);
     connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
     connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
 
-    linkStatus = new LinkStatusBar(ui->statusbar);
-    connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);
+    streamControl =
+        new StreamControl(serial, ui->menu, linkStatus->addPortLineField("statusServe"), this);
 
     reconnector = new PortReconnector(&ports, this);
     reconnector->setEnabled(linkPrefs.autoReconnect);
     connect(serial, &MySerialport::portOpened, reconnector, &PortReconnector::portOpened);
+    connect(serial, &MySerialport::reconnectUnanswered, reconnector,
+            &PortReconnector::portUnanswered);
     connect(reconnector, &PortReconnector::reconnectRequested, serial,
             &MySerialport::reconnectPort);
-    connect(reconnector, &PortReconnector::waitingChanged, linkStatus, &LinkStatusBar::showWaiting);
-    connect(reconnector, &PortReconnector::waitingChanged, recordingControl,
-            &RecordingControl::portAwaited);
+    connect(reconnector, &PortReconnector::waitChanged, linkStatus, &LinkStatusBar::showWait);
+    connect(
+        reconnector, &PortReconnector::waitChanged, recordingControl,
+        [this](ReconnectWait wait) { recordingControl->portAwaited(wait != ReconnectWait::None); });
     connect(serial, &MySerialport::portOpened, this, &MainWindow::rememberOpenedPort);
 
     actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
@@ -156,6 +170,13 @@ void MainWindow::setUpPortFollowers()
     actionAutoReconnect->setCheckable(true);
     actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
     connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+
+    actionFollowCardSensors = ui->menu->addAction(tr("传感器数跟随驱动卡"));
+    actionFollowCardSensors->setObjectName(QStringLiteral("actionFollowCardSensors"));
+    actionFollowCardSensors->setCheckable(true);
+    connect(actionFollowCardSensors, &QAction::toggled, this, &MainWindow::setFollowCardSensors);
+    actionFollowCardSensors->setChecked(linkPrefs.followCardSensors);
+    connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::noteCardSensors);
 }
 
 void MainWindow::fillFixedChoices()
@@ -185,6 +206,7 @@ void MainWindow::refreshSerialPorts()
         return;
     ui->SerialPortSelect->clear();
     ui->SerialPortSelect->addItems(names);
+    showPortPathsWhole();
     if (ui->SerialPortSelect->count() == 1) {
         portIndex = 0;
         ui->SerialPortSelect->setCurrentIndex(0);
@@ -192,9 +214,25 @@ void MainWindow::refreshSerialPorts()
     selectRememberedPort();
 }
 
+// The box is narrow: its drop-down is as wide as the longest name, and every entry has the
+// whole path as its tooltip.
+void MainWindow::showPortPathsWhole()
+{
+    QComboBox *box = ui->SerialPortSelect;
+    int widest = box->width();
+    for (int i = 0; i < box->count(); ++i) {
+        box->setItemData(i, PortList::location(box->itemText(i)), Qt::ToolTipRole);
+        widest = std::max(widest, box->view()->fontMetrics().horizontalAdvance(box->itemText(i)) +
+                                      kPortListPadding);
+    }
+    box->view()->setMinimumWidth(widest);
+    box->setToolTip(box->currentData(Qt::ToolTipRole).toString());
+}
+
 void MainWindow::on_SerialPortSelect_currentIndexChanged(int index)
 {
     portIndex = index;
+    ui->SerialPortSelect->setToolTip(ui->SerialPortSelect->currentData(Qt::ToolTipRole).toString());
 }
 
 void MainWindow::on_BandSelect_currentIndexChanged(int index)
@@ -243,8 +281,7 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
                                                       tr("串口打开失败"), QMessageBox::Ok, this);
     box->setInformativeText(openFailureDetail(portName, error, errorString,
                                               probePortAccess(PortList::location(portName))));
-    box->exec();
-    delete box.data();
+    CardMessageBox::exec(box, CardMessageBox::WhenBusy::Replace);
     // Once the window has closed there is no worker left to tell.
     if (serial)
         QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
@@ -258,7 +295,8 @@ void MainWindow::serialPortLostHandle()
     emit serialClose();
     WidgetViewFlush();
     if (!awaited)
-        QMessageBox::critical(this, tr("错误信息"), tr("串口丢失"));
+        CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"), tr("串口丢失"),
+                             CardMessageBox::WhenBusy::Replace);
 }
 
 void MainWindow::setAutoReconnect(bool on)
@@ -266,6 +304,37 @@ void MainWindow::setAutoReconnect(bool on)
     linkPrefs.autoReconnect = on;
     linkPrefs.save();
     reconnector->setEnabled(on);
+}
+
+// While the count follows the card it is not typed in.
+void MainWindow::setFollowCardSensors(bool on)
+{
+    if (linkPrefs.followCardSensors != on) {
+        linkPrefs.followCardSensors = on;
+        linkPrefs.save();
+    }
+    ui->lineSensorSum->setReadOnly(on);
+    if (on)
+        followCardSensors();
+}
+
+void MainWindow::noteCardSensors(const LinkHealth &health)
+{
+    // A snapshot sent just before the port closed tells nothing of the next card.
+    cardSensorCount = portOpen() ? health.sensorCount : -1;
+    if (actionFollowCardSensors->isChecked())
+        followCardSensors();
+}
+
+void MainWindow::followCardSensors()
+{
+    const int count = cardSensorCount;
+    if (count < kMinSensors || count > kMaxSensors)
+        return;
+    if (count == sensorSum && count == shownSensorSum)
+        return;
+    resizeSensorRows(count);
+    announceSensorCount();
 }
 
 void MainWindow::restoreLinkChoices()
@@ -299,7 +368,7 @@ void MainWindow::on_btnGraphic_clicked(bool)
 {
     if (!curveGraphic || curveGraphic->isVisible())
         return;
-    curveGraphic->setGeometry(0, 0, curveGraphic->width(), curveGraphic->height());
+    WindowPlacement::placeBeside(curveGraphic, this);
     curveGraphic->setWindowTitle(QStringLiteral("Graph"));
     curveGraphic->show();
 }
@@ -308,9 +377,7 @@ void MainWindow::on_actDemarcate_triggered()
 {
     if (!demarcate || demarcate->isVisible())
         return;
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    const int y = screen ? screen->geometry().height() / 2 : 0;
-    demarcate->setGeometry(20, y, demarcate->width(), demarcate->height());
+    WindowPlacement::placeBeside(demarcate, this);
     demarcate->setWindowTitle(tr("标定"));
     demarcate->show();
 }
@@ -337,6 +404,8 @@ void MainWindow::retranslate()
     WidgetViewFlush();
     if (actionAutoReconnect)
         actionAutoReconnect->setText(tr("自动重连"));
+    if (actionFollowCardSensors)
+        actionFollowCardSensors->setText(tr("传感器数跟随驱动卡"));
 }
 
 // ---- Shutdown -----------------------------------------------------------------------------------
@@ -416,20 +485,57 @@ void MainWindow::putRow(int row, int x, int y, int z)
     tick->setFlags(tick->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
     tableModel->setItem(row, IdColumn, id);
     tableModel->setItem(row, TickColumn, tick);
-    tableModel->setItem(row, XColumn, centredItem(QString::number(x)));
-    tableModel->setItem(row, XColumn + 1, centredItem(QString::number(y)));
-    tableModel->setItem(row, XColumn + 2, centredItem(QString::number(z)));
+    const int values[] = {x, y, z};
+    for (int axis = 0; axis < kAxisCount; ++axis)
+        tableModel->setItem(row, XColumn + axis, valueItem(values[axis]));
+}
+
+// A value the card reported is shown as it is; one the operator could not type (-32768) is
+// marked rather than replaced, since a write sends back what the table shows.
+QStandardItem *MainWindow::valueItem(int value) const
+{
+    QStandardItem *item = centredItem(QString::number(value));
+    if (value < -kReadingLimit || value > kReadingLimit) {
+        item->setForeground(QBrush(Qt::red));
+        item->setToolTip(tr("驱动卡的值，超出可输入的范围"));
+    }
+    return item;
 }
 
 void MainWindow::resetSensorTable()
 {
     if (demarcate)
         demarcate->setSensorSum(uint(sensorSum));
+    const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(sensorSum);
     for (int row = 0; row < sensorSum; ++row)
         putRow(row, 0, 0, 0);
     if (curveGraphic)
         curveGraphic->setSensorSum(uint(sensorSum));
+    shownSensorSum = sensorSum;
+    if (linkStatus)
+        linkStatus->showSensorCount(shownSensorSum);
+}
+
+void MainWindow::announceSensorCount()
+{
+    ui->lineSensorSum->setText(QString::number(sensorSum));
+    if (demarcate)
+        demarcate->setSensorSum(uint(sensorSum));
+    if (curveGraphic)
+        curveGraphic->setSensorSum(uint(sensorSum));
+    shownSensorSum = sensorSum;
+    linkStatus->showSensorCount(shownSensorSum);
+}
+
+// Rows that stay keep their values and ticks; new rows start at zero.
+void MainWindow::resizeSensorRows(int count)
+{
+    const int before = tableModel->rowCount();
+    tableModel->setRowCount(count);
+    for (int row = before; row < count; ++row)
+        putRow(row, 0, 0, 0);
+    sensorSum = count;
 }
 
 void MainWindow::showCheckData()
@@ -440,10 +546,13 @@ void MainWindow::showCheckData()
     if (count <= 0)
         return;
     sensorSum = count;
+    const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(count);
     const AxitSum_t *sums = serial->demarcateSums();
     for (int row = 0; row < count; ++row)
         putRow(row, sums[row].x, sums[row].y, sums[row].z);
+    if (actionFollowCardSensors && actionFollowCardSensors->isChecked())
+        announceSensorCount();
 }
 
 void MainWindow::on_lineSensorSum_editingFinished()
@@ -463,7 +572,8 @@ void MainWindow::on_lineSensorSum_editingFinished()
 void MainWindow::TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int>)
 {
     const int column = bottomRight.column();
-    if (column == TickColumn)
+    // The range is the operator's: what the window fills in from the card is not checked.
+    if (column == TickColumn || fillingTable)
         return;
     const QStandardItem *item = tableModel->item(topLeft.row(), column);
     bool ok = false;
@@ -620,6 +730,10 @@ void MainWindow::SampleFreResult(int option, int res, int param)
             showFrequency(param);
         break;
     case FrequencyWrite:
+        // A refusing card runs its former rate still: shown again, and the same choice can be
+        // made again. After a time-out the card's rate is unknown, and the choice stays.
+        if (res == kStatusFailed && serial)
+            showFrequency(serial->freIndex());
         reportOutcome(res, tr("采样频率设置成功"), tr("采样频率设置失败"));
         break;
     case BaselineWrite:

@@ -17,13 +17,16 @@
 class CurveGraphic;
 class Demarcate;
 class LinkStatusBar;
+struct LinkHealth;
 class MySerialport;
 class PortReconnector;
 class QAction;
+class QStandardItem;
 class QStandardItemModel;
 class QThread;
 class QTimer;
 class RecordingControl;
+class StreamControl;
 
 namespace Ui {
 class MainWindow;
@@ -33,8 +36,13 @@ class MainWindow;
 // baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
 // owns the curve window, the calibration dialog and the worker thread in which the one
 // driver-card object runs, and wires them to the parts that follow the port on their own: the
-// recording (RecordingControl), the link's fields in the status bar (LinkStatusBar) and the
-// reopening of a lost port (PortReconnector).
+// recording (RecordingControl), the stream shared with other programs (StreamControl), the
+// link's fields in the status bar (LinkStatusBar) and the reopening of a lost port
+// (PortReconnector).
+//
+// With "传感器数跟随驱动卡" ticked, the sensor count (field, table rows, curve window and
+// calibration dialog) follows the number of sensors in the card's frames, checked twice a second,
+// and in a baseline read or check; the rows that stay keep their values.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -54,6 +62,7 @@ public:
     // Opens the selected port as "打开" does.
     void openSelectedPort();
     RecordingControl *recording() const { return recordingControl; }
+    StreamControl *stream() const { return streamControl; }
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -85,10 +94,12 @@ private slots:
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void rememberOpenedPort(const QString &portName, int baudRate);
     void setAutoReconnect(bool on);
+    void setFollowCardSensors(bool on);
+    void noteCardSensors(const LinkHealth &health);
 
 private:
     void connectWorker();
-    // The parts that follow the port: recording, status bar, reconnection.
+    // The parts that follow the port: recording, stream, status bar, reconnection.
     void setUpPortFollowers();
     void fillFixedChoices();
     void initSensorTable();
@@ -98,7 +109,14 @@ private:
     void retranslate();
     void resetSensorTable();
     void showCheckData();
+    // Tells the count field, the curve window, the calibration dialog and the status bar the
+    // number of sensors.
+    void announceSensorCount();
+    void followCardSensors();
+    void resizeSensorRows(int count);
+    void showPortPathsWhole();
     void putRow(int row, int x, int y, int z);
+    QStandardItem *valueItem(int value) const;
     bool portOpen() const;
     bool runCheck();
     void waitSlice();
@@ -122,12 +140,16 @@ private:
     QTimer *portScanTimer = nullptr;
     QTimer *checkTimer = nullptr;
     QStandardItemModel *tableModel = nullptr;
+    // Set while the window fills the table itself, whose values are not the operator's entries.
+    bool fillingTable = false;
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;
+    StreamControl *streamControl = nullptr;
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;
     QAction *actionAutoReconnect = nullptr;
+    QAction *actionFollowCardSensors = nullptr;
     LinkPreferences linkPrefs;
     QString preferredPort;
     int baudIndex = 0;
@@ -135,6 +157,10 @@ private:
     int checkProgress = 0;
     int sampleFreIndex = 0;
     int sensorSum = 1;
+    // The count the other windows were last told; the card's count in its latest frames since
+    // the open (-1: none yet).
+    int shownSensorSum = 1;
+    int cardSensorCount = -1;
 };
 
 #endif // MAINWINDOW_H

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordingcontrol.h"
 
+#include "elidinglabel.h"
 #include "linkchoices.h"
 #include "myserialport.h"
 #include "recordwriter.h"
@@ -12,11 +13,9 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QThread>
 
 #include <utility>
@@ -32,20 +31,18 @@ int rateHz(int index)
 } // namespace
 
 RecordingControl::RecordingControl(MySerialport *card, QThread *worker, QMenu *menu,
-                                   QStatusBar *statusBar, QWidget *window)
+                                   ElidingLabel *statusField, QWidget *window)
     : QObject(window)
     , m_window(window)
     , m_card(card)
     , m_worker(worker)
     , m_action(new QAction(tr("开始记录…"), window))
-    , m_status(new QLabel(statusBar))
+    , m_status(statusField)
 {
     m_action->setObjectName(QStringLiteral("actionRecord"));
     m_action->setEnabled(false);
     menu->addAction(m_action);
     connect(m_action, &QAction::triggered, this, &RecordingControl::toggle);
-    m_status->setObjectName(QStringLiteral("statusRecord"));
-    statusBar->addWidget(m_status);
 }
 
 void RecordingControl::recordOnFirstOpen(const QString &path)
@@ -163,7 +160,6 @@ bool RecordingControl::start(const QString &path)
             Qt::QueuedConnection);
     m_writer = writer;
     m_path = path;
-    m_status->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     showProgress(0);
     return true;
 }
@@ -216,8 +212,10 @@ void RecordingControl::showState()
 {
     m_action->setText(m_writer ? tr("停止记录") : tr("开始记录…"));
     const QString file = QFileInfo(m_path).fileName();
-    if (m_writer)
-        m_status->setText(tr("正在记录：%1（%2 帧）").arg(file).arg(m_frames));
-    else if (!m_path.isEmpty())
-        m_status->setText(tr("记录已停止：%1（%2 帧）").arg(file).arg(m_frames));
+    if (m_path.isEmpty())
+        return;
+    m_status->setText(m_writer ? tr("正在记录：%1（%2 帧）").arg(file).arg(m_frames)
+                               : tr("记录已停止：%1（%2 帧）").arg(file).arg(m_frames));
+    // The field may be drawn shortened: the tooltip holds the whole path.
+    m_status->setToolTip(m_status->text() + u'\n' + QDir::toNativeSeparators(m_path));
 }

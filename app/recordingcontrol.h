@@ -5,11 +5,10 @@
 #include <QObject>
 #include <QString>
 
+class ElidingLabel;
 class MySerialport;
 class QAction;
-class QLabel;
 class QMenu;
-class QStatusBar;
 class QThread;
 class QWidget;
 class RecordWriter;
@@ -19,8 +18,8 @@ struct RecordHeader;
 // - the menu entry `actionRecord`, "开始记录…" (asks for a file, suggesting a dated name in the
 //   documents folder, or the home folder when there is none) or "停止记录", enabled while a
 //   port is open or a recording runs;
-// - the status field `statusRecord`: "正在记录：FILE（N 帧）", then "记录已停止：FILE（N 帧）",
-//   with the file's whole path as its tooltip;
+// - what the status field `statusRecord` says: "正在记录：FILE（N 帧）", then
+//   "记录已停止：FILE（N 帧）", with the whole path in its tooltip;
 // - the RecordWriter, which lives in the worker thread and takes the frames there straight
 //   from the decoder, so that recording costs the interface nothing; this object only hears of
 //   its progress and of its end, after which it releases it.
@@ -38,9 +37,10 @@ class RecordingControl : public QObject
 {
     Q_OBJECT
 public:
-    // `card` lives in `worker`. The menu entry is appended to `menu`, the field to `statusBar`;
-    // messages have `window` as parent, which also owns this object.
-    RecordingControl(MySerialport *card, QThread *worker, QMenu *menu, QStatusBar *statusBar,
+    // `card` lives in `worker`. The menu entry is appended to `menu`; `statusField` is the
+    // status bar's field for the recording. Messages have `window` as parent, which also owns
+    // this object.
+    RecordingControl(MySerialport *card, QThread *worker, QMenu *menu, ElidingLabel *statusField,
                      QWidget *window);
 
     bool isRecording() const { return m_writer != nullptr; }
@@ -81,7 +81,7 @@ private:
     MySerialport *m_card;
     QThread *m_worker;
     QAction *m_action;
-    QLabel *m_status;
+    ElidingLabel *m_status;
     RecordWriter *m_writer = nullptr;
     QString m_path;
     qint64 m_frames = 0;

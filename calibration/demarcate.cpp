@@ -5,36 +5,24 @@
 #include "cardmessagebox.h"
 #include "checkboxdelegate.h"
 #include "myserialport.h"
+#include "pointtable.h"
 #include "pressurelists.h"
 #include "pressuretext.h"
-#include "workercall.h"
+#include "tablecells.h"
 
 #include <QDebug>
-#include <QEventLoop>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QPersistentModelIndex>
-#include <QProgressDialog>
 #include <QStandardItemModel>
-#include <QTimer>
 
 #include <QLoggingCategory>
+#include <QScopedValueRollback>
 #include <algorithm>
 #include <optional>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcCalibration, "eskin.calibration")
-
-// A calibration run: the card sums this many samples, the dialog polls it every 10 ms and
-// gives up after 10 s.
-constexpr uint kRunSamples = 20;
-constexpr int kPollMs = 10;
-constexpr int kRunTimeoutMs = 10000;
-constexpr int kProgressWidth = 300;
-
-// Calibration values are signed 16-bit; -32768 is kept out so that every value negates.
-constexpr int kValueLimit = 32767;
 
 constexpr int kTickColumnWidth = 70;
 constexpr int kPendingPressureWidth = 100;
@@ -75,65 +63,7 @@ qint32 axisSum(const AxitSum_t &sum, int axis)
 // Averages truncate toward zero, as the card's own arithmetic does.
 QString average(const AxitSum_t &sum, int axis)
 {
-    return QString::number(axisSum(sum, axis) / int(kRunSamples));
-}
-
-std::optional<int> parseValue(const QString &text)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok || value < -kValueLimit || value > kValueLimit)
-        return std::nullopt;
-    return value;
-}
-
-// The tick is drawn by the delegate from the item's Qt::UserRole data; the item itself shows
-// nothing and takes neither editing nor selection.
-QStandardItem *tickItem()
-{
-    auto *item = new QStandardItem(QString());
-    item->setFlags(item->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
-    return item;
-}
-
-QStandardItem *centredItem(const QString &text)
-{
-    auto *item = new QStandardItem(text);
-    item->setTextAlignment(Qt::AlignCenter);
-    return item;
-}
-
-// Each cell is checked as it arrives, and a warning box about one of them lets queued answers
-// in that may refill the table meanwhile: the rest of an overtaken fill is dropped.
-bool putRow(QStandardItemModel *model, int row, const QList<QStandardItem *> &cells,
-            const quint64 &latestFill, quint64 fill)
-{
-    for (int column = 0; column < cells.size(); ++column) {
-        if (latestFill != fill) {
-            qDeleteAll(cells.mid(column));
-            return false;
-        }
-        model->setItem(row, column, cells.at(column));
-    }
-    return true;
-}
-
-template<typename Entry>
-QList<short> tickedPressures(const QStandardItemModel *model, const QList<Entry> &entries)
-{
-    QList<short> pressures;
-    for (int row = 0; row < entries.size() && row < model->rowCount(); ++row) {
-        if (model->index(row, kTickColumn).data(Qt::UserRole).toBool())
-            pressures.append(entries.at(row).pressure);
-    }
-    return pressures;
-}
-
-void pause(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    return QString::number(axisSum(sum, axis) / int(CalibrationRun::kSamples));
 }
 
 } // namespace
@@ -149,13 +79,10 @@ Demarcate::Demarcate(QWidget *parent)
     fillChoices();
     m_pointAxis = 0;
     retitleWrittenGroup();
-    m_shownPointAxis = 0;
     m_single = {0, 0};
     m_hasSingleList = true;
-    m_progressTimer = std::make_unique<QTimer>();
-    // A coarse timer may end a run up to half a second before its 10 s are up.
-    m_progressTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_progressTimer.get(), &QTimer::timeout, this, &Demarcate::demarcateProgressTimerout);
+    m_run = new CalibrationRun(this);
+    connect(m_run, &CalibrationRun::timedOut, this, &Demarcate::demarcateProgressTimerout);
 }
 
 Demarcate::~Demarcate() = default;
@@ -177,8 +104,8 @@ void Demarcate::retranslate()
     m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
     m_writeModel->setHorizontalHeaderLabels({tr("压力")});
     m_singleModel->setHorizontalHeaderLabels(singleHeaderLabels());
-    if (m_progress)
-        labelProgress();
+    m_run->retranslate();
+    followPort();
 }
 
 QStringList Demarcate::singleHeaderLabels()
@@ -211,6 +138,7 @@ void Demarcate::setUpWrittenTable()
     ui->readTable->setItemDelegateForColumn(kTickColumn, new CheckBoxDelegate(0, this));
     connect(m_readModel, &QStandardItemModel::dataChanged, this,
             &Demarcate::readTableCellDataChange);
+    m_pointTable = new PointTable(m_readModel, this);
 }
 
 void Demarcate::setUpPendingTable()
@@ -261,8 +189,11 @@ void Demarcate::setSerial(MySerialport *serial)
     }
     registerDeviceRecordTypes();
     m_serial = serial;
+    m_run->setCard(serial);
+    followPort();
     if (!serial)
         return;
+    connect(serial, &MySerialport::flushMainwindowsSerialView, this, &Demarcate::followPort);
     connect(serial, &SlaveProtocol::demarcateInfo, this, &Demarcate::demarcateInfoReadResult);
     connect(serial, &SlaveProtocol::demarcateOperationResult, this,
             &Demarcate::demarcateOperationResult);
@@ -274,12 +205,25 @@ void Demarcate::setSerial(MySerialport *serial)
     connect(this, &Demarcate::demarcateSingleRemove, serial, &SlaveProtocol::demarcateSingleRemove);
 }
 
+// The port's state is read where it is kept, in the driver-card object, each time the worker
+// reports that it changed.
+void Demarcate::followPort()
+{
+    const bool open = m_serial && m_serial->isPortOpen();
+    const QString why = open ? QString() : tr("请打开通信接口");
+    for (QPushButton *run : {ui->btnDemarcate, ui->btnSingleDemarcate}) {
+        run->setEnabled(open);
+        run->setToolTip(why);
+    }
+}
+
 void Demarcate::setSensorSum(uint sum)
 {
     // The tables and lists have room for 16 sensors.
     const int count = int(std::min<uint>(sum, kMaxSensors));
     resizeSensorColumns(m_writeModel, m_writeSensorColumns, count);
     resizeSensorColumns(m_readModel, m_readSensorColumns, count);
+    m_pointTable->setSensorColumns(m_readSensorColumns);
     resizeSensorChoice(count);
 }
 
@@ -305,111 +249,11 @@ void Demarcate::resizeSensorChoice(int sum)
         ui->sensorIdSelect->removeItem(ui->sensorIdSelect->count() - 1);
 }
 
-// ---- Calibration run ------------------------------------------------------------------------
-
-// True when the run took its samples and the card reported sensors; `sums` then holds the
-// card object's sums of this run. A failed run has told the operator already.
-bool Demarcate::runCalibration(const char *title, const char *failure, Sums &sums)
-{
-    if (m_running)
-        return false;
-    m_running = true;
-    const RunEnd end = sampleWithProgress(title);
-    if (end == RunEnd::Abandoned)
-        return false;
-    m_running = false;
-    m_progressTimer->stop();
-    delete m_progress;
-    if (end == RunEnd::Failed) {
-        QMessageBox::warning(this, tr("提示"), tr(failure));
-        return false;
-    }
-    if (!m_serial || m_serial->sensorCount() <= 0)
-        return false;
-    std::copy_n(m_serial->demarcateSums(), kMaxSensors, sums.begin());
-    return true;
-}
-
-Demarcate::RunEnd Demarcate::sampleWithProgress(const char *title)
-{
-    m_progressValue = 0;
-    m_progressTimer->start(kRunTimeoutMs);
-    // Waiting for the worker to take the start means the first poll sees this run's count and
-    // zeroed sums, never the end of the previous run.
-    const bool started = callCard([](MySerialport &card) { card.demarcateStart(kRunSamples); });
-
-    m_progress = new QProgressDialog(this);
-    m_progress->setRange(0, int(kRunSamples));
-    m_runTitle = title;
-    labelProgress();
-    m_progress->setWindowModality(Qt::WindowModal);
-    m_progress->setFixedWidth(kProgressWidth);
-    m_progress->setValue(0);
-    m_progress->show();
-    if (!started)
-        m_progress->cancel();
-
-    if (!pollAfterPause())
-        return RunEnd::Abandoned;
-    while (m_progressValue < int(kRunSamples)) {
-        if (m_progress->wasCanceled())
-            break;
-        if (!portOpen()) {
-            callCard([](MySerialport &card) { card.demarcateStop(); });
-            m_progress->cancel();
-            return RunEnd::Failed;
-        }
-        if (!pollAfterPause())
-            return RunEnd::Abandoned;
-    }
-    // Sums that the worker has not finished are no result.
-    const bool stopped = callCard([](MySerialport &card) { card.demarcateStop(); });
-    return stopped && !m_progress->wasCanceled() ? RunEnd::Sampled : RunEnd::Failed;
-}
-
-// Waits one polling interval with events flowing, then shows the card's progress. False when
-// the dialog or the driver-card object was deleted meanwhile, as the program closes.
-// The run's texts are set again when the language changes in the middle of a run.
-void Demarcate::labelProgress()
-{
-    m_progress->setWindowTitle(tr(m_runTitle));
-    m_progress->setLabelText(tr("正在获取校准数据..."));
-    m_progress->setCancelButtonText(tr("取消"));
-}
-
-bool Demarcate::pollAfterPause()
-{
-    const QPointer<Demarcate> alive(this);
-    const bool hadCard = !m_serial.isNull();
-    pause(kPollMs);
-    if (!alive)
-        return false;
-    const uint remaining = m_serial ? m_serial->demarcateRemaining() : kRunSamples;
-    m_progressValue = remaining >= kRunSamples ? 0 : int(kRunSamples - remaining);
-    // A cancelled progress dialog would show itself again on a new value.
-    if (!m_progress->wasCanceled())
-        m_progress->setValue(m_progressValue);
-    // The driver-card object goes only as the program shuts down: the run ends unreported.
-    return !alive.isNull() && !(hadCard && m_serial.isNull());
-}
-
-bool Demarcate::portOpen() const
-{
-    return m_serial && m_serial->isPortOpen();
-}
+// ---- Requests ------------------------------------------------------------------------------
 
 void Demarcate::demarcateProgressTimerout()
 {
-    if (m_progress)
-        m_progress->cancel();
-}
-
-// Runs a request in the worker and returns once the worker has carried it out; false when it
-// did not take it in time or is gone.
-bool Demarcate::callCard(const std::function<void(MySerialport &)> &call)
-{
-    MySerialport *card = m_serial;
-    return card && callInWorker(card, [card, call] { call(*card); });
+    m_run->cancel();
 }
 
 bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericArgument a1,
@@ -431,16 +275,17 @@ bool Demarcate::invokeQueued(const char *method, QGenericArgument a0, QGenericAr
 void Demarcate::on_btnDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
+    if (!m_run->run(QT_TR_NOOP("校准"), QT_TR_NOOP("标定失败！！！"), sums))
         return;
     fillPendingRow(sums, m_pointAxis);
-    inform(tr("系统提示"), tr("标定成功"));
+    informAnswer(tr("系统提示"), tr("标定成功"));
 }
 
 // The run's result as the row to be written: pressure 0.00, then the average of each sensor
 // on the selected axis (0 for a sensor the card did not report: its sum stayed zero).
 void Demarcate::fillPendingRow(const Sums &sums, int axis)
 {
+    const QScopedValueRollback<bool> filling(m_filling, true);
     m_writeModel->setData(m_writeModel->index(0, kPendingPressureColumn),
                           PressureText::formatHundredths(0));
     for (int sensor = 0; sensor < m_writeSensorColumns; ++sensor)
@@ -463,9 +308,8 @@ void Demarcate::on_comAxitSelect_currentIndexChanged(int index)
 
 void Demarcate::on_btnRead_clicked()
 {
-    m_points[m_pointAxis].clear();
     // Emptied at once, so that an axis without points on the card shows none.
-    refillWrittenTable(m_pointAxis);
+    m_pointTable->startRead(m_pointAxis);
     invokeQueued("readDemarcateInfo", Q_ARG(int, m_pointAxis));
 }
 
@@ -475,44 +319,22 @@ void Demarcate::demarcateInfoReadResult(int type, short pressure, QList<short> &
         CardMessageBox::show(QMessageBox::Warning, this, tr("提示"), tr("指定轴有误"));
         return;
     }
-    if (!info.isEmpty()) {
-        demarcateInfoUnit_t point{};
-        point.num = qint16(std::min<qsizetype>(info.size(), kMaxSensors));
-        point.pressure = pressure;
-        std::copy_n(info.cbegin(), point.num, point.info);
-        if (info.size() > kMaxSensors)
-            qCDebug(lcCalibration)
-                << "calibration point" << pressure << "keeps 16 of" << info.size() << "values";
-        PressureLists::merge(m_points[type], point);
+    if (info.isEmpty()) {
+        m_pointTable->showReported(type);
+        return;
     }
-    refillWrittenTable(type);
-}
-
-void Demarcate::refillWrittenTable(int axis)
-{
-    const QList<demarcateInfoUnit_t> points = m_points[axis];
-    const quint64 fill = ++m_writtenFill;
-    m_shownPointAxis = axis;
-    // Rows are rebuilt whole, so that no row keeps values of sensors its new point lacks.
-    m_readModel->setRowCount(0);
-    m_readModel->setRowCount(int(points.size()));
-    for (int row = 0; row < points.size(); ++row) {
-        const demarcateInfoUnit_t point = points.at(row);
-        QList<QStandardItem *> cells{
-            tickItem(), new QStandardItem(PressureText::formatHundredths(point.pressure))};
-        // Values of sensors beyond the sensor count would land under no sensor's header.
-        for (int sensor = 0; sensor < std::min<int>(point.num, m_readSensorColumns); ++sensor)
-            cells.append(new QStandardItem(QString::number(point.info[sensor])));
-        if (!putRow(m_readModel, row, cells, m_writtenFill, fill))
-            return;
-    }
+    demarcateInfoUnit_t point{};
+    point.num = qint16(std::min<qsizetype>(info.size(), kMaxSensors));
+    point.pressure = pressure;
+    std::copy_n(info.cbegin(), point.num, point.info);
+    m_pointTable->take(type, point);
 }
 
 // Ticks belong to the rows shown, which may be another axis's than the one now selected.
 void Demarcate::on_btnRemove_clicked()
 {
-    const int axis = m_shownPointAxis;
-    QList<short> pressures = tickedPressures(m_readModel, m_points[axis]);
+    const int axis = m_pointTable->shownAxis();
+    QList<short> pressures = m_pointTable->tickedPressures();
     invokeQueued("demarcateRemove", Q_ARG(int, axis), Q_ARG(QList<short> &, pressures));
 }
 
@@ -522,12 +344,8 @@ void Demarcate::demarcateRemoveResult(int res, int xyz, QList<short> &list)
         informAnswer(tr("错误信息"), tr("删除驱动卡指定的标定数据失败"));
         return;
     }
-    if (!isAxis(xyz))
-        return;
-    for (short pressure : list)
-        PressureLists::removeFirst(m_points[xyz], pressure);
-    if (xyz == m_shownPointAxis)
-        refillWrittenTable(xyz);
+    if (isAxis(xyz))
+        m_pointTable->remove(xyz, list);
 }
 
 void Demarcate::on_btnRemoveAll_clicked()
@@ -560,23 +378,23 @@ void Demarcate::answerRemoveAll(int res)
         informAnswer(tr("错误信息"), tr("删除驱动卡标定数据失败"));
         return;
     }
-    for (QList<demarcateInfoUnit_t> &points : m_points)
-        points.clear();
-    refillWrittenTable(m_pointAxis);
+    m_pointTable->clearAll(m_pointAxis);
 }
 
 void Demarcate::readTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
                                         QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
+    if (!m_pointTable->isFilling())
+        m_entries.checkCell(m_readModel, topLeft, bottomRight, kWrittenPressureColumn);
 }
 
 void Demarcate::writeTableCellDataChange(QModelIndex topLeft, QModelIndex bottomRight,
                                          QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
+    if (!m_filling)
+        m_entries.checkCell(m_writeModel, topLeft, bottomRight, kPendingPressureColumn);
 }
 
 // ---- Single-point tab -----------------------------------------------------------------------
@@ -609,34 +427,34 @@ Demarcate::SingleTarget Demarcate::singleChoice() const
     return {ui->comSingleAxitSelect->currentIndex(), ui->sensorIdSelect->currentIndex()};
 }
 
+// The card's pairs are shown as they are, never checked like the operator's entries.
 void Demarcate::refillSingleTable()
 {
     if (!m_hasSingleList)
         return;
-    const QList<singleDemarcateInfoUnit_t> pairs = m_singlePoints[m_single.axis][m_single.sensor];
-    const quint64 fill = ++m_singleFill;
+    const QScopedValueRollback<bool> filling(m_filling, true);
+    const QList<singleDemarcateInfoUnit_t> &pairs = m_singlePoints[m_single.axis][m_single.sensor];
     m_singleModel->setRowCount(int(pairs.size()));
     for (int row = 0; row < pairs.size(); ++row) {
         const singleDemarcateInfoUnit_t pair = pairs.at(row);
         qCDebug(lcCalibration) << "single read Table:" << row << quint16(pair.pressure)
                                << quint16(pair.value);
-        const QList<QStandardItem *> cells{
-            tickItem(), centredItem(PressureText::formatHundredths(pair.pressure)),
-            centredItem(QString::number(pair.value))};
-        if (!putRow(m_singleModel, row, cells, m_singleFill, fill))
-            return;
+        m_singleModel->setItem(row, 0, TableCells::tickItem());
+        m_singleModel->setItem(row, 1,
+                               TableCells::centred(TableCells::cardPressure(pair.pressure)));
+        m_singleModel->setItem(row, 2, TableCells::centred(TableCells::cardValue(pair.value)));
     }
 }
 
 void Demarcate::on_btnSingleDemarcate_clicked()
 {
     Sums sums{};
-    if (!runCalibration(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
+    if (!m_run->run(QT_TR_NOOP("单点标定"), QT_TR_NOOP("单点标定失败！！！"), sums))
         return;
     const SingleTarget choice = singleChoice();
     if (isAxis(choice.axis) && isSensor(choice.sensor))
         ui->ltxtSingleDemarcate->setText(average(sums[choice.sensor], choice.axis));
-    inform(tr("系统提示"), tr("单点标定成功"));
+    informAnswer(tr("系统提示"), tr("单点标定成功"));
 }
 
 void Demarcate::on_btnSingleWrite_clicked()
@@ -655,13 +473,10 @@ void Demarcate::on_btnSingleWrite_clicked()
     }
     // A field whose editing never finished has not been checked yet; nothing out of range may
     // be cut down to 16 bits on its way to the card.
-    if (!parseValue(ui->ltxtSingleDemarcate->text())) {
-        warnValueRange();
-        ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+    if (!m_entries.checkValueField(ui->ltxtSingleDemarcate))
         return;
-    }
     if (!pressure->inRange()) {
-        warnPressureRange();
+        m_entries.warnPressureRange();
         ui->ltxtSinglePressure->setText(PressureText::formatHundredths(0));
         return;
     }
@@ -721,7 +536,8 @@ void Demarcate::on_btnSingleRemove_clicked()
     const SingleTarget choice = singleChoice();
     QList<short> pressures;
     if (m_hasSingleList)
-        pressures = tickedPressures(m_singleModel, m_singlePoints[m_single.axis][m_single.sensor]);
+        pressures = TableCells::tickedPressures(m_singleModel,
+                                                m_singlePoints[m_single.axis][m_single.sensor]);
     emit demarcateSingleRemove(choice.axis, choice.sensor, pressures);
 }
 
@@ -769,95 +585,21 @@ void Demarcate::singleReadTableCellDataChange(QModelIndex topLeft, QModelIndex b
                                               QList<int> roles)
 {
     Q_UNUSED(roles)
-    checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
+    if (!m_filling)
+        m_entries.checkCell(m_singleModel, topLeft, bottomRight, kSinglePressureColumn);
 }
 
 void Demarcate::on_ltxtSingleDemarcate_editingFinished()
 {
-    if (parseValue(ui->ltxtSingleDemarcate->text()))
-        return;
-    warnValueRange();
-    ui->ltxtSingleDemarcate->setText(QStringLiteral("0"));
+    m_entries.checkValueField(ui->ltxtSingleDemarcate);
 }
 
 void Demarcate::on_ltxtSinglePressure_editingFinished()
 {
-    QString text = ui->ltxtSinglePressure->text();
-    acceptPressure(text);
-    if (text != ui->ltxtSinglePressure->text())
-        ui->ltxtSinglePressure->setText(text);
+    m_entries.checkPressureField(ui->ltxtSinglePressure);
 }
 
-// ---- Entry checks ---------------------------------------------------------------------------
-
-// Changes here always concern one cell: the row of the first index and the column of the last.
-void Demarcate::checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
-                          const QModelIndex &bottomRight, int pressureColumn)
-{
-    const QModelIndex cell = model->index(topLeft.row(), bottomRight.column());
-    if (!cell.isValid() || cell.column() < pressureColumn)
-        return;
-    if (cell.column() == pressureColumn)
-        checkPressureCell(model, cell);
-    else
-        checkValueCell(model, cell);
-}
-
-// The cell's new text makes the model report a change again, which then passes unchanged.
-void Demarcate::checkPressureCell(QStandardItemModel *model, const QModelIndex &cell)
-{
-    const QPersistentModelIndex kept(cell);
-    QString text = cell.data().toString();
-    acceptPressure(text);
-    // A refill while the warning was open has replaced the cell.
-    if (!kept.isValid())
-        return;
-    QStandardItem *item = model->itemFromIndex(kept);
-    if (item->text() != text)
-        item->setText(text);
-    item->setTextAlignment(Qt::AlignCenter);
-}
-
-void Demarcate::checkValueCell(QStandardItemModel *model, const QModelIndex &cell)
-{
-    const QPersistentModelIndex kept(cell);
-    if (acceptValue(cell.data().toString()) || !kept.isValid())
-        return;
-    model->itemFromIndex(kept)->setText(QStringLiteral("0"));
-}
-
-// Warns and gives "0.00" for a text that is no pressure or out of range; shortens a positive
-// pressure with more than two decimals. A negative one keeps its text as typed.
-bool Demarcate::acceptPressure(QString &text)
-{
-    const std::optional<PressureText> pressure = PressureText::parse(text);
-    if (!pressure || !pressure->inRange()) {
-        warnPressureRange();
-        text = PressureText::formatHundredths(0);
-        return false;
-    }
-    if (pressure->isPositive() && pressure->decimals() > 2)
-        text = pressure->roundedText();
-    return true;
-}
-
-bool Demarcate::acceptValue(const QString &text)
-{
-    if (parseValue(text))
-        return true;
-    warnValueRange();
-    return false;
-}
-
-void Demarcate::warnPressureRange()
-{
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-327.00~327.00"));
-}
-
-void Demarcate::warnValueRange()
-{
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
-}
+// ---- Boxes ---------------------------------------------------------------------------------
 
 void Demarcate::inform(const QString &title, const QString &text)
 {

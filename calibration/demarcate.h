@@ -2,23 +2,22 @@
 #ifndef DEMARCATE_H
 #define DEMARCATE_H
 
+#include "calibrationrun.h"
 #include "demarcateinfounit.h"
 #include "devicerecords.h"
+#include "entrychecks.h"
 
 #include <QList>
 #include <QModelIndex>
 #include <QPointer>
 #include <QWidget>
 
-#include <array>
 #include <deque>
-#include <functional>
 #include <memory>
 
 class MySerialport;
-class QProgressDialog;
+class PointTable;
 class QStandardItemModel;
-class QTimer;
 
 namespace Ui {
 class Demarcate;
@@ -27,8 +26,9 @@ class Demarcate;
 // The calibration window. The array tab lists, per axis, the calibration points the card
 // reports (a pressure with one value per sensor) and removes them; the single-point tab keeps,
 // per sensor and axis, the card's pressure/value pairs, writes new ones, reads them back and
-// removes them. Both tabs take their values by a calibration run: the card samples every sensor
-// 20 times, the driver-card object sums the samples, and a progress dialog follows the count.
+// removes them. The array points and their table are kept by PointTable; both tabs take their
+// values by a calibration run (CalibrationRun); what the operator types is checked by
+// EntryChecks, what the card reports is shown as it is.
 //
 // Everything here runs in the interface thread; the driver-card object lives in the worker
 // thread and is reached by queued calls, its answers come back as queued signals.
@@ -79,7 +79,7 @@ private slots:
     void demarcateSingleRemoveResult(int res, int xyz, int sensorId, QList<short> &list);
 
 private:
-    using Sums = std::array<AxitSum_t, kMaxSensors>;
+    using Sums = CalibrationRun::Sums;
 
     // The sensor and axis a single-point request was made for.
     struct SingleTarget
@@ -104,23 +104,16 @@ private:
     static void resizeSensorColumns(QStandardItemModel *model, int &sensorColumns, int sum);
     void resizeSensorChoice(int sum);
 
-    // Calibration run, shared by both tabs.
-    enum class RunEnd { Sampled, Failed, Abandoned };
-    // Title and failure are source texts, translated as they are shown.
-    bool runCalibration(const char *title, const char *failure, Sums &sums);
-    RunEnd sampleWithProgress(const char *title);
-    void labelProgress();
-    bool pollAfterPause();
-    bool portOpen() const;
-    bool callCard(const std::function<void(MySerialport &)> &call);
     bool invokeQueued(const char *method, QGenericArgument a0 = QGenericArgument(),
                       QGenericArgument a1 = QGenericArgument(),
                       QGenericArgument a2 = QGenericArgument(),
                       QGenericArgument a3 = QGenericArgument());
     void fillPendingRow(const Sums &sums, int axis);
 
+    // The run buttons work only while the port is open, and say so.
+    void followPort();
+
     // Array tab.
-    void refillWrittenTable(int axis);
     void answerRemoveAll(int res);
 
     // Single-point tab.
@@ -130,15 +123,6 @@ private:
     void answerSingleWrite(int res);
     void answerSingleRemoveAll(int res);
 
-    // Entry checks shared by the tables and the line edits.
-    void checkCell(QStandardItemModel *model, const QModelIndex &topLeft,
-                   const QModelIndex &bottomRight, int pressureColumn);
-    void checkPressureCell(QStandardItemModel *model, const QModelIndex &cell);
-    void checkValueCell(QStandardItemModel *model, const QModelIndex &cell);
-    bool acceptPressure(QString &text);
-    bool acceptValue(const QString &text);
-    void warnPressureRange();
-    void warnValueRange();
     void inform(const QString &title, const QString &text);
     // About what the card answered: never more than one such box at a time.
     void informAnswer(const QString &title, const QString &text);
@@ -151,14 +135,11 @@ private:
     QStandardItemModel *m_singleModel = nullptr; // single-point pairs, view singleReadTable
     int m_writeSensorColumns = 1;
     int m_readSensorColumns = 1;
-    // Counts the refills of each table, so that a fill overtaken by a newer one stops.
-    quint64 m_writtenFill = 0;
-    quint64 m_singleFill = 0;
+    // Set while the dialog itself fills the pending and single-point tables.
+    bool m_filling = false;
 
-    QList<demarcateInfoUnit_t> m_points[kAxisCount];
-    int m_pointAxis = 0; // the current point list, chosen in comAxitSelect
-    // The point list the written-data table was last filled from: its ticks belong to it.
-    int m_shownPointAxis = 0;
+    PointTable *m_pointTable = nullptr; // the points behind readTable
+    int m_pointAxis = 0;                // the current point list, chosen in comAxitSelect
 
     QList<singleDemarcateInfoUnit_t> m_singlePoints[kAxisCount][kMaxSensors];
     bool m_hasSingleList = false;
@@ -167,11 +148,8 @@ private:
     std::deque<PendingWrite> m_pendingWrites;
     std::deque<SingleTarget> m_pendingClears;
 
-    int m_progressValue = 0;
-    std::unique_ptr<QTimer> m_progressTimer;
-    QPointer<QProgressDialog> m_progress;
-    const char *m_runTitle = "";
-    bool m_running = false;
+    CalibrationRun *m_run = nullptr;
+    EntryChecks m_entries{this};
 };
 
 #endif // DEMARCATE_H

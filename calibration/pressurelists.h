@@ -9,21 +9,29 @@
 // the array points of one axis and the single-point pairs of one sensor and axis.
 namespace PressureLists {
 
+// Where an entry went: its position, and whether it replaced one of equal pressure.
+struct Merged
+{
+    qsizetype index;
+    bool replaced;
+};
+
 // An entry of a pressure already listed replaces it; otherwise the entry goes before the first
 // greater pressure, or at the end.
-template<typename Entry> void merge(QList<Entry> &list, const Entry &entry)
+template<typename Entry> Merged merge(QList<Entry> &list, const Entry &entry)
 {
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (list.at(i).pressure == entry.pressure) {
             list[i] = entry;
-            return;
+            return {i, true};
         }
         if (list.at(i).pressure > entry.pressure) {
             list.insert(i, entry);
-            return;
+            return {i, false};
         }
     }
     list.append(entry);
+    return {list.size() - 1, false};
 }
 
 // Removes the first entry of that pressure; false when there is none.

@@ -10,21 +10,20 @@
 #include <numeric>
 
 // What the frame codec has seen since the port was opened. Every received byte ends up in a
-// decoded frame, among the discarded bytes, among the bytes before the first frame, in a partial
+// decoded frame, among the bytes before the first frame, among the discarded bytes, in a partial
 // frame dropped by the receive time-out, or is still held.
 struct LinkCounters
 {
     // Checked frames handed to the decoder, by command code.
     std::array<quint32, 256> framesByCommand{};
     quint64 bytesReceived = 0;
+    // Bytes before the first whole frame: a card that streams already is almost always opened
+    // in the middle of a frame. Whatever they hold, they are not counted as errors.
+    quint64 bytesBeforeFirstFrame = 0;
     // Complete frames whose checksum did not match.
     quint32 checksumErrors = 0;
     // Bytes thrown away while searching for a frame start: noise, the rest of rejected frames.
     quint64 discardedBytes = 0;
-    // The rest of the frame that the open cut into: the bytes before the first whole frame
-    // since the open, when they are no more than a frame. They are not errors, and a checksum
-    // error among them is not counted.
-    quint64 bytesBeforeFirstFrame = 0;
     // Incomplete frames dropped because the rest did not come within the receive time-out.
     quint32 partialFramesTimedOut = 0;
 
@@ -46,6 +45,9 @@ struct LinkHealth
     double sensorFramesPerSecond = 0.0;
     // Time since the latest sensor-data frame, or since the port opened if none has come.
     qint64 msWithoutSensorData = 0;
+    // Sensors in the card's latest sensor-data, accumulation or baseline frame; -1 until the
+    // first sensor-data frame since the open.
+    int sensorCount = -1;
 };
 
 Q_DECLARE_METATYPE(LinkHealth)

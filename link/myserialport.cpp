@@ -5,16 +5,18 @@
 #include <QMetaMethod>
 #include <QTimer>
 
-#ifdef Q_OS_UNIX
 #include <QLoggingCategory>
+
+#ifdef Q_OS_UNIX
 #include <poll.h>
+#endif
 
 namespace {
 Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 } // namespace
-#endif
 
 MySerialport::MySerialport()
+    : m_readErrorLog(lcLink())
 {
     serialPort = new QSerialPort(this);
     serialPort->setReadBufferSize(kSerialReadBufferBytes);
@@ -34,6 +36,7 @@ MySerialport::~MySerialport()
 
 void MySerialport::openPort(QString portName, int baudRate)
 {
+    abandonTrial();
     if (isPortOpen()) {
         closePort();
         return;
@@ -50,35 +53,75 @@ void MySerialport::openPort(QString portName, int baudRate)
         readCurrentSampleFre(kOpenFrequencyTimeoutMs);
 }
 
+// The port that returns under the lost one's name is not taken for the card until the card has
+// answered the frequency read: until then it is open to this object only, and the rest of the
+// program sees it closed. Another device, or a card that does not answer, is let go again.
 void MySerialport::reconnectPort(QString portName, int baudRate)
 {
-    if (isPortOpen())
+    if (isPortOpen() || m_trialOpen)
         return;
-    if (!openLine(portName, baudRate)) {
+    if (!tryOpen(portName, baudRate)) {
         qCDebug(lcLink).noquote() << "reconnect : " + portName + " : " + serialPort->errorString();
         return;
     }
-    qCDebug(lcLink).noquote() << "reconnected : " + portName;
-    emit flushMainwindowsSerialView();
-    emit portOpened(portName, baudRate);
-    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+    m_trialOpen = true;
+    readFrequencyThen(kOpenFrequencyTimeoutMs, [this, portName, baudRate](int res) {
+        // The operator has opened or closed a port meanwhile, or the line went away.
+        if (!m_trialOpen)
+            return;
+        m_trialOpen = false;
+        if (res < 0) {
+            endTrial(portName);
+            return;
+        }
+        qCDebug(lcLink).noquote() << "reconnected : " + portName;
+        startLine(portName, baudRate);
+        emit flushMainwindowsSerialView();
+        emit portOpened(portName, baudRate);
+        emit sampleFreResult(0, res, freIndex());
+    });
 }
 
-// The counts and the health publication start afresh with every open.
+void MySerialport::endTrial(const QString &portName)
+{
+    qCDebug(lcLink).noquote() << "reconnect : no answer on " + portName;
+    m_trialOpen = false;
+    // Unless a port has been opened since.
+    if (!isPortOpen())
+        serialPort->close();
+    emit reconnectUnanswered(portName);
+}
+
+// A reopen still waiting for the card's answer gives way to whatever the operator asks for.
+void MySerialport::abandonTrial()
+{
+    if (!m_trialOpen)
+        return;
+    m_trialOpen = false;
+    serialPort->close();
+}
+
 bool MySerialport::openLine(const QString &portName, int baudRate)
 {
     const bool opened = tryOpen(portName, baudRate);
-    m_portOpen.store(opened, std::memory_order_relaxed);
-    if (opened) {
-        m_openedName = portName;
-        m_openedBaud = baudRate;
-        resetLinkCounters();
-        m_healthClock.start();
-        m_healthMeter.restart(0);
-        m_healthTimer->start();
-        publishHealth();
-    }
+    if (opened)
+        startLine(portName, baudRate);
+    else
+        m_portOpen.store(false, std::memory_order_relaxed);
     return opened;
+}
+
+// The counts and the health publication start afresh with every open.
+void MySerialport::startLine(const QString &portName, int baudRate)
+{
+    m_portOpen.store(true, std::memory_order_relaxed);
+    m_openedName = portName;
+    m_openedBaud = baudRate;
+    resetLinkCounters();
+    m_healthClock.start();
+    m_healthMeter.restart(0);
+    m_healthTimer->start();
+    publishHealth();
 }
 
 void MySerialport::publishHealth()
@@ -86,6 +129,8 @@ void MySerialport::publishHealth()
     LinkHealth health = m_healthMeter.sample(m_healthClock.elapsed(), linkCounters());
     health.portName = m_openedName;
     health.baudRate = m_openedBaud;
+    if (health.counters.sensorFrames() > 0)
+        health.sensorCount = sensorCount();
     emit linkHealthChanged(health);
 }
 
@@ -134,10 +179,11 @@ void MySerialport::openFailureShown()
 void MySerialport::closePort()
 {
     const bool wasOpen = isPortOpen();
+    m_trialOpen = false;
     m_healthTimer->stop();
     serialPort->close();
     m_portOpen.store(false, std::memory_order_relaxed);
-    m_freIndex.store(-1, std::memory_order_relaxed);
+    forgetFrequency();
     emit flushMainwindowsSerialView();
     if (wasOpen)
         emit portClosed();
@@ -155,12 +201,28 @@ void MySerialport::SerialHandleReadyRead()
 
 void MySerialport::onSerialError(QSerialPort::SerialPortError error)
 {
+    if (m_trialOpen && (error == QSerialPort::ResourceError ||
+                        (error == QSerialPort::ReadError && lineIsGone()))) {
+        // Closed once the port's own error handling has returned, as for a lost line.
+        m_trialOpen = false;
+        QMetaObject::invokeMethod(
+            this,
+            [this, name = serialPort->portName()] {
+                if (!m_trialOpen)
+                    endTrial(name);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // A reopen that has been let go reports its line's errors until its close comes.
+    if (!isPortOpen())
+        return;
     switch (error) {
     case QSerialPort::ReadError:
         if (lineIsGone())
             reportLostLine();
         else if (!m_lineLost)
-            qCDebug(lcLink) << "通信出错";
+            m_readErrorLog.note([] { return QStringLiteral("通信出错"); });
         break;
     case QSerialPort::ResourceError:
         emit portLost();

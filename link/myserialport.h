@@ -2,6 +2,7 @@
 #ifndef MYSERIALPORT_H
 #define MYSERIALPORT_H
 
+#include "diagnosticthrottle.h"
 #include "linkhealthmeter.h"
 #include "slavecodec.h"
 
@@ -50,6 +51,9 @@ signals:
     void openFailed(const QString &portName, int error, const QString &errorString);
     // Twice a second while a port is open, and once right after it has opened.
     void linkHealthChanged(const LinkHealth &health);
+    // reconnectPort() opened the port, but nothing there answered the frequency read (or the
+    // line went away first): the port has been closed again.
+    void reconnectUnanswered(const QString &portName);
 
 public slots:
     void SerialHandleReadyRead();
@@ -57,8 +61,10 @@ public slots:
     void closePort();
     // The operator has seen an open failure: its frequency read goes ahead.
     void openFailureShown();
-    // Opens the port again after it was lost: never closes an open port, shows nothing when the
-    // port cannot be opened yet, and after an open reads the card's frequency as openPort does.
+    // Opens the port again after it was lost: never closes an open port and shows nothing when
+    // the port cannot be opened yet. The port counts as open, with portOpened() and the
+    // frequency's sampleFreResult(), only once the card has answered the frequency read;
+    // otherwise it is closed again with reconnectUnanswered().
     void reconnectPort(QString portName, int baudRate);
 
 private slots:
@@ -70,6 +76,9 @@ private:
     bool lineIsGone() const;
     void reportLostLine();
     bool openLine(const QString &portName, int baudRate);
+    void startLine(const QString &portName, int baudRate);
+    void endTrial(const QString &portName);
+    void abandonTrial();
     void publishHealth();
 
     QTimer *m_healthTimer = nullptr;
@@ -82,8 +91,11 @@ private:
     std::atomic<bool> m_portOpen{false};
     // Set once the line is known to be gone, so that its loss is reported only once.
     bool m_lineLost = false;
+    // A reopen after a loss is waiting for the card's answer.
+    bool m_trialOpen = false;
     // Frequency reads of failed opens, held until the interface has shown the failure.
     int m_heldFrequencyReads = 0;
+    DiagnosticThrottle m_readErrorLog;
 };
 
 #endif // MYSERIALPORT_H

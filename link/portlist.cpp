@@ -4,18 +4,25 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QSet>
 
 QStringList PortList::presentNames() const
 {
     QStringList names;
+    QSet<QString> devices;
+    const auto add = [&](const QString &name) {
+        const QString device = devicePath(name);
+        if (device.isEmpty() || devices.contains(device))
+            return;
+        devices.insert(device);
+        names << name;
+    };
     // A virtual port is listed while it exists, as the system lists its own ports.
-    for (const QString &port : m_extraPorts) {
-        if (QFileInfo::exists(location(port)))
-            names << port;
-    }
+    for (const QString &port : m_extraPorts)
+        add(port);
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : ports)
-        names << info.portName();
+        add(info.portName());
     return names;
 }
 
@@ -32,4 +39,29 @@ QString PortList::fromCommandLine(const QString &name)
     if (name.isEmpty() || (bare && (QFileInfo::exists(location(name)) || !QFileInfo::exists(name))))
         return name;
     return QDir::cleanPath(QDir::current().absoluteFilePath(name));
+}
+
+QString PortList::devicePath(const QString &name)
+{
+    return QFileInfo(location(name)).canonicalFilePath();
+}
+
+PortIdentity PortList::identity(const QString &name)
+{
+    PortIdentity identity;
+    const QString device = devicePath(name);
+    if (device.isEmpty())
+        return identity;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports) {
+        if (devicePath(info.systemLocation()) != device)
+            continue;
+        identity.serialNumber = info.serialNumber();
+        if (info.hasVendorIdentifier())
+            identity.vendorId = info.vendorIdentifier();
+        if (info.hasProductIdentifier())
+            identity.productId = info.productIdentifier();
+        break;
+    }
+    return identity;
 }

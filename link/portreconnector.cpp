@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portreconnector.h"
 
-#include "portlist.h"
-
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -31,35 +29,69 @@ bool PortReconnector::takeLostPort()
     if (!m_enabled || m_portName.isEmpty())
         return false;
     qCDebug(lcLink) << "waiting for lost port" << m_portName;
-    m_waiting = true;
     m_lostClock.start();
     m_checkTimer->start();
-    emit waitingChanged(true);
+    setWait(ReconnectWait::Lost);
     return true;
 }
 
 void PortReconnector::portOpened(const QString &portName, int baudRate)
 {
+    // A reopen keeps the identity of the first open: a port that came back without its
+    // identity (the system may be slow to tell) must not make the next loss take any device.
+    if (!isWaiting() || portName != m_portName || !m_identity.isKnown())
+        m_identity = m_lookup(portName);
     m_portName = portName;
     m_baudRate = baudRate;
     stopWaiting();
 }
 
-void PortReconnector::stopWaiting()
+// The port is closed again; it is tried again after the hold-off, as long as it is listed.
+void PortReconnector::portUnanswered(const QString &portName)
 {
-    if (!m_waiting)
+    if (!isWaiting() || portName != m_portName)
         return;
-    m_waiting = false;
-    m_checkTimer->stop();
-    emit waitingChanged(false);
+    m_lostClock.start();
+    setWait(ReconnectWait::Unanswered);
 }
 
-// Asked again at every check until the port has opened: the card ignores the request once it
-// is open, and a port that is listed may still refuse to open for a moment.
+void PortReconnector::stopWaiting()
+{
+    if (!isWaiting())
+        return;
+    m_checkTimer->stop();
+    setWait(ReconnectWait::None);
+}
+
+void PortReconnector::setWait(ReconnectWait wait)
+{
+    m_wait = wait;
+    emit waitChanged(wait, m_portName);
+}
+
+// Asked again at every check until the port has opened: the card ignores the request while it
+// tries the port or once it is open, and a port that is listed may still refuse to open for a
+// moment.
 void PortReconnector::reconnectIfReturned()
 {
-    if (!m_waiting || m_lostClock.elapsed() < kHoldOffMs)
+    if (!isWaiting() || m_lostClock.elapsed() < kHoldOffMs)
         return;
-    if (m_ports->presentNames().contains(m_portName))
-        emit reconnectRequested(m_portName, m_baudRate);
+    if (!m_ports->presentNames().contains(m_portName))
+        return;
+    if (m_identity.isKnown()) {
+        const PortIdentity present = m_lookup(m_portName);
+        // Listed, but not yet described by the system: looked at again at the next check.
+        if (!present.isKnown())
+            return;
+        if (present != m_identity) {
+            if (m_wait != ReconnectWait::OtherDevice) {
+                qCDebug(lcLink) << "another device under" << m_portName;
+                setWait(ReconnectWait::OtherDevice);
+            }
+            return;
+        }
+        if (m_wait == ReconnectWait::OtherDevice)
+            setWait(ReconnectWait::Lost);
+    }
+    emit reconnectRequested(m_portName, m_baudRate);
 }

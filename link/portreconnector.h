@@ -2,40 +2,61 @@
 #ifndef PORTRECONNECTOR_H
 #define PORTRECONNECTOR_H
 
+#include "portlist.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
-class PortList;
+#include <functional>
+
 class QTimer;
+
+// What a wait for a lost port has come to.
+enum class ReconnectWait {
+    None,        // no port is awaited
+    Lost,        // the port has not come back yet
+    Unanswered,  // a port came back, but no card answered there; it has been closed again
+    OtherDevice, // the port's name has come back for another device, which is left alone
+};
 
 // Opens a lost port again. While reconnection is on, a port that the card reports lost is
 // closed as after any loss but without a message, and opened again with the same baud rate as
-// soon as it is listed again. The wait ends when the port is back, when the operator takes the
-// port controls over, or when reconnection is turned off.
+// soon as the same device is listed again: the same serial number, vendor and product where the
+// system reports them, else the same name. The wait ends when the card has answered on the
+// reopened port, when the operator takes the port controls over, or when reconnection is turned
+// off.
 //
 // The window drives it with portOpened() after every open (the port to come back to),
 // takeLostPort() when the card reports the loss and stopWaiting() when the operator takes over.
 // The reopen is asked for by reconnectRequested(), meant for MySerialport::reconnectPort, which
-// shows nothing while the port cannot be opened yet (it is then asked again); waitingChanged()
-// tells the status bar.
+// shows nothing while the port cannot be opened yet (it is then asked again) and reports a port
+// on which no card answers by reconnectUnanswered(), to be passed to portUnanswered();
+// waitChanged() tells the status bar.
 class PortReconnector : public QObject
 {
     Q_OBJECT
 public:
     // A lost port is opened again no sooner than this: a running baseline check or calibration
-    // run polls the port state and must see it closed, so that it ends as after any loss.
+    // run polls the port state and must see it closed, so that it ends as after any loss. The
+    // same pause follows a reopen on which no card answered.
     static constexpr qint64 kHoldOffMs = 1000;
     // While a lost port is awaited, its return is looked for this often.
     static constexpr int kCheckIntervalMs = 500;
 
+    using IdentityLookup = std::function<PortIdentity(const QString &portName)>;
+
     // `ports` says which ports are present; it must outlive this object.
     explicit PortReconnector(const PortList *ports, QObject *parent = nullptr);
+
+    // Where the identity of the device behind a port comes from (the system's port list by
+    // default).
+    void setIdentityLookup(IdentityLookup lookup) { m_lookup = std::move(lookup); }
 
     bool isEnabled() const { return m_enabled; }
     // Off ends a wait.
     void setEnabled(bool on);
-    bool isWaiting() const { return m_waiting; }
+    bool isWaiting() const { return m_wait != ReconnectWait::None; }
 
     // The card reports the open port lost. True when the port is now awaited (reconnection is
     // on and a port has been open): the caller closes it quietly. False: the caller reports the
@@ -44,22 +65,26 @@ public:
 
 public slots:
     void portOpened(const QString &portName, int baudRate);
+    void portUnanswered(const QString &portName);
     void stopWaiting();
 
 signals:
     void reconnectRequested(const QString &portName, int baudRate);
-    void waitingChanged(bool waiting);
+    void waitChanged(ReconnectWait wait, const QString &portName);
 
 private:
     void reconnectIfReturned();
+    void setWait(ReconnectWait wait);
 
     const PortList *m_ports;
+    IdentityLookup m_lookup = &PortList::identity;
     QTimer *m_checkTimer;
     QElapsedTimer m_lostClock;
     QString m_portName;
+    PortIdentity m_identity;
     int m_baudRate = 0;
     bool m_enabled = false;
-    bool m_waiting = false;
+    ReconnectWait m_wait = ReconnectWait::None;
 };
 
 #endif // PORTRECONNECTOR_H

@@ -12,9 +12,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcLink, "eskin.link")
 
-// The longest frame: sync, length, then at most 255 bytes.
-constexpr int kLongestFrameBytes = 257;
-
 // Low byte of the plain sum of the bytes: no seed, no complement.
 quint8 checksum(const quint8 *data, int len)
 {
@@ -109,7 +106,7 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
 void SlaveCodec::dropDeadPrefix()
 {
     if (m_rxPending == 1 && m_rxLen > 1) {
-        m_counters.discardedBytes += quint64(m_rxLen - 1);
+        countDiscarded(quint64(m_rxLen - 1));
         m_searchFrom = 0;
         m_rxBuf[0] = kFrameSync;
         std::memset(m_rxBuf.get() + 1, 0, size_t(m_rxLen - 1));
@@ -135,7 +132,7 @@ void SlaveCodec::extractFrames()
         const void *sync = s0 < n ? std::memchr(held + s0, kFrameSync, size_t(n - s0)) : nullptr;
         if (!sync) {
             std::memset(buf, 0, size_t(held - buf) + size_t(n));
-            m_counters.discardedBytes += quint64(n);
+            countDiscarded(quint64(n));
             m_rxLen = 0;
             return;
         }
@@ -153,7 +150,7 @@ void SlaveCodec::extractFrames()
         }
         if (length + 2 > n - s) {
             // Incomplete: only the frame's own bytes are kept, to wait for the rest.
-            m_counters.discardedBytes += quint64(s);
+            countDiscarded(quint64(s));
             held += s;
             n -= s;
             m_rxPending = quint16(n);
@@ -161,13 +158,14 @@ void SlaveCodec::extractFrames()
         }
         if (checksum(held + s, length + 1) != held[s + length + 1]) {
             // Only the sync byte is rejected: a frame may start inside the rejected bytes.
-            ++m_counters.checksumErrors;
+            countChecksumError();
             m_rxPending = 0;
             s0 = s + 1;
             continue;
         }
         std::memcpy(m_frameBuf, held + s + 2, size_t(length - 1));
-        countSkipped(s);
+        countDiscarded(quint64(s));
+        m_framed = true;
         ++m_counters.framesByCommand[m_frameBuf[0]];
         held += s + length + 2;
         n -= s + length + 2;
@@ -181,22 +179,23 @@ void SlaveCodec::extractFrames()
     m_rxLen = quint16(n);
 }
 
-// `bytes` were passed over before a whole frame. A port opened while the card streams starts
-// inside a frame: what was passed over before the first frame, up to a frame's length, is that
-// frame's rest, and the search through it is no error.
-void SlaveCodec::countSkipped(int bytes)
+void SlaveCodec::countDiscarded(quint64 bytes)
 {
-    m_counters.discardedBytes += quint64(bytes);
-    if (m_counters.framesDecoded() > 0 || m_counters.discardedBytes > quint64(kLongestFrameBytes))
-        return;
-    m_counters.bytesBeforeFirstFrame = m_counters.discardedBytes;
-    m_counters.discardedBytes = 0;
-    m_counters.checksumErrors = 0;
+    (m_framed ? m_counters.discardedBytes : m_counters.bytesBeforeFirstFrame) += bytes;
+}
+
+// A false frame start inside the piece of a frame that an open lands in is no error.
+void SlaveCodec::countChecksumError()
+{
+    if (m_framed)
+        ++m_counters.checksumErrors;
 }
 
 void SlaveCodec::rx_timerout_callback()
 {
-    if (m_rxLen > 0) {
+    if (m_rxLen > 0 && !m_framed) {
+        m_counters.bytesBeforeFirstFrame += m_rxLen;
+    } else if (m_rxLen > 0) {
         ++m_counters.partialFramesTimedOut;
         // A lone sync byte is held with every byte before it; those were never part of a frame.
         if (m_rxPending == 1)

@@ -43,9 +43,14 @@ public:
     quint16 rxPending() const { return m_rxPending; }
     bool rxTimerActive() const;
 
-    // What has been received since the last reset (the port's open).
+    // What has been received since the last reset (the port's open). Until the first whole
+    // frame after a reset, nothing counts as an error.
     const LinkCounters &linkCounters() const { return m_counters; }
-    void resetLinkCounters() { m_counters = LinkCounters{}; }
+    void resetLinkCounters()
+    {
+        m_counters = LinkCounters{};
+        m_framed = false;
+    }
 
 private slots:
     void rx_timerout_callback();
@@ -54,7 +59,8 @@ private:
     void appendAndExtract(const char *data, quint16 n);
     void extractFrames();
     void dropDeadPrefix();
-    void countSkipped(int bytes);
+    void countDiscarded(quint64 bytes);
+    void countChecksumError();
 
     std::unique_ptr<quint8[]> m_rxBuf;
     quint16 m_rxLen = 0;
@@ -63,6 +69,8 @@ private:
     // while a tail that ends in a lone sync byte waits for its length byte.
     quint16 m_searchFrom = 0;
     LinkCounters m_counters;
+    // A whole frame has come since the last reset.
+    bool m_framed = false;
     quint8 m_frameBuf[kFrameBufBytes] = {};
     QTimer *m_rxTimer = nullptr;
 };

@@ -69,6 +69,9 @@ int buildRemovePayload(quint8 (&buf)[kRemovePayloadBytes], std::initializer_list
 SlaveProtocol::SlaveProtocol()
     : QObject(nullptr)
     , m_axitList(kMaxSensors, Axit_t{0, 0, 0})
+    , m_unawaitedLog(lcLink())
+    , m_unaskedLog(lcLink())
+    , m_malformedLog(lcLink())
 {
     registerDeviceRecordTypes();
 }
@@ -128,8 +131,9 @@ int SlaveProtocol::sendAndWait(quint8 cmd, const void *data, int len, int timeou
 
 void SlaveProtocol::endWait(quint8 cmd, int result)
 {
-    if (!m_waiting || cmd != m_awaitedCmd) {
-        qCDebug(lcLink) << "reply" << Qt::hex << int(cmd) << "is not awaited";
+    if (!isAwaiting(cmd)) {
+        m_unawaitedLog.note(
+            [cmd] { return QStringLiteral("reply %1 is not awaited").arg(cmd, 0, 16); });
         return;
     }
     m_replyResult = result;
@@ -139,10 +143,28 @@ void SlaveProtocol::endWait(quint8 cmd, int result)
 
 void SlaveProtocol::readCurrentSampleFre(int mesc)
 {
-    runInTurn([this, mesc] {
-        const int res = sendAndWait(CmdReadFrequency, nullptr, 0, mesc);
-        emit sampleFreResult(0, res, freIndex());
+    readFrequencyThen(mesc, [this](int res) { emit sampleFreResult(0, res, freIndex()); });
+}
+
+void SlaveProtocol::readFrequencyThen(int mesc, std::function<void(int)> outcome)
+{
+    runInTurn([this, mesc, outcome = std::move(outcome)] {
+        outcome(sendAndWait(CmdReadFrequency, nullptr, 0, mesc));
     });
+}
+
+void SlaveProtocol::forgetFrequency()
+{
+    m_freIndex.store(-1, std::memory_order_relaxed);
+    m_cardFreIndex = -1;
+}
+
+// A card that refuses still runs its former rate, and says so: the index it runs is known again
+// and the same choice can be asked for again. Not after a time-out, when the rate is unknown.
+// A choice made while this one waited stays.
+void SlaveProtocol::takeBackRefusedIndex(int refused)
+{
+    m_freIndex.compare_exchange_strong(refused, m_cardFreIndex, std::memory_order_relaxed);
 }
 
 void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
@@ -154,6 +176,10 @@ void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
     runInTurn([this, freIndex, mesc] {
         const quint8 index = quint8(freIndex);
         const int res = sendAndWait(CmdSetFrequency, &index, 1, mesc);
+        if (res == kStatusDone)
+            m_cardFreIndex = int(freIndex);
+        else if (res == kStatusFailed)
+            takeBackRefusedIndex(int(freIndex));
         emit sampleFreResult(1, res, 0);
     });
 }
@@ -394,7 +420,7 @@ void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
 void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
 {
     if (!m_baselineRead.take()) {
-        qCDebug(lcLink) << "baseline reply dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 81)"); });
         return;
     }
     const int n = len / kAxitWireBytes;
@@ -414,8 +440,14 @@ void SlaveProtocol::decodeBaseline(const quint8 *payload, int len)
     emit slaveCheckRec(true);
 }
 
+// Only the read that asked for it takes the index: an unasked one would make the interface
+// take the card for running at a rate it was never set to, and not send that rate when chosen.
 void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
 {
+    if (!isAwaiting(CmdReadFrequency)) {
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 84)"); });
+        return;
+    }
     // A reply without its index byte tells nothing; the read counts as failed.
     if (len < 1) {
         qCDebug(lcLink) << "frequency reply without index";
@@ -423,6 +455,7 @@ void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
         return;
     }
     m_freIndex.store(payload[0], std::memory_order_relaxed);
+    m_cardFreIndex = payload[0];
     endWait(CmdReadFrequency, kStatusDone);
 }
 
@@ -435,12 +468,13 @@ void SlaveProtocol::decodeStatus(quint8 cmd, const quint8 *payload, int len)
 void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 {
     if (!m_pointRead.takePart()) {
-        qCDebug(lcLink) << "calibration point dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 88)"); });
         return;
     }
     const int k = (len - kPointHeaderBytes) / 2;
     if (len < kPointHeaderBytes || k > kMaxSensors) {
-        qCDebug(lcLink) << "calibration point of" << len << "bytes dropped";
+        m_malformedLog.note(
+            [len] { return QStringLiteral("calibration point of %1 bytes dropped").arg(len); });
         return;
     }
     const int type = payload[0];
@@ -455,11 +489,12 @@ void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)
 void SlaveProtocol::decodeSingleEntries(const quint8 *payload, int len)
 {
     if (!m_singleRead.take()) {
-        qCDebug(lcLink) << "single-point reply dropped: no read is waiting for it";
+        m_unaskedLog.note([] { return QStringLiteral("unasked reply dropped (command 8c)"); });
         return;
     }
     if (len < kSingleHeaderBytes) {
-        qCDebug(lcLink) << "single-point reply of" << len << "bytes dropped";
+        m_malformedLog.note(
+            [len] { return QStringLiteral("single-point reply of %1 bytes dropped").arg(len); });
         return;
     }
     const int xyz = payload[0];

@@ -4,6 +4,7 @@
 
 #include "awaitedreply.h"
 #include "devicerecords.h"
+#include "diagnosticthrottle.h"
 
 #include <QList>
 #include <QMutex>
@@ -122,6 +123,12 @@ public slots:
     void readDemarcateInfo(int xyz);
 
 protected:
+    // Reads the frequency index in turn with the other requests, like readCurrentSampleFre(),
+    // but hands the result to `outcome` instead of reporting it.
+    void readFrequencyThen(int mesc, std::function<void(int res)> outcome);
+    // The port has closed: the card's index is unknown.
+    void forgetFrequency();
+
     // Sample-frequency index as last set or read; -1 while unknown.
     std::atomic<int> m_freIndex{-1};
 
@@ -136,6 +143,8 @@ private:
     void decodeCalibrationPoint(const quint8 *payload, int len);
     void decodeSingleEntries(const quint8 *payload, int len);
     void endWait(quint8 cmd, int result);
+    bool isAwaiting(quint8 cmd) const { return m_waiting && cmd == m_awaitedCmd; }
+    void takeBackRefusedIndex(int refused);
     // Both need the accumulator lock: clearSums() takes it, zeroSums() expects it held.
     void clearSums();
     void zeroSums();
@@ -146,6 +155,8 @@ private:
     AxitSum_t m_demarcateSums[kMaxSensors] = {};
     quint8 m_checkWriteBuf[kCheckWriteBufBytes] = {};
     std::atomic<int> m_sensorCount{-1};
+    // The index the card has confirmed by a read or an accepted set; -1 while unknown.
+    int m_cardFreIndex = -1;
     int m_replyResult = 255;
     QMutex m_accumulatorLock;
     QList<Axit_t> m_axitList;
@@ -161,6 +172,11 @@ private:
     AwaitedReply m_baselineRead{kReplyTimeoutMs};
     AwaitedReply m_singleRead{kReplyTimeoutMs};
     AwaitedReply m_pointRead{kReplyTimeoutMs};
+
+    // Frames a card can send by the thousand, each kind summed up in the diagnostics.
+    DiagnosticThrottle m_unawaitedLog;
+    DiagnosticThrottle m_unaskedLog;
+    DiagnosticThrottle m_malformedLog;
 };
 
 #endif // SLAVEPROTOCOL_H

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// eskin-record: records the driver card's sensor data to CSV without a window, for scripts.
+// eskin-record: records the driver card's sensor data to CSV without a window, for scripts,
+// and serves the live stream to other programs.
 //   eskin-record --port PATH [--baud N] [--frequency HZ] (--seconds S | --frames N)
 //                --output FILE|-
+//   eskin-record --port PATH [--baud N] [--frequency HZ] [--seconds S | --frames N]
+//                [--output FILE|-] --serve [ADDRESS:]PORT
 
 #include "commandline.h"
 #include "portlist.h"
 #include "recordsession.h"
+#include "streamserver.h"
 #include "terminationsignals.h"
 
 #include <QCoreApplication>
@@ -53,6 +57,11 @@ void addOptions(CommandLine &line)
          QStringLiteral("The CSV file to write, - for standard output. An existing file is "
                         "replaced once the first frame has come."),
          QStringLiteral("FILE")},
+        {QStringLiteral("serve"),
+         QStringLiteral("Serve the stream to other programs over TCP on PORT, on 127.0.0.1 "
+                        "unless an ADDRESS is given; runs until stopped unless --seconds or "
+                        "--frames."),
+         QStringLiteral("[ADDRESS:]PORT")},
         {QStringLiteral("progress"),
          QStringLiteral("A progress line on standard error every second, even when it is not "
                         "a terminal.")},
@@ -66,10 +75,18 @@ bool readSettings(const CommandLine &line, RecordSession::Settings &s)
     const auto given = [&line](const char *name) {
         return line.isSet(QLatin1String(name));
     };
-    if (!given("port") || !given("output"))
-        return line.refuse(QStringLiteral("--port and --output are required"));
-    if (given("seconds") == given("frames"))
+    if (!given("port") || !(given("output") || given("serve")))
+        return line.refuse(QStringLiteral("--port and --output (or --serve) are required"));
+    if (given("seconds") && given("frames"))
+        return line.refuse(QStringLiteral("give one of --seconds and --frames, not both"));
+    // A server runs until it is stopped; a recording alone needs an end.
+    if (!given("serve") && !given("seconds") && !given("frames"))
         return line.refuse(QStringLiteral("give one of --seconds and --frames"));
+    quint16 servePort = 0;
+    const QString serve = line.value(QStringLiteral("serve"));
+    if (given("serve") && !StreamServer::parseAddress(serve, &s.serveAddress, &servePort))
+        return line.refuse(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(serve));
+    s.servePort = given("serve") ? servePort : -1;
     qint64 baud = 0;
     if (!line.excludes(QStringLiteral("progress"), QStringLiteral("quiet")) ||
         !line.integer(QStringLiteral("baud"), 1, 100000000, &baud) ||
@@ -98,7 +115,8 @@ int main(int argc, char *argv[])
 
     CommandLine line(
         QStringLiteral("eskin-record"), QStringLiteral(ESKIN_VERSION),
-        QStringLiteral("Records the electronic skin's sensor data from a driver card to CSV."));
+        QStringLiteral("Records the electronic skin's sensor data from a driver card to CSV, or "
+                       "serves it live to other programs."));
     addOptions(line);
     if (const int code = line.parse(app.arguments()); code != CommandLine::kGoOn)
         return code;
@@ -116,6 +134,8 @@ int main(int argc, char *argv[])
                          exitCode = code;
                          QCoreApplication::exit(code);
                      });
+    if (!line.isSet(QStringLiteral("quiet")))
+        QObject::connect(&session, &RecordSession::notice, &app, printError);
     // A signal ends the recording as if its limit had been reached.
     QObject::connect(&endSignals, &TerminationSignals::received, &session, &RecordSession::stop);
     // A reader that goes away is a write error, not a silent death.

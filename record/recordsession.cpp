@@ -3,6 +3,7 @@
 
 #include "myserialport.h"
 #include "portlist.h"
+#include "streamserver.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -64,7 +65,7 @@ RecordSession::RecordSession(const Settings &settings, QObject *parent)
     m_durationTimer->setSingleShot(true);
     m_durationTimer->setTimerType(Qt::PreciseTimer);
     connect(m_noDataTimer, &QTimer::timeout, this, [this] {
-        const qint64 frames = m_writer.framesWritten();
+        const qint64 frames = m_frames;
         end(1, frames == 0 ? QStringLiteral("no sensor data from %1 within %2 s")
                                  .arg(m_settings.port)
                                  .arg(kNoDataTimeoutMs / 1000)
@@ -91,31 +92,60 @@ RecordSession::~RecordSession() = default;
 
 void RecordSession::start()
 {
-    if (openOutput() && openPort() && settleFrequency())
+    if (startServer() && openOutput() && openPort() && settleFrequency())
         beginRecording();
+}
+
+// First, so that an address that cannot be used fails before the card is touched.
+bool RecordSession::startServer()
+{
+    if (m_settings.servePort < 0)
+        return true;
+    m_server = new StreamServer(this);
+    const QString address =
+        StreamServer::addressText(m_settings.serveAddress, quint16(m_settings.servePort));
+    if (!m_server->listen(m_settings.serveAddress, quint16(m_settings.servePort))) {
+        end(1, QStringLiteral("cannot serve on %1: %2").arg(address, m_server->errorString()));
+        return false;
+    }
+    connect(m_server, &StreamServer::clientDropped, this, [this](const QString &peer) {
+        emit notice(QStringLiteral("dropped the stream client %1: it did not keep up").arg(peer));
+    });
+    emit notice(
+        QStringLiteral("serving the stream on %1")
+            .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort())));
+    return true;
 }
 
 // The file is only checked here, before the port is touched; the writer creates it with the
 // first row.
 bool RecordSession::openOutput()
 {
+    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
+    if (m_settings.output.isEmpty())
+        return true;
     const QString problem = unwritableReason(m_settings.output);
     if (!problem.isEmpty()) {
         end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, problem));
         return false;
     }
-    RecordHeader header;
-    header.program = m_settings.program;
-    header.port = m_settings.port;
-    header.baudRate = m_settings.baudRate;
-    if (!m_writer.open(m_settings.output, header,
+    if (!m_writer.open(m_settings.output, header(0),
                        RecordWriter::CreateOnFirstRow | RecordWriter::FrequencyToCome)) {
         end(1,
             QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString()));
         return false;
     }
-    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
     return true;
+}
+
+RecordHeader RecordSession::header(int frequencyHz) const
+{
+    RecordHeader header;
+    header.program = m_settings.program;
+    header.port = m_settings.port;
+    header.baudRate = m_settings.baudRate;
+    header.frequencyHz = frequencyHz;
+    return header;
 }
 
 // The common reasons a port cannot be opened are told at once; anything else (a busy port, a
@@ -145,6 +175,8 @@ bool RecordSession::settleFrequency()
     const int found = m_port->freIndex(); // read at the open; -1 without an answer
     if (m_settings.frequencyHz == 0) {
         m_writer.setFrequency(rateOf(found));
+        if (m_server)
+            m_server->setHeader(header(rateOf(found)));
         return true;
     }
     const int asked = frequencyIndex(m_settings.frequencyHz);
@@ -165,10 +197,13 @@ bool RecordSession::settleFrequency()
     }
     if (found != asked) {
         m_writer.discardHeldRows();
+        m_frames = 0;
         m_durationTimer->stop();
         m_full = false;
     }
     m_writer.setFrequency(m_settings.frequencyHz);
+    if (m_server)
+        m_server->setHeader(header(m_settings.frequencyHz));
     return true;
 }
 
@@ -190,12 +225,16 @@ void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
         return;
     // A stream that stops is a failure too, rather than a recorder that waits for ever.
     m_noDataTimer->start(kNoDataTimeoutMs);
-    if (m_full)
+    // Only a file holds frames until the frequency is settled.
+    if (m_full || (!m_recording && !m_writer.isOpen()))
         return;
-    if (m_writer.framesWritten() == 0 && m_settings.seconds > 0)
+    if (m_frames == 0 && m_settings.seconds > 0)
         m_durationTimer->start(int(m_settings.seconds * 1000));
+    ++m_frames;
     m_writer.writeFrame(readings, num);
-    if (m_settings.frames > 0 && m_writer.framesWritten() >= m_settings.frames)
+    if (m_server && m_recording)
+        m_server->addFrame(readings, num);
+    if (m_settings.frames > 0 && m_frames >= m_settings.frames)
         limitReached();
 }
 
@@ -210,20 +249,24 @@ void RecordSession::limitReached()
 
 void RecordSession::reportProgress()
 {
-    const qint64 frames = m_writer.framesWritten();
+    const qint64 frames = m_frames;
     const double seconds = double(m_progressClock.restart()) / 1000.0;
     const double rate = seconds > 0 ? double(frames - m_framesAtLastProgress) / seconds : 0.0;
     m_framesAtLastProgress = frames;
-    std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)\n",
+    const QByteArray clients =
+        m_server ? QStringLiteral(", %1 stream clients").arg(m_server->clientCount()).toUtf8()
+                 : QByteArray();
+    std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)%s\n",
                  static_cast<long long>(frames), rate,
-                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors));
+                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors),
+                 clients.constData());
 }
 
 void RecordSession::stop()
 {
     if (!m_recording)
         end(1, QStringLiteral("interrupted while opening %1").arg(m_settings.port));
-    else if (m_writer.framesWritten() == 0)
+    else if (m_writer.isOpen() && m_frames == 0)
         end(1,
             QStringLiteral("interrupted before any sensor data came from %1").arg(m_settings.port));
     else
@@ -244,6 +287,8 @@ void RecordSession::end(int code, QString error)
     m_recording = false;
     // The last lines are written now: a failure there fails the recording too.
     m_writer.finish();
+    if (m_server)
+        m_server->close();
     if (code == 0 && !m_writer.errorString().isEmpty()) {
         code = 1;
         error =

@@ -5,22 +5,25 @@
 #include "recordwriter.h"
 
 #include <QElapsedTimer>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
 class MySerialport;
 class QTimer;
+class StreamServer;
 
 // One headless recording, as eskin-record runs it: open the port, set the card's frequency
-// when asked, record until a time or a frame count is reached, and report why it ended. The
-// driver-card object runs in the session's own thread. Every failure is one line naming its
-// cause, and the output keeps its complete lines.
+// when asked, record and/or serve the stream until a time or a frame count is reached (or until
+// stopped), and report why it ended. The driver-card object runs in the session's own thread.
+// Every failure is one line naming its cause, and the output keeps its complete lines.
 //
-// Frames are taken from the open on, also while the card's frequency is read or set; they wait
-// in the writer until the frequency is known (the rows taken before the card changed its rate on
-// request are dropped, so that every row is at the rate the file names). The output is created
-// or truncated only with the first row: a run that ends without data, or fails before the
-// frequency is settled, leaves an existing file as it was.
+// Frames are recorded from the open on, also while the card's frequency is read or set; they
+// wait in the writer until the frequency is known (the rows taken before the card changed its
+// rate on request are dropped, so that every row is at the rate the file names). The output is
+// created or truncated only with the first row: a run that ends without data, or fails before
+// the frequency is settled, leaves an existing file as it was. The stream is served from the
+// settled frequency on.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -33,9 +36,11 @@ public:
         QString port;
         int baudRate = 115200;
         int frequencyHz = 0; // 0: leave the card's frequency as it is
-        double seconds = 0;  // one of seconds and frames is set
+        double seconds = 0;  // 0 and 0: until stopped
         qint64 frames = 0;
-        QString output; // "-" for standard output
+        QString output; // "-" for standard output, empty for none
+        QHostAddress serveAddress;
+        int servePort = -1; // -1: the stream is not served
         bool progress = false;
         QString program; // name and version, for the recording's comments
     };
@@ -45,19 +50,23 @@ public:
 
     // Starts from the event loop; ended() reports the exit code.
     void start();
-    // Ends a running recording cleanly (a signal from the operator); before any row is recorded
-    // it is a failure, as nothing is written.
+    // Ends a running recording cleanly (a signal from the operator); while the port is still
+    // opening, or before any row of an output, it is a failure, as nothing is written.
     void stop();
-    qint64 framesWritten() const { return m_writer.framesWritten(); }
+    qint64 frames() const { return m_frames; }
 
 signals:
     // 0 for a complete recording, 1 with `error` (one line) when something failed.
     void ended(int code, const QString &error);
+    // Something worth a line that is not an error: where the stream is served, a dropped client.
+    void notice(const QString &line);
 
 private:
+    bool startServer();
     bool openOutput();
     bool openPort();
     bool settleFrequency();
+    RecordHeader header(int frequencyHz) const;
     void beginRecording();
     void onFrame(const QList<Axit_t> &readings, uint num);
     void limitReached();
@@ -67,13 +76,15 @@ private:
     Settings m_settings;
     MySerialport *m_port = nullptr;
     RecordWriter m_writer;
+    StreamServer *m_server = nullptr;
+    qint64 m_frames = 0;
     QTimer *m_noDataTimer = nullptr;
     QTimer *m_durationTimer = nullptr;
     QTimer *m_progressTimer = nullptr;
     qint64 m_framesAtLastProgress = 0;
     QElapsedTimer m_progressClock;
     int m_frequencyResult = 0;
-    bool m_recording = false; // the frequency is settled: rows go out
+    bool m_recording = false; // the frequency is settled: rows go out, the stream is served
     bool m_full = false;      // the time or the frame count is reached
     bool m_ended = false;
 };

@@ -13,6 +13,7 @@ packages=(
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   xvfb xauth socat
+  python3  # the stream's example client, run by the tests
   desktop-file-utils appstream dpkg-dev man-db lintian  # installation checks, Debian package
   fonts-wqy-microhei
   qt6-translations-l10n  # Qt's own texts (buttons, file dialogs) in Chinese

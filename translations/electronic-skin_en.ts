@@ -200,6 +200,18 @@
         <source>允许输入范围：-32767~32767</source>
         <translation>Allowed range: -32767 to 32767</translation>
     </message>
+    <message>
+        <source>请打开通信接口</source>
+        <translation>Please open the serial port first</translation>
+    </message>
+    <message>
+        <source>驱动卡发来的标定点多于%1个，其余%2个未显示</source>
+        <translation>The card sent more than %1 calibration points; %2 more are not shown</translation>
+    </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
 </context>
 <context>
     <name>LinkStatusBar</name>
@@ -230,6 +242,22 @@
     <message>
         <source>未连接</source>
         <translation>Not connected</translation>
+    </message>
+    <message>
+        <source>驱动卡报告 %1 个传感器</source>
+        <translation>Card reports %1 sensors</translation>
+    </message>
+    <message>
+        <source>窗口显示 %1 个传感器。勾选“菜单” → “传感器数跟随驱动卡”，窗口即跟随驱动卡。</source>
+        <translation>The windows show %1 sensors. Tick “Menu” → “Sensor count follows the card” to follow the card.</translation>
+    </message>
+    <message>
+        <source>%1 上无驱动卡应答，等待重连…</source>
+        <translation>No card answers on %1, waiting…</translation>
+    </message>
+    <message>
+        <source>%1 现为另一设备，等待原设备…</source>
+        <translation>%1 is another device now, waiting…</translation>
     </message>
 </context>
 <context>
@@ -394,6 +422,14 @@
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
     </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
+    <message>
+        <source>传感器数跟随驱动卡</source>
+        <translation>Sensor count follows the card</translation>
+    </message>
 </context>
 <context>
     <name>OpenFailureText</name>
@@ -491,6 +527,45 @@ then log in again.</translation>
     <message>
         <source>记录已停止：%1（%2 帧）</source>
         <translation>Stopped %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>StreamControl</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>“%1”不是地址和端口：请填写 [地址:]端口，如 5555 或 0.0.0.0:5555。</source>
+        <translation>“%1” is not an address and port: enter [address:]port, such as 5555 or 0.0.0.0:5555.</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>无法在 %1 共享数据流：%2</source>
+        <translation>Cannot share the stream on %1: %2</translation>
+    </message>
+    <message>
+        <source>共享数据流</source>
+        <translation>Share stream</translation>
+    </message>
+    <message>
+        <source>地址和端口（[地址:]端口；只填端口时仅本机的程序可读）：</source>
+        <translation>Address and port ([address:]port; a port alone serves this machine only):</translation>
+    </message>
+    <message>
+        <source>停止共享数据流</source>
+        <translation>Stop sharing stream</translation>
+    </message>
+    <message>
+        <source>共享数据流…</source>
+        <translation>Share stream…</translation>
+    </message>
+    <message>
+        <source>数据流：%1（%2 个客户端）</source>
+        <translation>Stream: %1 (%2 clients)</translation>
     </message>
 </context>
 </TS>

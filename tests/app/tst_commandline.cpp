@@ -55,7 +55,11 @@ private slots:
         row("sim split without delay", sim, {"--split", "7"}, 2, "--split: ");
         row("sim seed", sim, {"--seed", "abc"}, 2, "--seed: not a whole number from 0 to");
         row("sim not a recording", sim, {"--replay", bad}, 1, bad + ":1: ");
-        row("rec no port", rec, {"--frames", "5"}, 2, "--port and --output are required");
+        row("rec no port", rec, {"--frames", "5"}, 2,
+            "--port and --output (or --serve) are required");
+        row("rec serve malformed", rec, {"--port", "p", "--serve", "127.0.0.1:"}, 2,
+            "--serve: not [ADDRESS:]PORT: 127.0.0.1:");
+        row("app serve malformed", app, {"--serve", "x:y"}, 2, "--serve: not [ADDRESS:]PORT: x:y");
         row("rec no limit", rec, out, 2, "give one of --seconds and --frames");
         row("rec frequency 30", rec, out + QStringList{"--frames", "5", "--frequency", "30"}, 2,
             "--frequency: not one of 10, 20, 50, 100, 200: 30");

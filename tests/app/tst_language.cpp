@@ -126,6 +126,8 @@ private slots:
         auto *count = window.findChild<QLineEdit *>(QStringLiteral("lineSensorSum"));
         count->setText(QStringLiteral("3"));
         emit count->editingFinished();
+        // The card's 16 sensors against the 3 shown: the status bar says so within a second.
+        QTRY_VERIFY(window.findChild<QLabel *>(QStringLiteral("statusSensors"))->isVisible());
         QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("btnGraphic")),
                           Qt::LeftButton);
         window.findChild<QAction *>(QStringLiteral("actDemarcate"))->trigger();

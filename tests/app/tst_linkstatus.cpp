@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "openfailuretext.h"
+#include "recordingcontrol.h"
 #include "simulatedcard.h"
 
 #include <QAction>
@@ -23,6 +24,7 @@
 #include <QTemporaryFile>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include <pty.h>
@@ -33,12 +35,14 @@ namespace {
 constexpr int kOpenMs = 1500;
 constexpr int kResumeMs = 3000; // frames must be back this long after the port returns
 const QString kWaiting = QStringLiteral("串口丢失，等待重连…");
+constexpr int kReadableWidth = 100;
 
-// A sensor-data frame of one sensor without a sync byte inside: a corrupted copy is rejected
-// once and then discarded whole.
-QByteArray sensorFrame(quint8 checksumDelta = 0)
+// A sensor-data frame of one sensor (or more) without a sync byte inside: a corrupted copy is
+// rejected once and then discarded whole.
+QByteArray sensorFrame(quint8 checksumDelta = 0, int sensors = 1)
 {
-    QByteArray frame = QByteArray::fromHex("a50800001000f00100");
+    QByteArray frame = QByteArray::fromHex("a5").append(char(2 + 6 * sensors)).append('\0');
+    frame += QByteArray::fromHex("001000f00100").repeated(sensors);
     quint8 sum = 0;
     for (char c : frame)
         sum = quint8(sum + quint8(c));
@@ -92,7 +96,8 @@ private slots:
         click("btnSerialOpen");
         QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
                                   QStringLiteral("已连接 %1 @ 115200").arg(name), kOpenMs);
-        writeToHost(sensorFrame().repeated(3));
+        // Opened in the middle of a frame, with a false frame start in its rest: no error.
+        writeToHost(QByteArray::fromHex("11a50322") + sensorFrame(1) + sensorFrame().repeated(3));
         QTRY_VERIFY_WITH_TIMEOUT(label("statusRate")->text() != QStringLiteral("0 帧/秒"), kOpenMs);
         QVERIFY(!label("statusErrors")->isVisible());
 
@@ -171,6 +176,71 @@ private slots:
         QCOMPARE(m_boxes->texts(), boxes);
     }
 
+    // The status bar of the 450-pixel window with every field shown at once: nothing is pushed
+    // out, and what is drawn shortened is whole in its tooltip, the stale warning always whole.
+    void everyField_readableInTheNarrowWindow_data()
+    {
+        QTest::addColumn<UiLanguage>("language");
+        QTest::newRow("Chinese") << UiLanguage::Chinese;
+        QTest::newRow("English") << UiLanguage::English;
+    }
+    void everyField_readableInTheNarrowWindow()
+    {
+        QFETCH(UiLanguage, language);
+        m_window->useLanguage(language);
+        char name[128] = {};
+        QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
+        m_window->setExtraPorts({QString::fromLocal8Bit(name)});
+        click("btnSerialOpen");
+        QTRY_VERIFY_WITH_TIMEOUT(action("actionRecord")->isEnabled(), kOpenMs);
+        QVERIFY(m_window->recording()->start(
+            m_dir.filePath(QStringLiteral("a-recording-with-a-long-name.csv"))));
+        writeToHost(sensorFrame(0, 16).repeated(3) + sensorFrame(1, 16) + sensorFrame(0, 16));
+
+        QTRY_VERIFY_WITH_TIMEOUT(label("statusStale")->isVisible(), 2500);
+        const QStringList fields{"statusStale",  "statusSensors", "statusRate",
+                                 "statusErrors", "statusPort",    "statusRecord"};
+        QRegion used;
+        for (const QString &field : fields) {
+            const QLabel *shown = label(qPrintable(field));
+            QVERIFY2(shown->isVisible() && !shown->text().isEmpty(), qPrintable(field));
+            const QRect at(shown->mapTo(m_window.get(), QPoint(0, 0)), shown->size());
+            QVERIFY2(m_window->rect().contains(at) && !used.intersects(at), qPrintable(field));
+            used += at;
+            // A shortened field still shows a good part of its text.
+            const int needed = shown->fontMetrics().horizontalAdvance(shown->text());
+            const int width = shown->contentsRect().width();
+            QVERIFY2(needed <= width ||
+                         (field != "statusStale" && width >= std::min(needed, kReadableWidth) &&
+                          shown->toolTip().contains(shown->text())),
+                     qPrintable(field + ": " + shown->text()));
+        }
+    }
+
+    // Another device under the lost port's name is tried, but without an answer from a card it is
+    // let go again, and the status bar says so; the card itself is taken once it answers.
+    void stranger_underTheLostName_isLetGo_untilTheCardAnswers()
+    {
+        action()->setChecked(true);
+        QVERIFY(openCard());
+        m_card->hangUp();
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(), kWaiting, kOpenMs);
+        char name[128] = {};
+        QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
+        const QString stranger = link() + QStringLiteral(".stranger");
+        QVERIFY(QFile::link(QString::fromLocal8Bit(name), stranger));
+        QVERIFY(::rename(QFile::encodeName(stranger), QFile::encodeName(link())) == 0);
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
+                                  QStringLiteral("%1 上无驱动卡应答，等待重连…").arg(link()), 5000);
+        QCOMPARE(button("btnSerialOpen")->text(), QStringLiteral("打开"));
+
+        const double before = curves()->sampleCounter();
+        QVERIFY(m_card->reconnect());
+        QTRY_VERIFY_WITH_TIMEOUT(curves()->sampleCounter() > before + 10, 8000);
+        QCOMPARE(label("statusPort")->text(), QStringLiteral("已连接 %1 @ 115200").arg(link()));
+        QVERIFY(m_boxes->boxes.isEmpty());
+    }
+
     void lostDuringCheck_checkFails_andIsNotResumed()
     {
         action()->setChecked(true);
@@ -192,13 +262,14 @@ private slots:
         QFile other(m_dir.filePath(QStringLiteral("other")));
         QVERIFY(other.open(QIODevice::WriteOnly));
         QVERIFY(QSettings().fileName().contains(QStringLiteral(".qttest")));
-        QVERIFY(!action()->isChecked());
+        QVERIFY(!action()->isChecked() && !action("actionFollowCardSensors")->isChecked());
         QVERIFY(startCard());
         const QStringList ports{other.fileName(), link()};
         m_window->setExtraPorts(ports);
         combo("SerialPortSelect")->setCurrentIndex(1);
         combo("BandSelect")->setCurrentIndex(2);
         action()->setChecked(true);
+        action("actionFollowCardSensors")->setChecked(true);
         click("btnSerialOpen");
         QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
                                   QStringLiteral("已连接 %1 @ 921600").arg(link()), kOpenMs);
@@ -209,7 +280,7 @@ private slots:
 
         QCOMPARE(combo("SerialPortSelect")->currentText(), link());
         QCOMPARE(combo("BandSelect")->currentText(), QStringLiteral("921600"));
-        QVERIFY(action()->isChecked());
+        QVERIFY(action()->isChecked() && action("actionFollowCardSensors")->isChecked());
     }
 
     // Root opens any file, but a read-only kernel attribute refuses writing to everyone.
@@ -283,9 +354,9 @@ private:
         return m_window->findChild<QPushButton *>(QLatin1String(name));
     }
     void click(const char *name) { QTest::mouseClick(button(name), Qt::LeftButton); }
-    QAction *action() const
+    QAction *action(const char *name = "actionAutoReconnect") const
     {
-        return m_window->findChild<QAction *>(QStringLiteral("actionAutoReconnect"));
+        return m_window->findChild<QAction *>(QLatin1String(name));
     }
     CurveGraphic *curves() const
     {

@@ -31,13 +31,13 @@ private slots:
 
         LinkHealth late = first;
         late.msWithoutSensorData = 3000;
-        status->showWaiting(true);
+        status->showWait(ReconnectWait::Lost, first.portName);
         status->showPortState(false);
         status->showHealth(late);
         QCOMPARE(text(bar, "statusPort"), QStringLiteral("串口丢失，等待重连…"));
         QVERIFY(!shown(bar, "statusRate") && !shown(bar, "statusErrors"));
         QVERIFY(!shown(bar, "statusStale"));
-        status->showWaiting(false);
+        status->showWait(ReconnectWait::None, first.portName);
         QCOMPARE(text(bar, "statusPort"), QStringLiteral("未连接"));
     }
 

@@ -4,6 +4,7 @@
 // baseline read, check and write, and shutdown with requests still on their way.
 
 #include "cardmodel.h"
+#include "keeploadedlibraries.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "simulatedcard.h"
@@ -13,9 +14,12 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardItemModel>
@@ -306,7 +310,59 @@ private slots:
         QCOMPARE(sent(CmdSetFrequency), index == kCardFrequencyIndex
                                             ? QList<QByteArray>()
                                             : QList<QByteArray>{QByteArray(1, char(index))});
-        QCOMPARE(m_frequency->currentIndex(), index); // a failed write is not undone
+        // A refusing card runs its rate still: shown again, and the same choice can be sent again.
+        // After a time-out the choice stays.
+        QCOMPARE(m_frequency->currentIndex(),
+                 fault == Fault::Refusing ? kCardFrequencyIndex : index);
+        if (fault != Fault::Refusing)
+            return;
+        setFault(Fault::None);
+        QVERIFY(chooseFrequency(index));
+        boxes << "I 提示 采样频率设置成功";
+        QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), boxes, kAnswerMs);
+        QCOMPARE(sent(CmdSetFrequency).size(), 2);
+        QCOMPARE(m_frequency->currentIndex(), index);
+    }
+
+    void sensorCount_followsTheCardWhenAsked_data()
+    {
+        QTest::addColumn<bool>("follow");
+        QTest::newRow("off: the status bar tells") << false;
+        QTest::newRow("on") << true;
+    }
+    void sensorCount_followsTheCardWhenAsked()
+    {
+        QFETCH(bool, follow);
+        setCell(0, 2, QStringLiteral("-12"));
+        tick(0);
+        if (follow)
+            action("actionFollowCardSensors")->trigger();
+        QVERIFY(openCard());
+        auto *warning = m_window->findChild<QLabel *>(QStringLiteral("statusSensors"));
+
+        if (!follow) {
+            QTRY_VERIFY(warning->isVisible());
+            QCOMPARE(warning->text(), QStringLiteral("驱动卡报告 16 个传感器"));
+            QVERIFY(warning->toolTip().contains(QStringLiteral("传感器数跟随驱动卡")));
+            return;
+        }
+        for (const int sensors : {kMaxSensors, 4}) {
+            m_card->withModel([=](CardModel &card) { card.setSensorCount(sensors); });
+            QTRY_COMPARE(m_count->text(), QString::number(sensors));
+            QCOMPARE(tableTexts().first(), QStringLiteral("0 -12 0 0"));
+            QCOMPARE(tableTexts().last(), QStringLiteral("%1 0 0 0").arg(sensors - 1));
+            QVERIFY(ticked(0));
+            QCOMPARE(shownSensors(), QList<int>({sensors, sensors}));
+            QVERIFY(!warning->isVisible());
+        }
+        // Without frames, a baseline read tells the count.
+        m_card->withModel([](CardModel &card) {
+            card.setStreaming(false);
+            card.setSensorCount(5);
+        });
+        click("btnRead");
+        QTRY_COMPARE(m_count->text(), QStringLiteral("5"));
+        QCOMPARE(shownSensors(), QList<int>({5, 5}));
     }
 
     void read_showsCardBaseline()
@@ -327,6 +383,39 @@ private slots:
         }
         QCOMPARE(tableTexts(), table);
         QCOMPARE(m_count->text(), QStringLiteral("3"));
+    }
+
+    // The card's baseline may hold what the operator could not type (-32768): it is shown as
+    // it is, opens no warning, and a following write sends it back unchanged.
+    void read_cardValueOutsideTypedRange_isShownAndWrittenBackAsItIs()
+    {
+        QVERIFY(openCard(2));
+        setFault(Fault::Silent);
+        click("btnRead");
+        QTRY_COMPARE(sent(CmdBaselineRead).size(), 1);
+        setFault(Fault::None);
+        QByteArray payload;
+        for (qint16 v :
+             {qint16(1), qint16(-2), qint16(3), qint16(-32768), qint16(32767), qint16(-32768)})
+            payload.append(char(quint16(v) >> 8)).append(char(quint16(v) & 0xFF));
+        QByteArray reply = QByteArray(1, char(kFrameSync)) + char(payload.size() + 2) +
+                           char(CmdBaselineRead) + payload;
+        quint8 sum = 0;
+        for (char byte : reply)
+            sum += quint8(byte);
+        reply.append(char(sum));
+
+        m_card->withModel([reply](CardModel &card) { emit card.bytesToHost(reply); });
+
+        QTRY_COMPARE_WITH_TIMEOUT(shownBoxes(), QStringList{"I 系统提示 基准数据读取成功"},
+                                  kAnswerMs);
+        QCOMPARE(tableTexts(), (QStringList{"0 1 -2 3", "1 -32768 32767 -32768"}));
+        tick(1);
+        m_boxes->setAnswer(QMessageBox::Yes);
+        click("btnWrite");
+        QTRY_COMPARE_WITH_TIMEOUT(sent(CmdBaselineWrite),
+                                  QList<QByteArray>{baselineRecord(1, -32768, 32767, -32768)},
+                                  kAnswerMs);
     }
 
     void check_averagesSamples_orFailsLeavingTable_data()
@@ -505,12 +594,48 @@ private slots:
         QVERIFY(calibration.isNull());
     }
 
-    void extraPort_isListedWhereTheSerialPortLooksForIt()
+    void otherWindows_openBesideTheMainWindow_withEveryControlOnScreen_data()
     {
-        // A bare name is a device under /dev, as QSerialPort opens it.
-        m_window->setExtraPorts({"null", "no-such-device", m_dir.filePath("absent")});
+        QTest::addColumn<QPoint>("mainAt");
+        QTest::newRow("left edge") << QPoint(0, 0);
+        QTest::newRow("right edge, low") << QPoint(820, 280);
+        QTest::newRow("middle: no room unless narrowed") << QPoint(420, 40);
+    }
+    void otherWindows_openBesideTheMainWindow_withEveryControlOnScreen()
+    {
+        QFETCH(QPoint, mainAt);
+        const QRect area = m_window->screen()->availableGeometry();
+        if (area.size() != QSize(1280, 800))
+            QSKIP("runs on the 1280 x 800 screen of tst_mainwindow_1280x800");
+        m_window->move(mainAt);
+        click("btnGraphic");
+        QWidget *calibration = showCalibration();
+        QWidget *curves = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            curves = top->objectName() == "CurveGraphic" ? top : curves;
+        for (QWidget *shown : {curves, calibration}) {
+            QVERIFY(QTest::qWaitForWindowExposed(shown));
+            keepLoadedLibrariesUntilExit(); // the curve window's views have loaded the driver
+            // On the screen, and not squeezed below what its controls need.
+            const QRect frame = shown->frameGeometry();
+            QVERIFY2(area.contains(frame) && !frame.intersects(m_window->frameGeometry()) &&
+                         shown->size() == shown->size().expandedTo(shown->minimumSizeHint()),
+                     qPrintable(shown->objectName()));
+        }
+    }
+
+    // A bare name is a device under /dev, as QSerialPort opens it; a device is listed once
+    // however it is named, and the drop-down shows whole paths.
+    void extraPort_isListedOnceWhereTheSerialPortLooksForIt()
+    {
+        const QString link = m_dir.filePath("a-link-to-the-null-device-with-a-rather-long-name");
+        QVERIFY(QFile::link("/dev/null", link));
+
+        m_window->setExtraPorts(
+            {"null", "/dev/null", link, "no-such-device", m_dir.filePath("absent")});
 
         QCOMPARE(portNames(), QStringList{"null"});
+        QCOMPARE(m_ports->toolTip(), QStringLiteral("/dev/null"));
     }
 
     void openFailure_neverFreezesCloseOrRunStart_data()
@@ -520,7 +645,8 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         const QString failed = QStringLiteral("C 错误信息 串口打开失败");
         const QString noFrequency = QStringLiteral("C 错误信息 获取驱动卡采样频率失败");
-        const QStringList run{failed, "W 提示 单点标定失败！！！", noFrequency};
+        // The run buttons are disabled while no port is open: the click starts no run.
+        const QStringList run{failed, noFrequency};
         QTest::newRow("failure alone")
             << DuringOpenFailure::Nothing << false << QStringList{failed, noFrequency};
         QTest::newRow("close, failure pending")
@@ -624,6 +750,24 @@ private slots:
     }
 
 private:
+    QAction *action(const char *name) const
+    {
+        return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+
+    // The sensors the curve window and the calibration dialog offer.
+    QList<int> shownSensors() const
+    {
+        QList<int> counts;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *list = top->findChild<QListWidget *>(QStringLiteral("sensorList")))
+                counts << list->count() - 1; // less the select-all row
+            if (auto *box = top->findChild<QComboBox *>(QStringLiteral("sensorIdSelect")))
+                counts << box->count();
+        }
+        return counts;
+    }
+
     QWidget *showCalibration()
     {
         m_window->findChild<QAction *>(QStringLiteral("actDemarcate"))->trigger();

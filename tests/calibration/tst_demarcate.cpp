@@ -65,6 +65,24 @@ struct Write
     QString box;
 };
 
+// A card frame around `body` (command and payload): sync, length, body, checksum.
+QByteArray cardFrame(const QByteArray &body)
+{
+    QByteArray frame = QByteArray(1, char(0xA5)) + char(body.size() + 1) + body;
+    quint8 sum = 0;
+    for (char c : frame)
+        sum = quint8(sum + quint8(c));
+    return frame + char(sum);
+}
+
+QByteArray words(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out += char(quint16(v) >> 8) + QByteArray(1, char(v & 0xFF));
+    return out;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(Run)
@@ -366,6 +384,98 @@ private slots:
         QVERIFY2(probe.longestGapMs() < 100, qPrintable(QString::number(probe.longestGapMs())));
     }
 
+    // What the card reports is shown as it is, marked where the operator could not type it,
+    // and opens no box, however many such values come.
+    void cardValues_shownAsTheyAre_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("marked");
+        QByteArray points;
+        for (int pressure : {32767, -32768, 32700, -32701, 32701})
+            points += cardFrame("\x88" + QByteArray(1, 0) + words({pressure, -32768, 32767, 5}));
+        QTest::newRow("array, five points")
+            << "btnRead" << points
+            << QStringList{"-327.68|-32768|32767|5", "-327.01|-32768|32767|5",
+                           "327.00|-32768|32767|5", "327.01|-32768|32767|5",
+                           "327.67|-32768|32767|5"}
+            << 9;
+        QByteArray entries("\x8c\x00\x00", 3);
+        QStringList pairs;
+        for (int i = 1; i <= 62; ++i) {
+            entries += words({32700 + i, -32768});
+            pairs << QStringLiteral("327.%1|-32768").arg(i, 2, 10, QLatin1Char('0'));
+        }
+        QTest::newRow("single point, 62 entries")
+            << "btnSingleRead" << cardFrame(entries) << pairs << 124;
+    }
+    void cardValues_shownAsTheyAre()
+    {
+        QFETCH(QString, read);
+        QFETCH(QByteArray, answer);
+        QFETCH(QStringList, shown);
+        QFETCH(int, marked);
+        const char *table = read == "btnRead" ? "readTable" : "singleReadTable";
+        QCOMPARE(answerRead(read, answer), QString());
+        QCOMPARE(rows(table), shown);
+        int red = 0;
+        const QAbstractItemModel *model = widget<QTableView>(table)->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            for (int c = 1; c < model->columnCount(); ++c)
+                red += !model->index(r, c).data(Qt::ToolTipRole).toString().isEmpty();
+        QCOMPARE(red, marked);
+    }
+
+    // 1,200 points to one read, the largest pressures first: the first 1,000 are listed, in
+    // ascending order, and one box at the end says that the rest were dropped.
+    void longPointAnswer_keepsTheFirstThousand()
+    {
+        QByteArray points;
+        for (int pressure = 1200; pressure > 0; --pressure)
+            points += cardFrame("\x88" + QByteArray(1, 0) + words({pressure, pressure}));
+        QCOMPARE(answerRead("btnRead", points), QString());
+        const QStringList shown = rows("readTable");
+        QCOMPARE(shown.size(), 1000);
+        QCOMPARE(shown.first() + " " + shown.last(), QStringLiteral("2.01|201 12.00|1200"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts(),
+                                  QStringList{"驱动卡发来的标定点多于1000个，其余200个未显示"},
+                                  kReplyTimeoutMs * 3);
+    }
+
+    // Without a port the run buttons say why they do nothing. A box about the card that comes
+    // while the run's failure is shown waits for no second box on top of it: it is dropped.
+    void runWithoutPort_saysWhy_oneBoxAtATime()
+    {
+        m_card->withModel([](CardModel &card) { card.setSilent(true); });
+        click("btnRead");
+        QTRY_COMPARE(requests("88").size(), 1);
+        m_card->withModel([](CardModel &card) { card.stop(); });
+        m_boxes->setAnswerDelay(1000);
+        bool closed = false;
+        bool injected = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (m_dialog->findChild<QProgressDialog *>() && !std::exchange(closed, true))
+                m_worker->run([](MySerialport &port) { port.closePort(); });
+            if (!m_boxes->boxes.isEmpty() && !std::exchange(injected, true))
+                m_worker->run([](MySerialport &port) {
+                    const QByteArray point = QByteArray::fromHex("8807000100");
+                    port.decodeFrame(reinterpret_cast<const quint8 *>(point.constData()), 5);
+                });
+        });
+        watch.start(1);
+
+        click("btnDemarcate");
+
+        QCOMPARE(m_worker->count("demarcateInfo 7 1 []"), 1);
+        QCOMPARE(m_boxes->texts(), QStringList{"标定失败！！！"});
+        for (const char *run : {"btnDemarcate", "btnSingleDemarcate"}) {
+            QVERIFY(!widget<QPushButton>(run)->isEnabled());
+            QCOMPARE(widget<QPushButton>(run)->toolTip(), QStringLiteral("请打开通信接口"));
+        }
+    }
+
 private:
     // The host's frames of one command (two hex digits), as "command payload" in hex.
     QStringList requests(const QString &command) const
@@ -403,6 +513,26 @@ private:
                                  quint16(bytes.size()));
             }
         });
+    }
+
+    // Clicks a read that the card leaves unanswered, then sends `answer` in its place, with the
+    // interface thread's timer watched: empty when it never waited 100 ms.
+    QString answerRead(const QString &read, const QByteArray &answer)
+    {
+        m_card->withModel([](CardModel &card) { card.setSilent(true); });
+        click(qPrintable(read));
+        if (!QTest::qWaitFor([&] { return requests(answer.mid(2, 1).toHex()).size() == 1; }))
+            return QStringLiteral("no request");
+        const TimerGapProbe probe;
+        m_card->withModel([answer](CardModel &card) {
+            card.setSilent(false);
+            emit card.bytesToHost(answer);
+        });
+        // Answered behind the answer, so its answer marks the end of it.
+        m_worker->run([](MySerialport &port) { port.setSampleFre(2, 60000); });
+        if (!awaitAnswer(QStringLiteral("sampleFreResult 1 0"), 60000))
+            return QStringLiteral("no end marker");
+        return probe.longestGapMs() < 100 ? QString() : QString::number(probe.longestGapMs());
     }
 
     bool writeSingle(const QString &value, const QString &pressure, int answerMs = kAnswerMs)

@@ -240,9 +240,9 @@ private slots:
         QTest::addColumn<int>("sensor");
         QTest::addColumn<QStringList>("shown");
         QTest::addColumn<QString>("box");
-        // -32768 is shown as 0 after the warning.
+        // -32768 is the card's: shown as it is, without a box.
         QTest::newRow("card order kept")
-            << 0 << 0 << QStringList{"2.00|1", "1.00|0"} << kValueRange;
+            << 0 << 0 << QStringList{"2.00|1", "1.00|-32768"} << QString();
         QTest::newRow("unknown axis") << 3 << 0 << QStringList{} << "单点数据读取有误";
         QTest::newRow("sensor 16") << 0 << 16 << QStringList{} << QString();
     }

@@ -161,8 +161,7 @@ struct ReferenceCard
             events << QStringLiteral("baseline 1");
             break;
         case 0x84:
-            if (!p.isEmpty())
-                freIndex = quint8(p.at(0));
+            // Only a frequency read that waits for it takes the index; no replay asks for one.
             break;
         case 0x88:
             if (reads.points && p.size() >= 3 && (p.size() - 3) / 2 <= kMaxSensors) {

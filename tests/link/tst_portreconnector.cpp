@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reopening a lost port on its own: only when asked to and only once a port has been open, not
-// before the hold-off, only while the port is listed, and never once the wait has ended.
+// before the hold-off, only while the port is listed, only for the same device, and never once
+// the wait has ended.
 
 #include "portlist.h"
 #include "portreconnector.h"
@@ -20,6 +21,10 @@ QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
 namespace {
 
 enum class Wait { Continues, TurnedOff, OperatorTakesOver };
+// What the system reports of the device under the port's name after the loss, against the
+// adapter it reported at the open; "by name": nothing at either time.
+enum class Device { ByName, Same, Other, NotDescribed };
+using Waits = QList<ReconnectWait>;
 // Long enough for the hold-off and two looks at the port list after it.
 constexpr int kPastHoldOffMs = PortReconnector::kHoldOffMs + 2 * PortReconnector::kCheckIntervalMs;
 
@@ -36,18 +41,30 @@ private slots:
         QTest::addColumn<bool>("openedBefore");
         QTest::addColumn<bool>("listedAtLoss");
         QTest::addColumn<Wait>("wait");
-        QTest::addColumn<bool>("awaited");
+        QTest::addColumn<Device>("device");
         QTest::addColumn<bool>("reopened");
+        QTest::addColumn<Waits>("waits");
+        const Waits ended{ReconnectWait::Lost, ReconnectWait::None};
+        const Waits waiting{ReconnectWait::Lost};
         QTest::newRow("listed throughout")
-            << true << true << true << Wait::Continues << true << true;
-        QTest::newRow("listed later") << true << true << false << Wait::Continues << true << true;
+            << true << true << true << Wait::Continues << Device::ByName << true << ended;
+        QTest::newRow("listed later")
+            << true << true << false << Wait::Continues << Device::ByName << true << ended;
         QTest::newRow("reconnection off")
-            << false << true << true << Wait::Continues << false << false;
+            << false << true << true << Wait::Continues << Device::ByName << false << Waits();
         QTest::newRow("no port open before")
-            << true << false << true << Wait::Continues << false << false;
-        QTest::newRow("turned off") << true << true << false << Wait::TurnedOff << true << false;
-        QTest::newRow("operator") << true << true << false << Wait::OperatorTakesOver << true
-                                  << false;
+            << true << false << true << Wait::Continues << Device::ByName << false << Waits();
+        QTest::newRow("turned off")
+            << true << true << false << Wait::TurnedOff << Device::ByName << false << ended;
+        QTest::newRow("operator") << true << true << false << Wait::OperatorTakesOver
+                                  << Device::ByName << false << ended;
+        QTest::newRow("same adapter")
+            << true << true << true << Wait::Continues << Device::Same << true << ended;
+        QTest::newRow("another adapter")
+            << true << true << true << Wait::Continues << Device::Other << false
+            << Waits{ReconnectWait::Lost, ReconnectWait::OtherDevice};
+        QTest::newRow("adapter not described yet")
+            << true << true << true << Wait::Continues << Device::NotDescribed << false << waiting;
     }
     void lostPort_reopenedOnlyWhileAwaitedAndListed()
     {
@@ -55,8 +72,9 @@ private slots:
         QFETCH(bool, openedBefore);
         QFETCH(bool, listedAtLoss);
         QFETCH(Wait, wait);
-        QFETCH(bool, awaited);
+        QFETCH(Device, device);
         QFETCH(bool, reopened);
+        QFETCH(Waits, waits);
         QTemporaryDir dir;
         const QString port = dir.filePath(QStringLiteral("card"));
         QFile node(port);
@@ -65,15 +83,22 @@ private slots:
         PortList ports;
         ports.setExtraPorts({port});
         PortReconnector reconnector(&ports);
+        const PortIdentity adapter{QStringLiteral("A1"), 0x0403, 0x6001};
+        PortIdentity present = device == Device::ByName ? PortIdentity() : adapter;
+        reconnector.setIdentityLookup([&](const QString &) { return present; });
         reconnector.setEnabled(enabled);
         if (openedBefore)
             reconnector.portOpened(port, 460800);
         QSignalSpy requests(&reconnector, &PortReconnector::reconnectRequested);
-        QSignalSpy waiting(&reconnector, &PortReconnector::waitingChanged);
+        Waits shown;
+        connect(&reconnector, &PortReconnector::waitChanged, this,
+                [&](ReconnectWait state) { shown << state; });
         QElapsedTimer lost;
         lost.start();
 
-        QCOMPARE(reconnector.takeLostPort(), awaited);
+        QCOMPARE(reconnector.takeLostPort(), !waits.isEmpty());
+        if (device != Device::Same)
+            present = device == Device::Other ? PortIdentity{"B2", 0x0403, 0x6001} : PortIdentity();
         if (!listedAtLoss) {
             QTest::qWait(kPastHoldOffMs);
             QVERIFY(requests.isEmpty());
@@ -92,9 +117,8 @@ private slots:
             QTest::qWait(kPastHoldOffMs);
             QVERIFY(requests.isEmpty());
         }
-        const QList<QVariantList> shown{{true}, {false}};
-        QCOMPARE(QList<QVariantList>(waiting), awaited ? shown : QList<QVariantList>());
-        QVERIFY(!reconnector.isWaiting());
+        QCOMPARE(shown, waits);
+        QCOMPARE(reconnector.isWaiting(), !waits.isEmpty() && waits.last() != ReconnectWait::None);
     }
 };
 

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-record as a script runs it against eskin-card-sim: good recordings, a replay recorded
-// again, clean and killed ends, and every failure with its exit code and its one-line cause.
+// again, clean and killed ends, the stream served to clients (the example client among them),
+// and every failure with its exit code and its one-line cause.
 
 #include "recordcompare.h"
 #include "recordformat.h"
 #include "recordreader.h"
+#include "recordwriter.h"
 
+#include <QBuffer>
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -86,6 +91,12 @@ private slots:
             << "the card on %1 did not answer the frequency request within 2 s";
         QTest::newRow("full disk") << QStringList() << QStringList{"--output", "/dev/full"}
                                    << "cannot write /dev/full: No space left on device";
+        QTest::newRow("serve on a port in use")
+            << QStringList() << QStringList{"--serve", "%port"}
+            << "cannot serve on 127.0.0.1:%port: The bound address is already in use";
+        QTest::newRow("serve on another machine's address")
+            << QStringList() << QStringList{"--serve", "192.0.2.1:5555"}
+            << "cannot serve on 192.0.2.1:5555: The address is not available";
     }
 
     void failure_exitsOneNamingCause()
@@ -95,6 +106,11 @@ private slots:
         QFETCH(QString, cause);
         const auto sim = startCard(m_dir, card);
         QVERIFY(sim);
+        QTcpServer occupant; // holds the port in use
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        const QString inUse = QString::number(occupant.serverPort());
+        recorder.replaceInStrings(QStringLiteral("%port"), inUse);
+        cause.replace(QLatin1String("%port"), inUse);
         // An earlier recording that a failed run must leave as it was.
         const QString output = m_dir.filePath(QStringLiteral("out.csv"));
         QFile earlier(output);
@@ -268,6 +284,87 @@ private slots:
         RecordReader reader;
         QVERIFY2(reader.read(output), qPrintable(reader.errorString()));
         QVERIFY(reader.warnings().isEmpty());
+    }
+
+    // Two clients and the example client connect while a recording is made of the same stream.
+    void servedStream_isTheRecordingsFramesForEveryClient()
+    {
+        const auto sim = startCard(m_dir, {"--frequency", "4", "--seed", "3"});
+        QVERIFY(sim);
+        const QString output = m_dir.filePath(QStringLiteral("served.csv"));
+        QProcess recorder;
+        recorder.start(QStringLiteral(ESKIN_RECORD),
+                       recorderArguments(m_dir, {"--serve", "127.0.0.1:0", "--frames", "600",
+                                                 "--output", output}));
+        QByteArray notices;
+        const QRegularExpression serving(
+            QStringLiteral("serving the stream on 127.0.0.1:(\\d+)\n"));
+        QTRY_VERIFY((notices += recorder.readAllStandardError(),
+                     serving.match(QString::fromLatin1(notices)).hasMatch()));
+        const QString port = serving.match(QString::fromLatin1(notices)).captured(1);
+        QProcess example;
+        example.start(QStringLiteral(PYTHON3), {QStringLiteral(STREAM_CLIENT), port,
+                                                QStringLiteral("--frames"), QStringLiteral("50")});
+        QTcpSocket clients[2];
+        for (QTcpSocket &client : clients)
+            client.connectToHost(QHostAddress::LocalHost, port.toUShort());
+        QVERIFY(recorder.waitForFinished(20000));
+        QCOMPARE(recorder.exitCode(), 0);
+        QVERIFY(example.waitForFinished(10000));
+        QCOMPARE(example.exitCode(), 0);
+
+        RecordReader recording;
+        QVERIFY(recording.read(output));
+        QByteArray streams[2];
+        for (int i = 0; i < 2; ++i) {
+            QTRY_COMPARE(clients[i].state(), QAbstractSocket::UnconnectedState);
+            streams[i] = clients[i].readAll();
+            QBuffer buffer(&streams[i]);
+            RecordReader streamed;
+            QVERIFY(buffer.open(QIODevice::ReadOnly) && streamed.read(buffer, "stream"));
+            const ReplayMatch match = matchReplay(recording.frames(), streamed.frames());
+            QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
+            QVERIFY(sameFrame(streamed.frames().back(), recording.frames().back()));
+        }
+        // The same head and the same lines, times included, whenever a client came.
+        const QByteArray header = RecordWriter::headerLine() + '\n';
+        const qsizetype body[2] = {streams[0].indexOf(header) + header.size(),
+                                   streams[1].indexOf(header) + header.size()};
+        QCOMPARE(streams[0].left(body[0]), streams[1].left(body[1]));
+        const qsizetype shorter = qMin(streams[0].size() - body[0], streams[1].size() - body[1]);
+        QCOMPARE(streams[0].right(shorter), streams[1].right(shorter));
+
+        // The example client's last readings are those of a recorded frame.
+        const QString printed = QString::fromUtf8(example.readAllStandardOutput());
+        QVERIFY2(printed.contains(QLatin1String("received 50 frames")), qPrintable(printed));
+        RecordedFrame last{};
+        const QRegularExpression cell(QStringLiteral(R"(s(\d+) \((-?\d+), (-?\d+), (-?\d+)\))"));
+        for (auto it = cell.globalMatch(printed.mid(printed.lastIndexOf("frames/s")));
+             it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            last.sensors = m.captured(1).toInt() + 1;
+            last.readings[std::size_t(last.sensors - 1)] = {qint16(m.captured(2).toInt()),
+                                                            qint16(m.captured(3).toInt()),
+                                                            qint16(m.captured(4).toInt())};
+        }
+        QVERIFY(std::any_of(recording.frames().begin(), recording.frames().end(),
+                            [&](const RecordedFrame &f) { return sameFrame(f, last); }));
+    }
+
+    void replayOfBadFile_isRefusedBeforeTheCardStarts()
+    {
+        const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
+        QFile file(bad);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("time_s,sensors\n");
+        file.close();
+        QProcess sim;
+        sim.start(QStringLiteral(ESKIN_CARD_SIM), {QStringLiteral("--replay"), bad});
+        QVERIFY(sim.waitForFinished(5000));
+        QCOMPARE(sim.exitCode(), 1);
+        QVERIFY(sim.readAllStandardOutput().isEmpty()); // no terminal was opened
+        QVERIFY(
+            sim.readAllStandardError().startsWith((bad + QStringLiteral(":1: ")).toLocal8Bit()));
     }
 
 private:

@@ -1,0 +1,134 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "streamcontrol.h"
+
+#include "linkchoices.h"
+#include "myserialport.h"
+#include "streamserver.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSettings>
+
+#include <memory>
+
+namespace {
+
+const QString kAddressKey = QStringLiteral("stream/address");
+
+} // namespace
+
+StreamControl::StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window)
+    : QObject(window)
+    , m_window(window)
+    , m_server(new StreamServer(this))
+    , m_action(new QAction(window))
+    , m_status(status)
+{
+    m_action->setObjectName(QStringLiteral("actionServe"));
+    menu->addAction(m_action);
+    connect(m_action, &QAction::triggered, this, &StreamControl::toggle);
+    // In the worker thread: the server formats the line there and hands it over.
+    connect(card, &SlaveProtocol::AxitReflushGraphic, m_server, &StreamServer::addFrame,
+            Qt::DirectConnection);
+    followPort(card);
+    connect(m_server, &StreamServer::clientCountChanged, this, &StreamControl::showState);
+    showState();
+}
+
+bool StreamControl::isServing() const
+{
+    return m_server->isListening();
+}
+
+bool StreamControl::start(const QString &address)
+{
+    QHostAddress host;
+    quint16 port = 0;
+    if (!StreamServer::parseAddress(address, &host, &port)) {
+        QMessageBox::warning(m_window, tr("提示"),
+                             tr("“%1”不是地址和端口：请填写 [地址:]端口，如 5555 或 "
+                                "0.0.0.0:5555。")
+                                 .arg(address));
+        return false;
+    }
+    const bool serving = m_server->listen(host, port);
+    showState();
+    if (!serving)
+        QMessageBox::critical(
+            m_window, tr("错误信息"),
+            tr("无法在 %1 共享数据流：%2")
+                .arg(StreamServer::addressText(host, port), m_server->errorString()));
+    return serving;
+}
+
+void StreamControl::stop()
+{
+    m_server->close();
+    showState();
+}
+
+void StreamControl::toggle()
+{
+    if (isServing()) {
+        stop();
+        return;
+    }
+    QSettings settings;
+    bool chosen = false;
+    const QString address = QInputDialog::getText(
+        m_window, tr("共享数据流"), tr("地址和端口（[地址:]端口；只填端口时仅本机的程序可读）："),
+        QLineEdit::Normal,
+        settings.value(kAddressKey, QString::fromLatin1(kDefaultAddress)).toString(), &chosen);
+    if (!chosen)
+        return;
+    if (start(address.trimmed()))
+        settings.setValue(kAddressKey, address.trimmed());
+}
+
+// In the worker thread, directly: a port's first frames come after its portOpened(), and the
+// comment lines may be composed with the first of them. `header` is touched there only.
+void StreamControl::followPort(MySerialport *card)
+{
+    const auto header = std::make_shared<RecordHeader>();
+    header->program =
+        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
+    m_server->setHeader(*header);
+    StreamServer *server = m_server;
+    const auto opened = [server, header](const QString &portName, int baudRate) {
+        *header = {header->program, portName, baudRate, 0};
+        server->setHeader(*header);
+    };
+    const auto frequency = [server, header, card](int option, int res) {
+        const int index = card->freIndex();
+        if (res != kStatusDone || option == 2 || index < 0 || index >= int(sampleFreTable.size()))
+            return; // not a frequency read or set that succeeded
+        header->frequencyHz = sampleFreTable.at(std::size_t(index));
+        server->setHeader(*header);
+    };
+    connect(card, &MySerialport::portOpened, server, opened, Qt::DirectConnection);
+    connect(card, &SlaveProtocol::sampleFreResult, server, frequency, Qt::DirectConnection);
+}
+
+bool StreamControl::event(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        showState();
+    return QObject::event(event);
+}
+
+void StreamControl::showState()
+{
+    const bool serving = isServing();
+    m_action->setText(serving ? tr("停止共享数据流") : tr("共享数据流…"));
+    m_status->setVisible(serving);
+    if (serving)
+        m_status->setText(
+            tr("数据流：%1（%2 个客户端）")
+                .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort()))
+                .arg(m_server->clientCount()));
+}

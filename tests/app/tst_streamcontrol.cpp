@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Sharing the stream from the main window: the menu entry and its remembered address, the
+// status field with the clients, a client reading the simulated card's frames, the reason of
+// an address that cannot be used. A malformed --serve is the command line's (tst_commandline).
+
+#include "cardmodel.h"
+#include "mainwindow.h"
+#include "messageboxrecorder.h"
+#include "simulatedcard.h"
+#include "streamcontrol.h"
+#include "streamserver.h"
+
+#include <QAction>
+#include <QInputDialog>
+#include <QLabel>
+#include <QSerialPortInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+// Only the simulated card's port is listed, wherever the tests run.
+QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
+{
+    return {};
+}
+
+class tst_StreamControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().remove(QStringLiteral("stream"));
+        QVERIFY(m_card.start());
+        m_window = std::make_unique<MainWindow>();
+        m_window->setExtraPorts({m_card.portName()});
+        m_action = m_window->findChild<QAction *>(QStringLiteral("actionServe"));
+        m_status = m_window->findChild<QLabel *>(QStringLiteral("statusServe"));
+        QVERIFY(m_action && m_status);
+        m_window->show();
+    }
+
+    void cleanupTestCase() { m_window.reset(); }
+
+    void menu_servesTheCardsFrames_andRemembersTheAddress()
+    {
+        QCOMPARE(answerAddressDialog(QStringLiteral("127.0.0.1:0")),
+                 QString::fromLatin1(StreamControl::kDefaultAddress));
+        QVERIFY(m_window->stream()->isServing());
+        QCOMPARE(m_action->text(), QStringLiteral("停止共享数据流"));
+        const quint16 port = m_window->stream()->server()->serverPort();
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, port);
+        QTRY_COMPARE(m_status->text(),
+                     QStringLiteral("数据流：127.0.0.1:%1（1 个客户端）").arg(port));
+        m_window->openSelectedPort();
+        QByteArray lines;
+        QTRY_VERIFY_WITH_TIMEOUT((lines += client.readAll()).count('\n') > 20, 5000);
+        QVERIFY(lines.startsWith("# program: "));
+        QVERIFY(lines.contains("# port: " + m_card.portName().toUtf8() + "\n# baud: 115200\n"));
+
+        m_action->trigger();
+        QVERIFY(!m_window->stream()->isServing());
+        QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(m_status->isHidden());
+        QCOMPARE(answerAddressDialog(QString()), QStringLiteral("127.0.0.1:0")); // cancelled
+        QVERIFY(!m_window->stream()->isServing());
+    }
+
+    void addressInUse_isReportedWithTheReason()
+    {
+        QTcpServer occupant;
+        QVERIFY(occupant.listen(QHostAddress::LocalHost));
+        MessageBoxRecorder boxes;
+        const QString address = QStringLiteral("127.0.0.1:%1").arg(occupant.serverPort());
+        QTcpServer second; // the system's reason, in Qt's words for the language shown
+        QVERIFY(!second.listen(QHostAddress::LocalHost, occupant.serverPort()));
+        QVERIFY(!m_window->stream()->start(address));
+        QCOMPARE(boxes.boxes.size(), 1);
+        QCOMPARE(boxes.boxes[0].text,
+                 QStringLiteral("无法在 %1 共享数据流：%2").arg(address, second.errorString()));
+        QVERIFY(m_status->isHidden());
+    }
+
+private:
+    // Chooses the menu entry, types `address` in its dialog (cancels it when empty) and returns
+    // the address the dialog offered.
+    QString answerAddressDialog(const QString &address)
+    {
+        QString offered;
+        QTimer::singleShot(0, this, [&] {
+            QTRY_VERIFY(qobject_cast<QInputDialog *>(QApplication::activeModalWidget()));
+            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
+            offered = dialog->textValue();
+            dialog->setTextValue(address);
+            address.isEmpty() ? dialog->reject() : dialog->accept();
+        });
+        m_action->trigger();
+        return offered;
+    }
+
+    SimulatedCard m_card;
+    std::unique_ptr<MainWindow> m_window;
+    QAction *m_action = nullptr;
+    QLabel *m_status = nullptr;
+};
+
+QTEST_MAIN(tst_StreamControl)
+#include "tst_streamcontrol.moc"
