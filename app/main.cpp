@@ -175,14 +175,15 @@ std::unique_ptr<RecordIndex> openRecording(const QString &path)
     return nullptr;
 }
 
+// `player` is set to the card's player, which lives in the card's thread.
 std::unique_ptr<SimulatedCard> startReplayCard(std::unique_ptr<RecordIndex> recording,
-                                               const Options &options)
+                                               const Options &options, RecordingPlayer *&player)
 {
     auto card = std::make_unique<SimulatedCard>();
     const double speed = options.speed;
     const bool loop = options.loop;
     if (!card->start({}, [&](CardModel &model) {
-            auto *player = new RecordingPlayer(std::move(recording), speed, loop, &model);
+            player = new RecordingPlayer(std::move(recording), speed, loop, &model);
             QObject::connect(player, &RecordingPlayer::failed, player, printError);
         })) {
         printError(QStringLiteral("the replay's simulated driver card did not start: %1")
@@ -230,6 +231,7 @@ int main(int argc, char *argv[])
 
     // The simulated card outlives the main window, which closes its port on the way out.
     std::unique_ptr<SimulatedCard> card;
+    RecordingPlayer *player = nullptr;
     if (options.simulate) {
         card = std::make_unique<SimulatedCard>();
         if (!card->start()) {
@@ -237,7 +239,7 @@ int main(int argc, char *argv[])
                            .arg(card->errorString()));
             return 1;
         }
-    } else if (recording && !(card = startReplayCard(std::move(recording), options))) {
+    } else if (recording && !(card = startReplayCard(std::move(recording), options, player))) {
         return 1;
     }
     const QStringList extraPorts =
@@ -249,6 +251,9 @@ int main(int argc, char *argv[])
     if (options.language)
         window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
+    if (player) // plays only once the window has opened the port
+        QObject::connect(player, &RecordingPlayer::markerPlayed, &window,
+                         &MainWindow::showReplayedMarker);
     window.show();
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);

@@ -148,6 +148,10 @@ void MainWindow::setUpPortFollowers()
                                             linkStatus->addPortLineField("statusRecord"), this);
     connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
     connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
+    // The curve window's "标记" (M), here too; its markers go into the recording.
+    ui->menu->addAction(curveGraphic->markerAction());
+    connect(curveGraphic, &CurveGraphic::markerAdded, recordingControl,
+            &RecordingControl::writeMarker);
 
     streamControl =
         new StreamControl(serial, ui->menu, linkStatus->addPortLineField("statusServe"), this);
@@ -177,6 +181,13 @@ void MainWindow::setUpPortFollowers()
     connect(actionFollowCardSensors, &QAction::toggled, this, &MainWindow::setFollowCardSensors);
     actionFollowCardSensors->setChecked(linkPrefs.followCardSensors);
     connect(serial, &MySerialport::linkHealthChanged, this, &MainWindow::noteCardSensors);
+}
+
+// The replayed frame has been sent just before; it reaches the curves within a frame or two.
+void MainWindow::showReplayedMarker(int, const QString &label)
+{
+    if (curveGraphic)
+        curveGraphic->addMarker(label);
 }
 
 void MainWindow::fillFixedChoices()

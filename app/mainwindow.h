@@ -64,6 +64,10 @@ public:
     RecordingControl *recording() const { return recordingControl; }
     StreamControl *stream() const { return streamControl; }
 
+public slots:
+    // A marker met while a recording is replayed: shown on the curves at the newest frame.
+    void showReplayedMarker(int number, const QString &label);
+
 signals:
     void serialOpen(QString portName, int baudRat);
     void serialClose();

@@ -170,6 +170,16 @@ void RecordingControl::stop()
         QMetaObject::invokeMethod(m_writer, &RecordWriter::finish, Qt::QueuedConnection);
 }
 
+void RecordingControl::writeMarker(int number, const QString &label)
+{
+    if (!m_writer)
+        return;
+    RecordWriter *writer = m_writer;
+    QMetaObject::invokeMethod(
+        writer, [writer, number, label] { writer->writeMarker(number, label); },
+        Qt::QueuedConnection);
+}
+
 void RecordingControl::workerStopped()
 {
     m_writer = nullptr;

@@ -60,6 +60,8 @@ public slots:
     void portClosed();
     // A lost port is awaited (true), or no longer (false): back, or given up.
     void portAwaited(bool waiting);
+    // A marker placed now: while recording, its line follows the newest frame's row.
+    void writeMarker(int number, const QString &label);
 
 protected:
     bool event(QEvent *event) override;

@@ -11,6 +11,9 @@
 //                                   counts pictures as alike when no colour channel of any pixel
 //                                   differs by more than N levels (antialiasing noise)
 //
+//   grab_views --screenshot FILE   saves a picture of the curve window as the operator sees it:
+//                                   two sensors shown, two markers, the readout under the pointer
+//
 // Needs an X server, e.g. under xvfb-run. The comparison counts differing pixels and their
 // largest difference per colour channel; it exits with 1 when any picture differs by more than
 // the tolerance (none by default).
@@ -20,14 +23,19 @@
 #include "planegraph.h"
 #include "vectorgraph.h"
 
+#include <qcustomplot.h>
+
 #include "keeploadedlibraries.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QImage>
 #include <QListWidget>
 #include <QTest>
+#include <QThread>
+#include <QToolBar>
 
 #include <cmath>
 #include <cstdio>
@@ -70,6 +78,39 @@ Difference compare(const QImage &a, const QImage &b)
     return d;
 }
 
+// The tool bar's actions are found by name, so that this builds against sources without them.
+bool saveScreenshot(const QString &path)
+{
+    CurveGraphic window;
+    window.setSensorSum(4);
+    window.resize(853, 595);
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
+    for (int row : {1, 2}) {
+        list->item(row)->setCheckState(Qt::Checked);
+        emit list->itemClicked(list->item(row));
+    }
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return false;
+    int n = 0;
+    auto *marker = window.findChild<QAction *>(QStringLiteral("actionMarker"));
+    // At 200 frames a second, so that the readout's times are the stream's.
+    for (int markedAt : {220, 262, 300}) {
+        while (n < markedAt) {
+            feed(window, loadedFrame, n, 1);
+            QThread::msleep(5);
+        }
+        if (marker && markedAt < 300)
+            marker->trigger();
+    }
+    window.refreshPlot();
+    auto *plot = window.findChild<QCustomPlot *>(QStringLiteral("graphic"));
+    const QPoint pointer(int(plot->xAxis->coordToPixel(243)), plot->axisRect()->top() + 130);
+    QTest::mouseMove(plot, pointer);
+    QTest::qWait(200);
+    return window.grab().save(path);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -85,8 +126,17 @@ int main(int argc, char *argv[])
         QStringLiteral("tolerance"), QStringLiteral("Largest channel difference taken as alike."),
         QStringLiteral("levels"), QStringLiteral("0"));
     parser.addOption(toleranceOption);
+    const QCommandLineOption screenshotOption(QStringLiteral("screenshot"),
+                                              QStringLiteral("Save the operator's view instead."),
+                                              QStringLiteral("file"));
+    parser.addOption(screenshotOption);
     parser.addHelpOption();
     parser.process(app);
+    if (parser.isSet(screenshotOption)) {
+        const bool saved = saveScreenshot(parser.value(screenshotOption));
+        keepLoadedLibrariesUntilExit();
+        return saved ? 0 : 1;
+    }
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(1);
     const QDir dir(parser.positionalArguments().first());
@@ -100,6 +150,9 @@ int main(int argc, char *argv[])
         CurveGraphic window;
         window.setSensorSum(kMaxSensors);
         window.resize(853, 595);
+        // Builds before the tool bar had none: without it the plot and views have the same size.
+        if (auto *bar = window.findChild<QToolBar *>(QStringLiteral("curveToolBar")))
+            bar->hide();
         auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
         list->item(0)->setCheckState(Qt::Checked);
         emit list->itemClicked(list->item(0));

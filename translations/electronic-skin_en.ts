@@ -15,6 +15,82 @@
         <source>力</source>
         <translation>Force</translation>
     </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>自动范围</source>
+        <translation>Auto range</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>保存图像…</source>
+        <translation>Save picture…</translation>
+    </message>
+    <message>
+        <source>复制图像</source>
+        <translation>Copy picture</translation>
+    </message>
+    <message>
+        <source>保存显示的数据…</source>
+        <translation>Save shown data…</translation>
+    </message>
+    <message>
+        <source>图例</source>
+        <translation>Legend</translation>
+    </message>
+    <message>
+        <source>纵轴只适应显示的曲线</source>
+        <translation>Fit shown curves</translation>
+    </message>
+    <message>
+        <source>标记 %1</source>
+        <translation>Marker %1</translation>
+    </message>
+    <message>
+        <source>图像未能保存：%1</source>
+        <translation>The picture could not be saved: %1</translation>
+    </message>
+    <message>
+        <source>没有可保存的数据</source>
+        <translation>There is no data to save.</translation>
+    </message>
+    <message>
+        <source>数据未能保存：%1（%2）</source>
+        <translation>The data could not be saved: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>保存图像</source>
+        <translation>Save picture</translation>
+    </message>
+    <message>
+        <source>PNG 图像 (*.png)</source>
+        <translation>PNG image (*.png)</translation>
+    </message>
+    <message>
+        <source>PDF 文档 (*.pdf)</source>
+        <translation>PDF document (*.pdf)</translation>
+    </message>
+    <message>
+        <source>JPG 图像 (*.jpg)</source>
+        <translation>JPG image (*.jpg)</translation>
+    </message>
+    <message>
+        <source>保存显示的数据</source>
+        <translation>Save shown data</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV file (*.csv)</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
 </context>
 <context>
     <name>Demarcate</name>
@@ -488,6 +564,17 @@ then log in again.</translation>
     <message>
         <source>系统信息：%1</source>
         <translation>System message: %1</translation>
+    </message>
+</context>
+<context>
+    <name>PlotReadout</name>
+    <message>
+        <source>帧 %1</source>
+        <translation>frame %1</translation>
+    </message>
+    <message>
+        <source>帧 %1，%2 s</source>
+        <translation>frame %1, %2 s</translation>
     </message>
 </context>
 <context>

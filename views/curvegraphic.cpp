@@ -4,12 +4,23 @@
 
 #include "directlinegraph.h"
 #include "legendentry.h"
+#include "plotnavigator.h"
+#include "plotreadout.h"
+#include "showndata.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
 #include <QListWidgetItem>
+#include <QMessageBox>
+#include <QSettings>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QTimer>
+#include <QToolBar>
 
 #include <QLoggingCategory>
 #include <algorithm>
@@ -24,6 +35,8 @@ constexpr double kVisibleKeys = 100;
 constexpr int kLegendRows = 18;
 constexpr int kShownPenWidth = 3;
 const QColor kHiddenColour(Qt::darkGray);
+const QString kLegendKey = QStringLiteral("curves/legend");
+const QString kFitShownKey = QStringLiteral("curves/fitShown");
 
 // X, Y and Z curve colours of sensors 0 to 15, as red, green, blue.
 constexpr int kAxisRgb[kMaxSensors][kAxisCount][3] = {
@@ -65,6 +78,7 @@ CurveGraphic::CurveGraphic(QWidget *parent)
         }
     }
     setUpPlot();
+    setUpTools();
     connect(refreshTimer.get(), &QTimer::timeout, this, &CurveGraphic::refreshPlot);
 
     auto *selectAll = new QListWidgetItem(ui->sensorList);
@@ -93,6 +107,42 @@ void CurveGraphic::setUpPlot()
     connect(plot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->yAxis2,
             QOverload<const QCPRange &>::of(&QCPAxis::setRange));
     connect(plot, &QCustomPlot::legendDoubleClick, this, &CurveGraphic::plotlegendClickslot);
+}
+
+void CurveGraphic::setUpTools()
+{
+    QCustomPlot *plot = ui->graphic;
+    auto *bar = new QToolBar(ui->GraphBox);
+    bar->setObjectName(QStringLiteral("curveToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bar->addActions({ui->actionPause, ui->actionAutoRange, ui->actionMarker});
+    bar->addSeparator();
+    bar->addActions({ui->actionSavePicture, ui->actionCopyPicture, ui->actionSaveShown});
+    bar->addSeparator();
+    bar->addActions({ui->actionLegend, ui->actionFitShown});
+    ui->verticalLayout->insertWidget(1, bar); // between the views and the plot
+
+    const QSettings settings;
+    ui->actionLegend->setChecked(settings.value(kLegendKey, true).toBool());
+    ui->actionFitShown->setChecked(settings.value(kFitShownKey, false).toBool());
+    plot->legend->setVisible(ui->actionLegend->isChecked());
+    m_fitShown = ui->actionFitShown->isChecked();
+
+    m_markers = std::make_unique<PlotMarkers>(plot);
+    m_navigator = new PlotNavigator(plot);
+    m_readout = new PlotReadout(plot, [this](double key) { return frameMicros(key); });
+    for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
+        connect(axis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
+                &CurveGraphic::takeOperatorRange);
+    connect(m_navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
+    connect(ui->actionPause, &QAction::toggled, this, &CurveGraphic::setPaused);
+    connect(ui->actionAutoRange, &QAction::triggered, this, &CurveGraphic::restoreRanges);
+    connect(ui->actionMarker, &QAction::triggered, this, [this] { addMarker(); });
+    connect(ui->actionSavePicture, &QAction::triggered, this, &CurveGraphic::askSavePicture);
+    connect(ui->actionCopyPicture, &QAction::triggered, this, &CurveGraphic::copyPicture);
+    connect(ui->actionSaveShown, &QAction::triggered, this, &CurveGraphic::askSaveShown);
+    connect(ui->actionLegend, &QAction::toggled, this, &CurveGraphic::setLegendShown);
+    connect(ui->actionFitShown, &QAction::toggled, this, &CurveGraphic::setFitShown);
 }
 
 void CurveGraphic::changeEvent(QEvent *event)
@@ -166,21 +216,33 @@ void CurveGraphic::removeSensor(int sensor)
 void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
 {
     m_sampleCounter += 1;
+    m_times.stamp(m_sampleCounter);
     // num comes from the frame; never read past the readings actually delivered.
     const uint recorded = std::min({m_sensorSum, num, uint(axit.size())});
     for (uint j = 0; j < recorded; ++j)
         m_series[j].append(m_sampleCounter, axit.at(j));
+    if (m_paused) {
+        m_heldReadings = axit;
+        return;
+    }
     ui->vectorGraph->setReadings(axit);
     ui->planeGraph->setReadings(axit);
 }
 
 void CurveGraphic::refreshPlot()
 {
+    if (m_paused)
+        return;
     QCustomPlot *plot = ui->graphic;
     for (uint s = 0; s < m_sensorSum; ++s)
         updateGraphs(int(s));
+    // A marker leaves with its frame, the oldest that sensor 0 (present in every frame) keeps.
+    if (!m_markers->isEmpty() && !m_series[0].keys.isEmpty())
+        m_markers->dropBefore(m_series[0].keys.first());
+    m_settingRanges = true;
     plot->xAxis->setRange(m_sampleCounter, kVisibleKeys, Qt::AlignRight);
     fitValueAxis();
+    m_settingRanges = false;
     // The plot library would repaint the plot at once, composing the whole window (it holds
     // OpenGL views) once for the plot and once more for the views' repaints of the same tick;
     // a queued repaint joins them into one.
@@ -210,16 +272,20 @@ void CurveGraphic::updateGraphs(int sensor)
 }
 
 // The value axis spans every stored point of every sensor's graphs, hidden curves and points
-// outside the visible keys included. The stored values are plain numbers, so one pass over them
-// costs far less than asking each graph for its range.
+// outside the visible keys included; of the shown curves only when the operator asks so. The stored
+// values are plain numbers, so one pass over them costs far less than asking each graph for its
+// range.
 void CurveGraphic::fitValueAxis()
 {
     double lowest = std::numeric_limits<double>::infinity();
     double highest = -lowest;
     for (uint s = 0; s < m_sensorSum; ++s) {
         const SensorSeries &stored = m_series[s];
-        for (const QList<double> *values : {&stored.xValues, &stored.yValues, &stored.zValues}) {
-            for (double v : *values) {
+        const QList<double> *axes[kAxisCount] = {&stored.xValues, &stored.yValues, &stored.zValues};
+        for (int a = 0; a < kAxisCount; ++a) {
+            if (m_fitShown && !ui->graphic->graph(graphIndex(int(s), a))->visible())
+                continue;
+            for (double v : *axes[a]) {
                 lowest = std::min(lowest, v);
                 highest = std::max(highest, v);
             }
@@ -228,7 +294,7 @@ void CurveGraphic::fitValueAxis()
     if (lowest < highest)
         ui->graphic->yAxis->setRange(QCPRange(lowest, highest));
     else // no points, or one value only: the plot's own rule keeps a usable span
-        ui->graphic->yAxis->rescale(false);
+        ui->graphic->yAxis->rescale(m_fitShown);
 }
 
 void CurveGraphic::paintGraph(int graphIndex, const QColor &colour)
@@ -261,12 +327,13 @@ void CurveGraphic::on_sensorList_itemClicked(QListWidgetItem *item)
     const Qt::CheckState state = item->checkState();
     if (row != 0) {
         setSensorVisible(row - 1, state != Qt::Unchecked);
-        return;
+    } else {
+        for (int i = 1; i <= int(m_sensorSum); ++i) {
+            ui->sensorList->item(i)->setCheckState(state);
+            setSensorVisible(i - 1, state != Qt::Unchecked);
+        }
     }
-    for (int i = 1; i <= int(m_sensorSum); ++i) {
-        ui->sensorList->item(i)->setCheckState(state);
-        setSensorVisible(i - 1, state != Qt::Unchecked);
-    }
+    replotWhilePaused();
 }
 
 // Shows or hides the one curve whose legend entry was double-clicked; the sensor list's check
@@ -306,4 +373,175 @@ void CurveGraphic::closeEvent(QCloseEvent *event)
     ui->vectorGraph->setRefreshEnabled(false);
     ui->planeGraph->setRefreshEnabled(false);
     QWidget::closeEvent(event);
+}
+
+// ---- Looking closer -----------------------------------------------------------------------------
+
+// The curves and both views stay as they are; frames are still stored, and the views' newest
+// readings are held for the end of the pause.
+void CurveGraphic::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    if (paused) {
+        m_pausedTimes = m_times;
+        m_heldReadings = ui->vectorGraph->readings();
+        return;
+    }
+    m_zoomed = false;
+    ui->vectorGraph->setReadings(m_heldReadings);
+    ui->planeGraph->setReadings(m_heldReadings);
+    m_heldReadings.clear();
+    refreshPlot();
+}
+
+void CurveGraphic::restoreRanges()
+{
+    if (m_paused) {
+        ui->actionPause->setChecked(false); // resumes with the document's ranges
+        return;
+    }
+    m_zoomed = false;
+    refreshPlot();
+}
+
+// Ranges that the refresh did not set come from the operator's zoom or pan, which pauses.
+void CurveGraphic::takeOperatorRange()
+{
+    if (m_settingRanges)
+        return;
+    m_zoomed = true;
+    ui->actionPause->setChecked(true);
+}
+
+void CurveGraphic::replotWhilePaused()
+{
+    if (m_paused)
+        ui->graphic->replot(QCustomPlot::rpQueuedReplot);
+}
+
+qint64 CurveGraphic::frameMicros(double key) const
+{
+    return (m_paused ? m_pausedTimes : m_times).microsAt(key);
+}
+
+QAction *CurveGraphic::markerAction() const
+{
+    return ui->actionMarker;
+}
+
+int CurveGraphic::addMarker(const QString &label)
+{
+    return m_sampleCounter > 0 ? addMarkerAt(m_sampleCounter, label) : 0;
+}
+
+int CurveGraphic::addMarkerAt(double key, const QString &label)
+{
+    const int number = ++m_markerCount;
+    const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
+    m_markers->add({number, named, key},
+                   label.isEmpty() ? named : QStringLiteral("%1 %2").arg(number).arg(label));
+    emit markerAdded(number, named, key);
+    replotWhilePaused();
+    return number;
+}
+
+void CurveGraphic::setLegendShown(bool shown)
+{
+    ui->graphic->legend->setVisible(shown);
+    QSettings().setValue(kLegendKey, shown);
+    ui->graphic->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void CurveGraphic::setFitShown(bool fit)
+{
+    m_fitShown = fit;
+    QSettings().setValue(kFitShownKey, fit);
+}
+
+bool CurveGraphic::savePicture(const QString &path, QString &error)
+{
+    const QFileInfo file(path);
+    const QString suffix = file.suffix().toLower();
+    QCustomPlot *plot = ui->graphic;
+    const bool jpg = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
+    const bool plotSaved = suffix == QLatin1String("pdf") ? plot->savePdf(path)
+                           : jpg                          ? plot->saveJpg(path)
+                                                          : plot->savePng(path);
+    const QString stem = file.dir().filePath(file.completeBaseName());
+    const bool viewsSaved =
+        ui->vectorGraph->grabFramebuffer().save(stem + QStringLiteral("-vectors.png")) &&
+        ui->planeGraph->grabFramebuffer().save(stem + QStringLiteral("-plane.png"));
+    if (plotSaved && viewsSaved)
+        return true;
+    error = tr("图像未能保存：%1").arg(QDir::toNativeSeparators(path));
+    return false;
+}
+
+bool CurveGraphic::saveShown(const QString &path, QString &error)
+{
+    constexpr double kEverywhere = std::numeric_limits<double>::max();
+    const QCPRange keys =
+        m_zoomed ? ui->graphic->xAxis->range() : QCPRange(-kEverywhere, kEverywhere);
+    const QList<ShownFrame> frames = ShownData::collect(
+        *ui->graphic, int(m_sensorSum), keys, [this](double key) { return frameMicros(key); });
+    if (frames.isEmpty()) {
+        error = tr("没有可保存的数据");
+        return false;
+    }
+    if (ShownData::write(path, frames, markers(), m_times.startTime(), error))
+        return true;
+    error = tr("数据未能保存：%1（%2）").arg(QDir::toNativeSeparators(path), error);
+    return false;
+}
+
+void CurveGraphic::askSavePicture()
+{
+    const QString path = askFileName(tr("保存图像"), QStringLiteral("eskin-curves-"),
+                                     {{tr("PNG 图像 (*.png)"), QStringLiteral("png")},
+                                      {tr("PDF 文档 (*.pdf)"), QStringLiteral("pdf")},
+                                      {tr("JPG 图像 (*.jpg)"), QStringLiteral("jpg")}});
+    QString error;
+    if (!path.isEmpty() && !savePicture(path, error))
+        showSaveFailure(error);
+}
+
+void CurveGraphic::copyPicture()
+{
+    QGuiApplication::clipboard()->setPixmap(ui->graphic->toPixmap());
+}
+
+void CurveGraphic::askSaveShown()
+{
+    const QString path = askFileName(tr("保存显示的数据"), QStringLiteral("eskin-shown-"),
+                                     {{tr("CSV 文件 (*.csv)"), QStringLiteral("csv")}});
+    QString error;
+    if (!path.isEmpty() && !saveShown(path, error))
+        showSaveFailure(error);
+}
+
+// Suggests STEM + date and time + the first filter's suffix; a name typed without a suffix takes
+// the chosen filter's.
+QString CurveGraphic::askFileName(const QString &title, const QString &stem,
+                                  const QList<std::pair<QString, QString>> &filters)
+{
+    const QString name =
+        stem + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    QStringList texts;
+    for (const auto &filter : filters)
+        texts << filter.first;
+    QString chosen;
+    QString path = QFileDialog::getSaveFileName(
+        this, title, documents.filePath(name + u'.' + filters.first().second),
+        texts.join(QStringLiteral(";;")), &chosen);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += u'.' + filters.value(std::max(0, int(texts.indexOf(chosen)))).second;
+    return path;
+}
+
+void CurveGraphic::showSaveFailure(const QString &error)
+{
+    QMessageBox::warning(this, tr("提示"), error);
 }

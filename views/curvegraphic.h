@@ -3,6 +3,8 @@
 #define CURVEGRAPHIC_H
 
 #include "devicerecords.h"
+#include "frametimes.h"
+#include "plotmarkers.h"
 #include "sensorseries.h"
 
 #include <QColor>
@@ -11,7 +13,11 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 
+class PlotNavigator;
+class QAction;
+class PlotReadout;
 class QCPAbstractLegendItem;
 class QCPLegend;
 class QListWidgetItem;
@@ -25,6 +31,11 @@ class CurveGraphic;
 // sensor, and a sensor list that shows or hides each sensor's curves. Every sensor-data frame
 // is recorded, whether the window is shown or not; drawing runs from 30 ms timers while it is
 // shown.
+//
+// A tool bar above the plot looks closer at the display: pause (the curves and both views stay as
+// they are while frames are still stored), mouse zoom and pan (which pause), automatic ranges, a
+// readout under the pointer, markers, pictures and the shown data saved, the legend and the value
+// range's fit. None of it costs anything while it is not used.
 class CurveGraphic : public QWidget
 {
     Q_OBJECT
@@ -41,11 +52,34 @@ public:
     QColor axisColor(int sensor, int axis) const;
 
     // One plot refresh: brings the sensors' graphs up to their stored points, sets the ranges and
-    // replots. Runs every 30 ms while the window is shown.
+    // replots. Runs every 30 ms while the window is shown; does nothing while paused.
     void refreshPlot();
+
+    bool isPaused() const { return m_paused; }
+    // Microseconds from the first frame to the frame of `key` as the plot shows it, -1 when not
+    // known (the last 1000 frames are).
+    qint64 frameMicros(double key) const;
+    QList<PlotMarker> markers() const { return m_markers->markers(); }
+    // "标记", for the main window's menu too.
+    QAction *markerAction() const;
+
+    // The plot in the format of the file's suffix (png, pdf, jpg), at its shown size, and the
+    // vector and plane views beside it as PNG (NAME-vectors.png, NAME-plane.png).
+    bool savePicture(const QString &path, QString &error);
+    // The frames whose points the plot holds, the zoomed range only while zoomed, as a recording.
+    bool saveShown(const QString &path, QString &error);
 
 public slots:
     void setItemData(QList<Axit_t> &axit, uint num);
+    // A marker at the newest frame; an empty label gives "标记 N". Returns its number, or 0 before
+    // the first frame.
+    int addMarker(const QString &label = QString());
+    // A marker at the frame of `key`, such as one read from a recording.
+    int addMarkerAt(double key, const QString &label);
+
+signals:
+    // A marker was placed at the frame of `key`, for a recording to keep.
+    void markerAdded(int number, const QString &label, double key);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -58,6 +92,7 @@ private slots:
 
 private:
     void setUpPlot();
+    void setUpTools();
     void retranslate();
     void addSensor(int sensor);
     void removeSensor(int sensor);
@@ -65,6 +100,18 @@ private:
     void paintGraph(int graphIndex, const QColor &colour);
     void updateGraphs(int sensor);
     void fitValueAxis();
+    void setPaused(bool paused);
+    void restoreRanges();
+    void takeOperatorRange();
+    void replotWhilePaused();
+    void setLegendShown(bool shown);
+    void setFitShown(bool fit);
+    void askSavePicture();
+    void copyPicture();
+    void askSaveShown();
+    QString askFileName(const QString &title, const QString &stem,
+                        const QList<std::pair<QString, QString>> &filters);
+    void showSaveFailure(const QString &error);
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
@@ -74,6 +121,22 @@ private:
     std::array<double, kMaxSensors> m_plottedUpTo{};
     double m_sampleCounter = 0;
     uint m_sensorSum = 0;
+
+    FrameTimes m_times;
+    // The times of the frames the plot shows while paused.
+    FrameTimes m_pausedTimes;
+    bool m_paused = false;
+    // The operator has zoomed or panned; the ranges stay until automatic ranges.
+    bool m_zoomed = false;
+    // The program, not the operator, is setting the ranges.
+    bool m_settingRanges = false;
+    bool m_fitShown = false;
+    // The newest reading list, handed to the views when the pause ends.
+    QList<Axit_t> m_heldReadings;
+    std::unique_ptr<PlotMarkers> m_markers;
+    int m_markerCount = 0;
+    PlotNavigator *m_navigator = nullptr;
+    PlotReadout *m_readout = nullptr;
 };
 
 #endif // CURVEGRAPHIC_H

@@ -1,20 +1,27 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recording from the main window: the menu entry and the status bar, --record on the first
-// open, the end of a recording with the port or the window, and files that cannot be written.
-// That a recording replays to the same readings is eskin-record's test.
+// open, the end of a recording with the port or the window, files that cannot be written, and
+// the curve window's markers in the file and back on the curves when it is replayed. That a
+// recording replays to the same readings is eskin-record's test.
 
 #include "cardmodel.h"
+#include "curvegraphic.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "portreconnector.h"
+#include "recordformat.h"
+#include "recordindex.h"
 #include "recordingcontrol.h"
+#include "recordingplayer.h"
 #include "recordreader.h"
 #include "simulatedcard.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QProcess>
+#include <QMenu>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
@@ -231,6 +238,69 @@ private slots:
             QVERIFY(gap.lengthUs >= PortReconnector::kHoldOffMs * 1000);
         }
         QVERIFY(m_boxes->boxes.size() == (reconnect ? 0 : 1));
+    }
+
+    void markers_fromTheMenu_landInTheFile_andShowWhenReplayed_data()
+    {
+        QTest::addColumn<int>("markers");
+        QTest::newRow("none") << 0;
+        QTest::newRow("two") << 2;
+    }
+
+    void markers_fromTheMenu_landInTheFile_andShowWhenReplayed()
+    {
+        QFETCH(int, markers);
+        openPort();
+        const QString path = m_dir.filePath(QTest::currentDataTag() + QStringLiteral(".csv"));
+        QVERIFY(m_window->recording()->start(path));
+        QAction *mark = nullptr; // the curve window's, in the main window's menu
+        for (QAction *entry : m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions())
+            mark = entry->objectName() == QLatin1String("actionMarker") ? entry : mark;
+        auto *curves = qobject_cast<CurveGraphic *>(mark ? mark->parent() : nullptr);
+        QVERIFY(curves);
+        for (int i = 1; i <= markers + 1; ++i) {
+            QTRY_VERIFY(curves->sampleCounter() > 60 * i);
+            if (i <= markers)
+                mark->trigger();
+        }
+        m_action->trigger();
+        QTRY_VERIFY(!m_window->recording()->isRecording());
+
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QCOMPARE(int(reader.markers().size()), markers);
+        for (int i = 0; i < markers; ++i) {
+            QCOMPARE(reader.markers().at(std::size_t(i)).number, i + 1);
+            QCOMPARE(reader.markers().at(std::size_t(i)).label,
+                     QStringLiteral("标记 %1").arg(i + 1));
+        }
+        // Comments at the top, the header, then a row per frame and a line per marker only.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        const qsizetype header = lines.indexOf(RecordFormat::headerLine());
+        QCOMPARE(lines.size() - header - 2, qsizetype(reader.frames().size()) + markers);
+        if (markers == 0)
+            return;
+
+        SimulatedCard replay;
+        auto recording = std::make_unique<RecordIndex>();
+        QVERIFY(recording->open(path));
+        QVERIFY(replay.start({}, [&](CardModel &model) {
+            auto *player = new RecordingPlayer(std::move(recording), 1, false, &model);
+            connect(player, &RecordingPlayer::markerPlayed, m_window.get(),
+                    &MainWindow::showReplayedMarker);
+        }));
+        QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen")),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!m_action->isEnabled());
+        m_window->setExtraPorts({replay.portName(), m_card->portName()});
+        m_window->findChild<QComboBox *>(QStringLiteral("SerialPortSelect"))
+            ->setCurrentText(replay.portName());
+        openPort();
+        QTRY_COMPARE_WITH_TIMEOUT(curves->markers().size(), 2 * markers, 5000);
+        QCOMPARE(curves->markers().last().label, QStringLiteral("标记 %1").arg(markers));
+        m_window.reset(); // before the card it reads
     }
 
 private:

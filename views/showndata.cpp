@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "showndata.h"
+
+#include "recordformat.h"
+
+#include <qcustomplot.h>
+
+#include <QCoreApplication>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace {
+
+using Points = QCPGraphDataContainer::const_iterator;
+
+// Where a graph's points stand while the frames are walked in key order.
+struct Cursor
+{
+    Points at;
+    Points end;
+
+    // The value at `key`, if the graph has a point there.
+    bool valueAt(double key, double &value)
+    {
+        while (at != end && at->key < key)
+            ++at;
+        if (at == end || at->key != key)
+            return false;
+        value = at->value;
+        return true;
+    }
+};
+
+// The comment lines of a recording whose time zero is `start`, not the moment of writing.
+QByteArray commentLines(const QDateTime &start)
+{
+    RecordHeader header;
+    header.program =
+        (QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion())
+            .trimmed();
+    QByteArray out;
+    for (const QByteArray &line : RecordFormat::commentLines(header).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith("# start:"))
+            out += line + '\n';
+    }
+    if (start.isValid()) {
+        const int offset = start.offsetFromUtc() / 60;
+        out += "# start: " +
+               QStringLiteral("%1%2%3:%4")
+                   .arg(start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
+                        QLatin1String(offset < 0 ? "-" : "+"))
+                   .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                   .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'))
+                   .toUtf8() +
+               '\n';
+    }
+    return out;
+}
+
+} // namespace
+
+QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const QCPRange &keys,
+                                     const std::function<qint64(double)> &microsAt)
+{
+    std::vector<Cursor> cursors;
+    for (int g = 0; g < sensors * kAxisCount && g < plot.graphCount(); ++g) {
+        const auto data = plot.graph(g)->data();
+        cursors.push_back({data->findBegin(keys.lower, false), data->constEnd()});
+    }
+    QList<ShownFrame> frames;
+    if (cursors.empty())
+        return frames;
+    const auto data = plot.graph(0)->data();
+    for (Points first = cursors.front().at; first != data->constEnd() && first->key <= keys.upper;
+         ++first) {
+        ShownFrame frame{first->key, microsAt(first->key), {}};
+        if (frame.micros < 0)
+            continue;
+        for (std::size_t s = 0; s + kAxisCount <= cursors.size(); s += kAxisCount) {
+            double v[kAxisCount] = {};
+            bool held = true;
+            for (int a = 0; a < kAxisCount && held; ++a)
+                held = cursors[s + std::size_t(a)].valueAt(frame.key, v[a]);
+            if (!held)
+                break;
+            frame.readings.append(Axit_t{qint16(v[0]), qint16(v[1]), qint16(v[2])});
+        }
+        frames.append(frame);
+    }
+    return frames;
+}
+
+bool ShownData::write(const QString &path, const QList<ShownFrame> &frames,
+                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error)
+{
+    QByteArray out = commentLines(start) + RecordFormat::headerLine() + '\n';
+    auto marker = markers.cbegin();
+    for (const ShownFrame &frame : frames) {
+        RecordFormat::appendFrameLine(out, frame.micros, frame.readings,
+                                      uint(frame.readings.size()));
+        for (; marker != markers.cend() && marker->key <= frame.key; ++marker) {
+            if (marker->key == frame.key)
+                out += RecordFormat::markerLine(frame.micros, marker->number, marker->label);
+        }
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
+        error = file.errorString();
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef SHOWNDATA_H
+#define SHOWNDATA_H
+
+#include "devicerecords.h"
+#include "plotmarkers.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QCPRange;
+class QCustomPlot;
+
+// One frame as the plot holds it: its key, its time, and the readings of the sensors that have
+// a point at that key (always sensors 0 to n - 1).
+struct ShownFrame
+{
+    double key = 0;
+    qint64 micros = 0;
+    QList<Axit_t> readings;
+};
+
+// The points the curve window's plot holds, taken back into frames and written as a recording.
+class ShownData
+{
+public:
+    // The frames within `keys` whose points the graphs of the first `sensors` sensors hold
+    // (three graphs per sensor, in sensor order). Every frame with readings has a point of sensor
+    // 0; a frame takes the leading sensors with a point at its key. Frames whose time
+    // (`microsAt`) is not known are left out.
+    static QList<ShownFrame> collect(const QCustomPlot &plot, int sensors, const QCPRange &keys,
+                                     const std::function<qint64(double)> &microsAt);
+
+    // Writes `frames` to `path` in the recording format, their times counted from `start` (the
+    // first frame's wall-clock time), each marker (in key order) after the row of its frame; a
+    // marker whose frame is not written is left out. False, with `error`, when the file cannot
+    // be written.
+    static bool write(const QString &path, const QList<ShownFrame> &frames,
+                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error);
+};
+
+#endif // SHOWNDATA_H
