@@ -15,6 +15,7 @@
 #include "curvegraphic.h"
 #include "myserialport.h"
 #include "simulatedcard.h"
+#include "wirelog.h"
 
 #include "keeploadedlibraries.h"
 
@@ -79,29 +80,6 @@ long statusKiB(const char *field)
             return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
     return -1;
 }
-
-// When each sensor-data frame left the card, in sending order. Written only by the card's
-// thread; read once the card has stopped.
-struct WireLog
-{
-    explicit WireLog(int capacity)
-        : sent(std::size_t(capacity))
-    {}
-
-    std::vector<Clock::time_point> sent;
-    std::atomic<int> count{0};
-
-    void record(const QByteArray &bytes)
-    {
-        if (bytes.size() > 2 && quint8(bytes.at(0)) == kFrameSync && bytes.at(2) == CmdSensorData) {
-            const int at = count.load(std::memory_order_relaxed);
-            if (at < int(sent.size())) {
-                sent[std::size_t(at)] = Clock::now();
-                count.store(at + 1, std::memory_order_release);
-            }
-        }
-    }
-};
 
 // CPU seconds of every thread of the process, by thread id, with the thread's name. Mesa's
 // software rasteriser runs its own threads, named llvmpipe-N.

@@ -18,6 +18,7 @@
 #include "simulatedcard.h"
 #include "slavecodec.h"
 #include "streamserver.h"
+#include "wirelog.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,28 +41,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kFastestIndex = 4; // 200 Hz
 constexpr int kSettleMs = 1000;
-
-// When each sensor-data frame left the card, in sending order; written by the card's thread.
-struct WireLog
-{
-    explicit WireLog(int capacity)
-        : sent(std::size_t(capacity))
-    {}
-
-    std::vector<Clock::time_point> sent;
-    std::atomic<int> count{0};
-
-    void record(const QByteArray &bytes)
-    {
-        if (bytes.size() > 2 && quint8(bytes.at(0)) == kFrameSync && bytes.at(2) == CmdSensorData) {
-            const int at = count.load(std::memory_order_relaxed);
-            if (at < int(sent.size())) {
-                sent[std::size_t(at)] = Clock::now();
-                count.store(at + 1, std::memory_order_release);
-            }
-        }
-    }
-};
 
 // CPU time of the process's thread named `name`, from the scheduler's own account (ns).
 double threadCpuSeconds(const QString &name)

@@ -606,13 +606,6 @@ then log in again.</translation>
     </message>
 </context>
 <context>
-    <name>QObject</name>
-    <message>
-        <source>错误信息</source>
-        <translation>Error</translation>
-    </message>
-</context>
-<context>
     <name>RecordCheckProgress</name>
     <message>
         <source>正在检查记录：%1</source>

@@ -19,7 +19,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QSlider>
@@ -223,24 +222,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(m_curves));
         QTest::keyClick(m_curves, Qt::Key_Space); // pauses the live display again
         QVERIFY(m_curves->isPaused());
-    }
-
-    void reviewWithLiveOptions_isRefusedWithExitCode2_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("--simulate") << QStringList{QStringLiteral("--simulate")};
-        QTest::newRow("--replay") << QStringList{QStringLiteral("--replay"), m_path};
-        QTest::newRow("--open") << QStringList{QStringLiteral("--open")};
-    }
-
-    void reviewWithLiveOptions_isRefusedWithExitCode2()
-    {
-        QFETCH(QStringList, options);
-        QProcess program;
-        program.start(QStringLiteral(ESKIN_APP),
-                      QStringList{QStringLiteral("--review"), m_path} + options);
-        QVERIFY(program.waitForFinished(20000));
-        QCOMPARE(program.exitCode(), 2);
     }
 
 private:

@@ -156,8 +156,12 @@ private slots:
         m_plot->graph(4)->setVisible(false); // a curve hidden by its legend entry
         const QPoint at(int(m_plot->xAxis->coordToPixel(250)),
                         m_plot->axisRect()->rect().center().y());
-        QTest::mouseMove(m_plot, at);
-        QTRY_VERIFY(readout->isVisible());
+        // Sent to the plot itself: QTest::mouseMove warps the shared X pointer, which another
+        // test's window may cover.
+        QMouseEvent move(QEvent::MouseMove, at, m_plot->mapToGlobal(at), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(m_plot, &move);
+        QVERIFY(readout->isVisible());
         QStringList expected{readout->lines().value(0)};
         QVERIFY2(expected.first().startsWith(QStringLiteral("帧 250，0.")),
                  qPrintable(expected.first()));
