@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "commandline.h"
 #include "diagnostics.h"
 #include "languageswitcher.h"
 #include "mainwindow.h"
+#include "portlist.h"
 #include "recordingcontrol.h"
 #include "recordingplayer.h"
 #include "simulatedcard.h"
 #include "streamcontrol.h"
 #include "streamserver.h"
+#include "terminationsignals.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QMessageBox>
+#include <QDialog>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,153 +28,130 @@ struct Options
     bool open = false;
     QString record;
     QString replay;
-    QString speed;
+    double speed = 1;
     bool loop = false;
     std::optional<UiLanguage> language;
+    bool verbose = false;
     QString serve;
 };
 
-const QString kLanguageOption = QStringLiteral("language");
-const QString kServeOption = QStringLiteral("serve");
+// A box or dialog that is still open when a signal comes is given this long to return from its
+// own event loop before the window closes.
+constexpr int kModalCloseMs = 50;
 
-void addRecordOptions(QCommandLineParser &parser)
+void printError(const QString &message)
 {
-    parser.addOptions({
+    std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(message));
+}
+
+void addOptions(CommandLine &line)
+{
+    line.addOptions({
+        {QStringLiteral("simulate"),
+         QStringLiteral("Start a simulated driver card inside the program, list its port first "
+                        "and select it.")},
+        {QStringLiteral("port"),
+         QStringLiteral("List PATH among the serial ports even though the system does not "
+                        "report it (a virtual port), and select the first one given. May be "
+                        "repeated."),
+         QStringLiteral("PATH")},
         {QStringLiteral("open"),
          QStringLiteral("Open the selected port at start, as if \"打开\" had been pressed.")},
         {QStringLiteral("record"),
          QStringLiteral("Record the sensor data to FILE (CSV) from the first time a port is open."),
          QStringLiteral("FILE")},
         {QStringLiteral("replay"),
-         QStringLiteral("Start a simulated driver card that streams the recording FILE and list "
-                        "its port first (not with --simulate)."),
+         QStringLiteral("Start a simulated driver card that streams the recording FILE, list its "
+                        "port first and select it (not with --simulate)."),
          QStringLiteral("FILE")},
         {QStringLiteral("speed"), QStringLiteral("Replay X times as fast (default 1)."),
          QStringLiteral("X"), QStringLiteral("1")},
         {QStringLiteral("loop"), QStringLiteral("Start the replay again when it ends.")},
-        {kServeOption,
+        {QStringLiteral("language"),
+         QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead "
+                        "of the language last chosen in the menu."),
+         QStringLiteral("LANGUAGE")},
+        {QStringLiteral("serve"),
          QStringLiteral("Share the live stream with other programs over TCP on PORT, on "
                         "127.0.0.1 unless an ADDRESS is given (as \"共享数据流…\" does)."),
          QStringLiteral("[ADDRESS:]PORT")},
+        {QStringLiteral("verbose"),
+         QStringLiteral("Print the program's diagnostics (the eskin.* logging categories).")},
     });
 }
 
-Options parseOptions(const QCoreApplication &app)
+// Qt's own options (-platform, -style, ...) are for the application object, which takes them
+// out of the arguments itself.
+QStringList withoutToolkitOptions(const QStringList &arguments)
 {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Host application of the electronic skin: opens the driver card's serial "
-                       "port and shows the sensors' forces."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption simulate(
-        QStringLiteral("simulate"),
-        QStringLiteral("Start a simulated driver card inside the program and list its port "
-                       "first."));
-    const QCommandLineOption port(
-        QStringLiteral("port"),
-        QStringLiteral("List PATH among the serial ports even though the system does not "
-                       "report it (a virtual port). May be repeated."),
-        QStringLiteral("PATH"));
-    const QCommandLineOption language(
-        kLanguageOption,
-        QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead of "
-                       "the language last chosen in the menu."),
-        QStringLiteral("LANGUAGE"));
-    const QCommandLineOption verbose(
-        QStringLiteral("verbose"),
-        QStringLiteral("Print the program's diagnostics (the eskin.* logging categories)."));
-    parser.addOption(simulate);
-    parser.addOption(port);
-    parser.addOption(language);
-    parser.addOption(verbose);
-    addRecordOptions(parser);
-    parser.process(app);
-    return {parser.isSet(simulate),
-            parser.values(port),
-            parser.isSet(QStringLiteral("open")),
-            parser.value(QStringLiteral("record")),
-            parser.value(QStringLiteral("replay")),
-            parser.value(QStringLiteral("speed")),
-            parser.isSet(QStringLiteral("loop")),
-            LanguageSwitcher::fromCode(parser.value(language)),
-            parser.value(kServeOption)};
+    static const QStringList withValue{"platform",        "platformpluginpath",
+                                       "platformtheme",   "plugin",
+                                       "qwindowgeometry", "qwindowicon",
+                                       "qwindowtitle",    "display",
+                                       "geometry",        "style",
+                                       "stylesheet",      "session"};
+    static const QStringList switches{"reverse", "widgetcount", "nograb", "dograb", "sync"};
+    QStringList kept;
+    for (int i = 0; i < arguments.size(); ++i) {
+        QString name = arguments.at(i);
+        if (i == 0 || !name.startsWith(u'-')) {
+            kept << name;
+            continue;
+        }
+        name = name.mid(name.startsWith(QLatin1String("--")) ? 2 : 1).section(u'=', 0, 0);
+        if (withValue.contains(name) && !arguments.at(i).contains(u'='))
+            ++i; // its value too
+        else if (!withValue.contains(name) && !switches.contains(name))
+            kept << arguments.at(i);
+    }
+    return kept;
 }
 
-QString speedError(const QString &speed)
+// The values the options carry; false when one is refused (and told).
+bool readValues(const CommandLine &line, Options &options)
 {
-    bool ok = false;
-    if (RecordingPlayer::isSpeed(speed.toDouble(&ok)) && ok)
-        return {};
-    return QStringLiteral("--speed: not a factor from %1 to %2: %3")
-        .arg(RecordingPlayer::kMinSpeed)
-        .arg(RecordingPlayer::kMaxSpeed)
-        .arg(speed);
+    if (!line.excludes(QStringLiteral("replay"), QStringLiteral("simulate")) ||
+        !line.needs(QStringLiteral("speed"), QStringLiteral("replay")) ||
+        !line.needs(QStringLiteral("loop"), QStringLiteral("replay")) ||
+        !line.number(QStringLiteral("speed"), RecordingPlayer::kMinSpeed,
+                     RecordingPlayer::kMaxSpeed, &options.speed))
+        return false;
+    const QString language = line.value(QStringLiteral("language"));
+    options.language = LanguageSwitcher::fromCode(language);
+    if (line.isSet(QStringLiteral("language")) && !options.language)
+        return line.refuse(
+            QStringLiteral("unknown language \"%1\" for --language: use zh or en").arg(language));
+    options.serve = line.value(QStringLiteral("serve"));
+    QHostAddress serveAddress;
+    quint16 servePort = 0;
+    if (line.isSet(QStringLiteral("serve")) &&
+        !StreamServer::parseAddress(options.serve, &serveAddress, &servePort))
+        return line.refuse(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(options.serve));
+    options.simulate = line.isSet(QStringLiteral("simulate"));
+    for (const QString &port : line.values(QStringLiteral("port")))
+        options.ports << PortList::fromCommandLine(port);
+    options.open = line.isSet(QStringLiteral("open"));
+    options.record = line.value(QStringLiteral("record"));
+    options.replay = line.value(QStringLiteral("replay"));
+    options.loop = line.isSet(QStringLiteral("loop"));
+    options.verbose = line.isSet(QStringLiteral("verbose"));
+    return true;
 }
 
-// An unknown language or replay speed is refused before the windowed application needs a
-// display.
-bool refusesValues(int argc, char *argv[])
+// Before the application object, which needs a display: a refused command line is told without
+// one. CommandLine::kGoOn, or the exit code.
+int readOptions(int argc, char *argv[], Options &options)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    const QCommandLineOption speed(QStringLiteral("speed"), QString(), QStringLiteral("X"));
-    parser.addOption(QCommandLineOption(kLanguageOption, QString(), QStringLiteral("LANGUAGE")));
-    parser.addOption(speed);
-    // Only these values count here; the other options are checked later, with the help text
-    // at hand.
-    parser.parse(arguments);
-    if (parser.isSet(speed) && !speedError(parser.value(speed)).isEmpty()) {
-        std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(speedError(parser.value(speed))));
-        return true;
-    }
-    const QString value = parser.value(kLanguageOption);
-    if (!parser.isSet(kLanguageOption) || LanguageSwitcher::fromCode(value))
-        return false;
-    std::fprintf(stderr, "electronic-skin: unknown language \"%s\" for --language: use zh or en\n",
-                 qPrintable(value));
-    return true;
-}
-
-// A malformed --serve value is refused before the windowed application needs a display.
-bool refusesServeAddress(int argc, char *argv[])
-{
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    QCommandLineParser parser;
-    parser.addOption(QCommandLineOption(kServeOption, QString(), QStringLiteral("ADDRESS")));
-    parser.parse(arguments);
-    QHostAddress address;
-    quint16 port = 0;
-    const QString value = parser.value(kServeOption);
-    if (!parser.isSet(kServeOption) || StreamServer::parseAddress(value, &address, &port))
-        return false;
-    std::fprintf(stderr, "electronic-skin: --serve: not [ADDRESS:]PORT: %s\n", qPrintable(value));
-    return true;
-}
-
-// Help and version need no display: they are answered before the windowed application exists.
-bool asksForTextOnly(int argc, char *argv[])
-{
-    const QByteArrayList textOptions{"-h", "--help", "-?", "--help-all", "-v", "--version"};
-    for (int i = 1; i < argc; ++i) {
-        if (textOptions.contains(QByteArray(argv[i])))
-            return true;
-    }
-    return false;
-}
-
-bool hasOption(int argc, char *argv[], const QByteArray &name)
-{
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray argument(argv[i]);
-        if (argument == name || argument.startsWith(name + '='))
-            return true;
-    }
-    return false;
+    CommandLine line(QStringLiteral("electronic-skin"), QStringLiteral(ESKIN_VERSION),
+                     QStringLiteral("Host application of the electronic skin: opens the driver "
+                                    "card's serial port and shows the sensors' forces."));
+    addOptions(line);
+    if (const int code = line.parse(withoutToolkitOptions(arguments)); code != CommandLine::kGoOn)
+        return code;
+    return readValues(line, options) ? CommandLine::kGoOn : CommandLine::kExitUsage;
 }
 
 void nameApplication()
@@ -182,52 +161,64 @@ void nameApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
 }
 
-// Reads the recording and starts a card that plays it; an empty string, or why it did not start.
-QString startReplayCard(const Options &options, std::unique_ptr<SimulatedCard> &card,
-                        RecordingPlayer *&player)
+// The recording to replay, checked whole before any window: null (after saying why) when it is
+// not one.
+std::unique_ptr<RecordIndex> openRecording(const QString &path)
 {
-    const double speed = options.speed.toDouble(); // checked before the application started
     auto recording = std::make_unique<RecordIndex>();
-    const bool readable = recording->open(options.replay);
+    const bool readable = recording->open(path);
     for (const QString &warning : recording->warnings())
-        std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(warning));
-    if (!readable)
-        return recording->errorString();
-    card = std::make_unique<SimulatedCard>();
+        printError(warning);
+    if (readable)
+        return recording;
+    printError(recording->errorString());
+    return nullptr;
+}
+
+// `player` is set to the card's player, which lives in the card's thread.
+std::unique_ptr<SimulatedCard> startReplayCard(std::unique_ptr<RecordIndex> recording,
+                                               const Options &options, RecordingPlayer *&player)
+{
+    auto card = std::make_unique<SimulatedCard>();
+    const double speed = options.speed;
     const bool loop = options.loop;
     if (!card->start({}, [&](CardModel &model) {
             player = new RecordingPlayer(std::move(recording), speed, loop, &model);
-            QObject::connect(player, &RecordingPlayer::failed, player, [](const QString &error) {
-                std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(error));
-            });
+            QObject::connect(player, &RecordingPlayer::failed, player, printError);
         })) {
-        const QString reason = card->errorString();
-        card.reset();
-        return reason;
+        printError(QStringLiteral("the replay's simulated driver card did not start: %1")
+                       .arg(card->errorString()));
+        return nullptr;
     }
-    return {};
+    return card;
+}
+
+// A signal ends the program as closing its window does. A box or dialog runs an event loop of
+// its own: it is closed first, and the window once it has returned.
+void closeOnSignal(MainWindow *window)
+{
+    if (QWidget *modal = QApplication::activeModalWidget()) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        QTimer::singleShot(kModalCloseMs, window, [window] { closeOnSignal(window); });
+        return;
+    }
+    window->close();
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (asksForTextOnly(argc, argv)) {
-        QCoreApplication app(argc, argv);
-        nameApplication();
-        parseOptions(app); // prints and exits
-        return 0;
-    }
-    if (refusesValues(argc, argv) || refusesServeAddress(argc, argv))
-        return 2;
-    applyDiagnosticsDefault(hasOption(argc, argv, "--verbose"));
-
-    // Refused before any window: the two cards would each be listed first.
-    if (hasOption(argc, argv, "--replay") && hasOption(argc, argv, "--simulate")) {
-        std::fprintf(stderr, "electronic-skin: --replay and --simulate cannot be used together: "
-                             "each starts a simulated card of its own\n");
-        return 2;
-    }
+    Options options;
+    if (const int code = readOptions(argc, argv, options); code != CommandLine::kGoOn)
+        return code;
+    applyDiagnosticsDefault(options.verbose);
+    std::unique_ptr<RecordIndex> recording;
+    if (!options.replay.isEmpty() && !(recording = openRecording(options.replay)))
+        return 1;
 
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
@@ -236,33 +227,27 @@ int main(int argc, char *argv[])
     nameApplication();
     // Lets the desktop match the windows with the installed entry (its icon, its name).
     QGuiApplication::setDesktopFileName(QStringLiteral("electronic-skin"));
-    const Options options = parseOptions(app);
+    TerminationSignals endSignals;
 
     // The simulated card outlives the main window, which closes its port on the way out.
     std::unique_ptr<SimulatedCard> card;
-    QStringList extraPorts;
+    RecordingPlayer *player = nullptr;
     if (options.simulate) {
         card = std::make_unique<SimulatedCard>();
         if (!card->start()) {
-            std::fprintf(stderr, "electronic-skin: the simulated driver card did not start: %s\n",
-                         qPrintable(card->errorString()));
+            printError(QStringLiteral("the simulated driver card did not start: %1")
+                           .arg(card->errorString()));
             return 1;
         }
-        extraPorts << card->portName();
+    } else if (recording && !(card = startReplayCard(std::move(recording), options, player))) {
+        return 1;
     }
-    QString replayError;
-    RecordingPlayer *player = nullptr; // lives in the card's thread
-    if (!options.replay.isEmpty()) {
-        replayError = startReplayCard(options, card, player);
-        if (card)
-            extraPorts << card->portName();
-        else
-            std::fprintf(stderr, "electronic-skin: %s\n", qPrintable(replayError));
-    }
-    extraPorts << options.ports;
+    const QStringList extraPorts =
+        (card ? QStringList{card->portName()} : QStringList()) + options.ports;
 
     MainWindow window;
     window.setExtraPorts(extraPorts);
+    window.preferPort(extraPorts.value(0));
     if (options.language)
         window.useLanguage(*options.language);
     window.setWindowTitle(QStringLiteral("Electronic Skin"));
@@ -270,13 +255,13 @@ int main(int argc, char *argv[])
         QObject::connect(player, &RecordingPlayer::markerPlayed, &window,
                          &MainWindow::showReplayedMarker);
     window.show();
-    if (!replayError.isEmpty())
-        QMessageBox::critical(&window, QObject::tr("错误信息"), replayError);
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);
     if (!options.serve.isEmpty())
         window.stream()->start(options.serve);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
+    QObject::connect(&endSignals, &TerminationSignals::received, &window,
+                     [&window] { closeOnSignal(&window); });
     return app.exec();
 }

@@ -116,6 +116,12 @@ void MainWindow::setExtraPorts(const QStringList &extraPorts)
     refreshSerialPorts();
 }
 
+void MainWindow::preferPort(const QString &portName)
+{
+    preferredPort = portName;
+    selectRememberedPort();
+}
+
 void MainWindow::connectWorker()
 {
     connect(serial, &SlaveProtocol::AxitReflushGraphic, curveGraphic, &CurveGraphic::setItemData);
@@ -159,6 +165,9 @@ void MainWindow::setUpPortFollowers()
     connect(reconnector, &PortReconnector::reconnectRequested, serial,
             &MySerialport::reconnectPort);
     connect(reconnector, &PortReconnector::waitChanged, linkStatus, &LinkStatusBar::showWait);
+    connect(
+        reconnector, &PortReconnector::waitChanged, recordingControl,
+        [this](ReconnectWait wait) { recordingControl->portAwaited(wait != ReconnectWait::None); });
     connect(serial, &MySerialport::portOpened, this, &MainWindow::rememberOpenedPort);
 
     actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
@@ -350,8 +359,9 @@ void MainWindow::restoreLinkChoices()
 
 void MainWindow::selectRememberedPort()
 {
-    const int remembered = ui->SerialPortSelect->findText(linkPrefs.portName);
-    if (!linkPrefs.portName.isEmpty() && remembered >= 0)
+    const QString wanted = preferredPort.isEmpty() ? linkPrefs.portName : preferredPort;
+    const int remembered = ui->SerialPortSelect->findText(wanted);
+    if (!wanted.isEmpty() && remembered >= 0)
         ui->SerialPortSelect->setCurrentIndex(remembered);
 }
 

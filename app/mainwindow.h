@@ -53,6 +53,9 @@ public:
     // Ports the system does not enumerate (the simulated card, virtual ports): listed first on
     // every scan while they exist, so that the first of them is the default choice.
     void setExtraPorts(const QStringList &ports);
+    // The port this run was started for (a card it started, a port it was given): selected
+    // whenever the list is built, instead of the one remembered from an earlier run.
+    void preferPort(const QString &portName);
     // Switches every window's texts for this run; the choice remembered from the menu stays.
     void useLanguage(UiLanguage language);
 
@@ -152,6 +155,7 @@ private:
     QAction *actionAutoReconnect = nullptr;
     QAction *actionFollowCardSensors = nullptr;
     LinkPreferences linkPrefs;
+    QString preferredPort;
     int baudIndex = 0;
     int portIndex = 0;
     int checkProgress = 0;

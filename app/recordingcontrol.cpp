@@ -20,6 +20,16 @@
 
 #include <utility>
 
+namespace {
+
+int rateHz(int index)
+{
+    return index >= 0 && index < int(sampleFreTable.size()) ? sampleFreTable.at(std::size_t(index))
+                                                            : 0;
+}
+
+} // namespace
+
 RecordingControl::RecordingControl(MySerialport *card, QThread *worker, QMenu *menu,
                                    ElidingLabel *statusField, QWidget *window)
     : QObject(window)
@@ -55,8 +65,31 @@ void RecordingControl::portOpened(const QString &portName, int baudRate)
 void RecordingControl::portClosed()
 {
     m_portOpen = false;
-    m_action->setEnabled(false);
-    stop();
+    m_action->setEnabled(m_writer != nullptr && m_portAwaited);
+    if (m_portAwaited)
+        beginGap(); // also when a reopened port closes again while it is still awaited
+    else
+        stop();
+}
+
+void RecordingControl::portAwaited(bool waiting)
+{
+    m_portAwaited = waiting;
+    if (waiting) {
+        beginGap();
+        return;
+    }
+    // The card's own state: the reconnection may tell its end before the open reaches here.
+    if (!m_card || !m_card->isPortOpen())
+        stop();
+}
+
+void RecordingControl::beginGap()
+{
+    if (m_writer)
+        QMetaObject::invokeMethod(
+            m_writer, [writer = m_writer] { writer->beginGap(QStringLiteral("port lost")); },
+            Qt::QueuedConnection);
 }
 
 void RecordingControl::toggle()
@@ -65,13 +98,20 @@ void RecordingControl::toggle()
         stop();
         return;
     }
-    const QString name =
-        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
-    const QDir documents(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString path = QFileDialog::getSaveFileName(
-        m_window, tr("开始记录"), documents.filePath(name), tr("CSV 文件 (*.csv);;所有文件 (*)"));
+    const QString path = QFileDialog::getSaveFileName(m_window, tr("开始记录"), suggestedPath(),
+                                                      tr("CSV 文件 (*.csv);;所有文件 (*)"));
     if (!path.isEmpty())
         start(path);
+}
+
+QString RecordingControl::suggestedPath() const
+{
+    const QString name =
+        QDateTime::currentDateTime().toString(QStringLiteral("'eskin-'yyyyMMdd-HHmmss'.csv'"));
+    QDir folder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    if (folder.path().isEmpty() || !folder.exists())
+        folder = QDir::home();
+    return folder.filePath(name);
 }
 
 RecordHeader RecordingControl::header() const
@@ -81,10 +121,23 @@ RecordHeader RecordingControl::header() const
         QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
     header.port = m_portName;
     header.baudRate = m_baudRate;
-    const int frequency = m_card->freIndex();
-    if (frequency >= 0 && frequency < int(sampleFreTable.size()))
-        header.frequencyHz = sampleFreTable.at(std::size_t(frequency));
     return header;
+}
+
+// The writer lives in the worker thread from here on: it takes the frames and the card's
+// frequency there, straight from the card.
+void RecordingControl::connectWriter(RecordWriter *writer)
+{
+    writer->moveToThread(m_worker);
+    connect(m_worker, &QThread::finished, writer, &QObject::deleteLater);
+    connect(m_card, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
+    connect(m_card, &SlaveProtocol::sampleFreResult, writer,
+            [writer](int option, int res, int index) {
+                if (option == 0)
+                    writer->setFrequency(res == kStatusDone ? rateHz(index) : 0);
+            });
+    connect(writer, &RecordWriter::progress, this, &RecordingControl::showProgress);
+    connect(writer, &RecordWriter::finished, this, &RecordingControl::writerFinished);
 }
 
 bool RecordingControl::start(const QString &path)
@@ -92,17 +145,19 @@ bool RecordingControl::start(const QString &path)
     if (m_writer || !m_portOpen || !m_worker)
         return false;
     auto *writer = new RecordWriter;
-    if (!writer->open(path, header())) {
+    if (!writer->open(path, header(), RecordWriter::FrequencyToCome)) {
         QMessageBox::critical(m_window, tr("错误信息"),
                               tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
         delete writer;
         return false;
     }
-    writer->moveToThread(m_worker);
-    connect(m_worker, &QThread::finished, writer, &QObject::deleteLater);
-    connect(m_card, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
-    connect(writer, &RecordWriter::progress, this, &RecordingControl::showProgress);
-    connect(writer, &RecordWriter::finished, this, &RecordingControl::writerFinished);
+    connectWriter(writer);
+    // Read after the connection: a frequency read that ends from now on reaches the writer, and
+    // one that has ended has left its answer here.
+    if (const int index = m_card->freIndex(); index >= 0)
+        QMetaObject::invokeMethod(
+            writer, [writer, hz = rateHz(index)] { writer->setFrequency(hz); },
+            Qt::QueuedConnection);
     m_writer = writer;
     m_path = path;
     showProgress(0);
@@ -149,6 +204,7 @@ void RecordingControl::writerFinished(qint64 frames, const QString &error)
     m_writer->deleteLater();
     m_writer = nullptr;
     m_frames = frames;
+    m_action->setEnabled(m_portOpen);
     showState();
     if (!error.isEmpty())
         QMessageBox::critical(m_window, tr("错误信息"),

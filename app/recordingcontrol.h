@@ -16,16 +16,23 @@ struct RecordHeader;
 
 // Records the sensor data of the open port from the window. It owns:
 // - the menu entry `actionRecord`, "开始记录…" (asks for a file, suggesting a dated name in the
-//   documents folder) or "停止记录", enabled while a port is open;
+//   documents folder, or the home folder when there is none) or "停止记录", enabled while a
+//   port is open or a recording runs;
 // - what the status field `statusRecord` says: "正在记录：FILE（N 帧）", then
 //   "记录已停止：FILE（N 帧）", with the whole path in its tooltip;
 // - the RecordWriter, which lives in the worker thread and takes the frames there straight
 //   from the decoder, so that recording costs the interface nothing; this object only hears of
 //   its progress and of its end, after which it releases it.
-// A recording ends on "停止记录", when the port closes (also when it is lost), when the file
-// cannot be written (with a message) and at exit, when the worker thread's end takes the writer
-// with it: the window then calls workerStopped(). It follows the port by the card's
-// portOpened() and portClosed(). Texts are set anew on a change of language.
+// The file's comment lines wait for the card's frequency, read at every open, so that they name
+// it (RecordWriter::FrequencyToCome).
+//
+// A recording ends on "停止记录", when the port closes, when the file cannot be written (with a
+// message) and at exit, when the worker thread's end takes the writer with it: the window then
+// calls workerStopped(). A lost port that is awaited to be reopened (portAwaited(true), from the
+// reconnection) does not end it: the recording goes on in the same file, with a gap line, once
+// the wait has ended with the port open again; a wait that ends otherwise ends it. It follows
+// the port by the card's portOpened() and portClosed(). Texts are set anew on a change of
+// language.
 class RecordingControl : public QObject
 {
     Q_OBJECT
@@ -51,6 +58,8 @@ public:
 public slots:
     void portOpened(const QString &portName, int baudRate);
     void portClosed();
+    // A lost port is awaited (true), or no longer (false): back, or given up.
+    void portAwaited(bool waiting);
     // A marker placed now: while recording, its line follows the newest frame's row.
     void writeMarker(int number, const QString &label);
 
@@ -64,6 +73,9 @@ private slots:
 
 private:
     RecordHeader header() const;
+    void connectWriter(RecordWriter *writer);
+    void beginGap();
+    QString suggestedPath() const;
     // Set again on a change of language, so it keeps the state it shows.
     void showState();
 
@@ -77,6 +89,7 @@ private:
     qint64 m_frames = 0;
     QString m_pendingPath;
     bool m_portOpen = false;
+    bool m_portAwaited = false;
     QString m_portName;
     int m_baudRate = 0;
 };

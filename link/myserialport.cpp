@@ -143,7 +143,12 @@ bool MySerialport::tryOpen(const QString &portName, int baudRate)
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
-    return serialPort->open(QIODevice::ReadWrite);
+    if (!serialPort->open(QIODevice::ReadWrite))
+        return false;
+    // What the line held before the open is of unknown age (a terminal keeps what a card sent
+    // while no one read): the stream starts with the open.
+    serialPort->clear(QSerialPort::Input);
+    return true;
 }
 
 // The box belongs to the interface thread, and the worker never waits for it: the interface

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portlist.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSet>
@@ -30,6 +31,14 @@ QString PortList::location(const QString &name)
     const bool isPath = name.startsWith(u'/') || name.startsWith(QLatin1String("./")) ||
                         name.startsWith(QLatin1String("../"));
     return isPath ? name : QLatin1String("/dev/") + name;
+}
+
+QString PortList::fromCommandLine(const QString &name)
+{
+    const bool bare = !name.contains(u'/');
+    if (name.isEmpty() || (bare && (QFileInfo::exists(location(name)) || !QFileInfo::exists(name))))
+        return name;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(name));
 }
 
 QString PortList::devicePath(const QString &name)

@@ -37,6 +37,11 @@ public:
 
     // Where QSerialPort looks for a port of this name: a bare name is a device under /dev.
     static QString location(const QString &name);
+    // The port a command line names, as a port name that location() takes: a path with a folder
+    // in it is a file (a relative one from the working folder, made absolute); a bare name is
+    // the device under /dev, or, when /dev has none of that name, the file of that name in the
+    // working folder.
+    static QString fromCommandLine(const QString &name);
     // The device file behind the name, symbolic links followed; empty when there is none.
     static QString devicePath(const QString &name);
     // What the system reports of the device behind the name now; nothing when it is not listed.

@@ -6,31 +6,25 @@
 //   eskin-record --port PATH [--baud N] [--frequency HZ] [--seconds S | --frames N]
 //                [--output FILE|-] --serve [ADDRESS:]PORT
 
+#include "commandline.h"
+#include "portlist.h"
 #include "recordsession.h"
 #include "streamserver.h"
+#include "terminationsignals.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
+#include <limits>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kExitBadArguments = 2;
 constexpr double kMaxSeconds = 1e6;
-const QList<int> kFrequencies{10, 20, 50, 100, 200};
-
-int signalPipe[2] = {-1, -1};
-
-void endOnSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
-}
+const QStringList kFrequencies{QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"),
+                               QStringLiteral("100"), QStringLiteral("200")};
 
 // The link's debug lines and warnings are for developers; a script sees only what this
 // program says, each error on one line.
@@ -46,103 +40,67 @@ void printError(const QString &message)
     std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
 }
 
-struct Parsed
+void addOptions(CommandLine &line)
 {
-    RecordSession::Settings settings;
-    QString error; // empty when the arguments are good
-};
+    line.addOptions({
+        {QStringLiteral("port"), QStringLiteral("The driver card's serial port."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("baud"), QStringLiteral("Baud rate (default 115200)."), QStringLiteral("N"),
+         QStringLiteral("115200")},
+        {QStringLiteral("frequency"),
+         QStringLiteral("Set the card's sample frequency first: 10, 20, 50, 100 or 200."),
+         QStringLiteral("HZ")},
+        {QStringLiteral("seconds"), QStringLiteral("Record for S seconds from the first frame."),
+         QStringLiteral("S")},
+        {QStringLiteral("frames"), QStringLiteral("Record N frames."), QStringLiteral("N")},
+        {QStringLiteral("output"),
+         QStringLiteral("The CSV file to write, - for standard output. An existing file is "
+                        "replaced once the first frame has come."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("serve"),
+         QStringLiteral("Serve the stream to other programs over TCP on PORT, on 127.0.0.1 "
+                        "unless an ADDRESS is given; runs until stopped unless --seconds or "
+                        "--frames."),
+         QStringLiteral("[ADDRESS:]PORT")},
+        {QStringLiteral("progress"),
+         QStringLiteral("A progress line on standard error every second, even when it is not "
+                        "a terminal.")},
+        {QStringLiteral("quiet"), QStringLiteral("Print nothing but errors.")},
+    });
+}
 
-Parsed parseArguments(QCommandLineParser &parser, const QStringList &arguments)
+// The settings the command line asks for; false when it is refused (already printed).
+bool readSettings(const CommandLine &line, RecordSession::Settings &s)
 {
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("The driver card's serial port."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-                                  QStringLiteral("Baud rate (default 115200)."),
-                                  QStringLiteral("N"), QStringLiteral("115200"));
-    const QCommandLineOption frequency(
-        QStringLiteral("frequency"),
-        QStringLiteral("Set the card's sample frequency first: 10, 20, 50, 100 or 200."),
-        QStringLiteral("HZ"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"),
-                                     QStringLiteral("Record for S seconds from the first frame."),
-                                     QStringLiteral("S"));
-    const QCommandLineOption frames(QStringLiteral("frames"), QStringLiteral("Record N frames."),
-                                    QStringLiteral("N"));
-    const QCommandLineOption output(QStringLiteral("output"),
-                                    QStringLiteral("The CSV file to write, - for standard output."),
-                                    QStringLiteral("FILE"));
-    const QCommandLineOption progress(
-        QStringLiteral("progress"),
-        QStringLiteral("A progress line on standard error every second, even when it is not a "
-                       "terminal."));
-    const QCommandLineOption serve(
-        QStringLiteral("serve"),
-        QStringLiteral("Serve the stream to other programs over TCP on PORT, on 127.0.0.1 unless "
-                       "an ADDRESS is given; runs until stopped unless --seconds or --frames."),
-        QStringLiteral("[ADDRESS:]PORT"));
-    const QCommandLineOption quietOption(QStringLiteral("quiet"),
-                                         QStringLiteral("Print nothing but errors."));
-    parser.setApplicationDescription(QStringLiteral(
-        "Records the electronic skin's sensor data from a driver card to CSV, or serves "
-        "it live to other programs."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addOptions(
-        {port, baud, frequency, seconds, frames, output, serve, progress, quietOption});
-
-    Parsed parsed;
-    RecordSession::Settings &s = parsed.settings;
-    const auto fail = [&parsed](const QString &what) {
-        parsed.error = what;
-        return parsed;
+    const auto given = [&line](const char *name) {
+        return line.isSet(QLatin1String(name));
     };
-    if (!parser.parse(arguments))
-        return fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("version")))
-        return parsed;
-    if (!parser.positionalArguments().isEmpty())
-        return fail(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments()[0]));
-    if (!parser.isSet(port) || !(parser.isSet(output) || parser.isSet(serve)))
-        return fail(QStringLiteral("--port and --output (or --serve) are required"));
-    if (parser.isSet(seconds) && parser.isSet(frames))
-        return fail(QStringLiteral("give one of --seconds and --frames, not both"));
+    if (!given("port") || !(given("output") || given("serve")))
+        return line.refuse(QStringLiteral("--port and --output (or --serve) are required"));
+    if (given("seconds") && given("frames"))
+        return line.refuse(QStringLiteral("give one of --seconds and --frames, not both"));
     // A server runs until it is stopped; a recording alone needs an end.
-    if (!parser.isSet(serve) && !parser.isSet(seconds) && !parser.isSet(frames))
-        return fail(QStringLiteral("give one of --seconds and --frames"));
-    if (parser.isSet(serve)) {
-        quint16 servePort = 0;
-        if (!StreamServer::parseAddress(parser.value(serve), &s.serveAddress, &servePort))
-            return fail(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(parser.value(serve)));
-        s.servePort = servePort;
-    }
-    if (parser.isSet(progress) && parser.isSet(quietOption))
-        return fail(QStringLiteral("--progress and --quiet exclude each other"));
-    bool ok = false;
-    s.port = parser.value(port);
-    s.output = parser.value(output);
-    s.baudRate = parser.value(baud).toInt(&ok);
-    if (!ok || s.baudRate <= 0)
-        return fail(QStringLiteral("--baud: not a baud rate: %1").arg(parser.value(baud)));
-    if (parser.isSet(frequency)) {
-        s.frequencyHz = parser.value(frequency).toInt(&ok);
-        if (!ok || !kFrequencies.contains(s.frequencyHz))
-            return fail(QStringLiteral("--frequency: not one of 10, 20, 50, 100, 200: %1")
-                            .arg(parser.value(frequency)));
-    }
-    if (parser.isSet(seconds)) {
-        s.seconds = parser.value(seconds).toDouble(&ok);
-        if (!ok || !(s.seconds > 0) || s.seconds > kMaxSeconds)
-            return fail(QStringLiteral("--seconds: not a positive duration: %1")
-                            .arg(parser.value(seconds)));
-    } else if (parser.isSet(frames)) {
-        s.frames = parser.value(frames).toLongLong(&ok);
-        if (!ok || s.frames <= 0)
-            return fail(
-                QStringLiteral("--frames: not a positive count: %1").arg(parser.value(frames)));
-    }
-    s.progress = parser.isSet(progress) || (!parser.isSet(quietOption) && ::isatty(STDERR_FILENO));
-    return parsed;
+    if (!given("serve") && !given("seconds") && !given("frames"))
+        return line.refuse(QStringLiteral("give one of --seconds and --frames"));
+    quint16 servePort = 0;
+    const QString serve = line.value(QStringLiteral("serve"));
+    if (given("serve") && !StreamServer::parseAddress(serve, &s.serveAddress, &servePort))
+        return line.refuse(QStringLiteral("--serve: not [ADDRESS:]PORT: %1").arg(serve));
+    s.servePort = given("serve") ? servePort : -1;
+    qint64 baud = 0;
+    if (!line.excludes(QStringLiteral("progress"), QStringLiteral("quiet")) ||
+        !line.integer(QStringLiteral("baud"), 1, 100000000, &baud) ||
+        !line.number(QStringLiteral("seconds"), 0.001, kMaxSeconds, &s.seconds) ||
+        !line.integer(QStringLiteral("frames"), 1, std::numeric_limits<qint64>::max(), &s.frames) ||
+        !line.oneOf(QStringLiteral("frequency"), kFrequencies))
+        return false;
+    s.port = PortList::fromCommandLine(line.value(QStringLiteral("port")));
+    s.output = line.value(QStringLiteral("output"));
+    s.baudRate = int(baud);
+    s.frequencyHz = line.value(QStringLiteral("frequency")).toInt();
+    s.progress = given("progress") || (!given("quiet") && ::isatty(STDERR_FILENO));
+    s.program = QStringLiteral("eskin-record " ESKIN_VERSION);
+    return true;
 }
 
 } // namespace
@@ -152,22 +110,22 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("eskin-record"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
+    // Installed first: a signal that comes while the port opens ends the run with its line.
+    TerminationSignals endSignals;
 
-    QCommandLineParser parser;
-    Parsed parsed = parseArguments(parser, app.arguments());
-    if (!parsed.error.isEmpty()) {
-        printError(parsed.error);
-        std::fputs(qPrintable(parser.helpText()), stderr);
-        return kExitBadArguments;
-    }
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp();
-    if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+    CommandLine line(
+        QStringLiteral("eskin-record"), QStringLiteral(ESKIN_VERSION),
+        QStringLiteral("Records the electronic skin's sensor data from a driver card to CSV, or "
+                       "serves it live to other programs."));
+    addOptions(line);
+    if (const int code = line.parse(app.arguments()); code != CommandLine::kGoOn)
+        return code;
+    RecordSession::Settings settings;
+    if (!readSettings(line, settings))
+        return CommandLine::kExitUsage;
     qInstallMessageHandler(filterMessages);
 
-    parsed.settings.program = QStringLiteral("eskin-record " ESKIN_VERSION);
-    RecordSession session(parsed.settings);
+    RecordSession session(settings);
     int exitCode = 0;
     QObject::connect(&session, &RecordSession::ended, &app,
                      [&exitCode](int code, const QString &error) {
@@ -176,16 +134,10 @@ int main(int argc, char *argv[])
                          exitCode = code;
                          QCoreApplication::exit(code);
                      });
-    if (!parser.isSet(QStringLiteral("quiet")))
+    if (!line.isSet(QStringLiteral("quiet")))
         QObject::connect(&session, &RecordSession::notice, &app, printError);
-
-    // A signal only writes a byte; the recording then ends as if its limit had been reached.
-    if (::pipe(signalPipe) != 0)
-        return 1;
-    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, &session, &RecordSession::stop);
-    std::signal(SIGINT, endOnSignal);
-    std::signal(SIGTERM, endOnSignal);
+    // A signal ends the recording as if its limit had been reached.
+    QObject::connect(&endSignals, &TerminationSignals::received, &session, &RecordSession::stop);
     // A reader that goes away is a write error, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
 

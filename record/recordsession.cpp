@@ -2,9 +2,11 @@
 #include "recordsession.h"
 
 #include "myserialport.h"
+#include "portlist.h"
 #include "streamserver.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 #include <cerrno>
@@ -23,6 +25,29 @@ int frequencyIndex(int hz)
             return i;
     }
     return -1;
+}
+
+int rateOf(int index)
+{
+    return index >= 0 && index < int(std::size(kFrequencies)) ? kFrequencies[index] : 0;
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why `path` could not be written, found without touching it; empty when it can be.
+QString unwritableReason(const QString &path)
+{
+    if (path == QLatin1String("-"))
+        return {};
+    const QFileInfo file(path);
+    if (file.isDir())
+        return systemReason(EISDIR);
+    const QByteArray probe = QFile::encodeName(file.exists() ? path : file.absolutePath());
+    const int access = file.exists() ? W_OK : W_OK | X_OK;
+    return ::access(probe.constData(), access) == 0 ? QString() : systemReason(errno);
 }
 
 } // namespace
@@ -49,7 +74,7 @@ RecordSession::RecordSession(const Settings &settings, QObject *parent)
                                  .arg(kNoDataTimeoutMs / 1000)
                                  .arg(frames));
     });
-    connect(m_durationTimer, &QTimer::timeout, this, [this] { end(0); });
+    connect(m_durationTimer, &QTimer::timeout, this, &RecordSession::limitReached);
     connect(m_progressTimer, &QTimer::timeout, this, &RecordSession::reportProgress);
     connect(m_port, &MySerialport::portLost, this,
             [this] { end(1, QStringLiteral("lost the port %1").arg(m_settings.port)); });
@@ -67,7 +92,7 @@ RecordSession::~RecordSession() = default;
 
 void RecordSession::start()
 {
-    if (startServer() && openPort() && setFrequency() && openOutput())
+    if (startServer() && openOutput() && openPort() && settleFrequency())
         beginRecording();
 }
 
@@ -92,29 +117,44 @@ bool RecordSession::startServer()
     return true;
 }
 
+// The file is only checked here, before the port is touched; the writer creates it with the
+// first row.
 bool RecordSession::openOutput()
+{
+    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
+    if (m_settings.output.isEmpty())
+        return true;
+    const QString problem = unwritableReason(m_settings.output);
+    if (!problem.isEmpty()) {
+        end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, problem));
+        return false;
+    }
+    if (!m_writer.open(m_settings.output, header(0),
+                       RecordWriter::CreateOnFirstRow | RecordWriter::FrequencyToCome)) {
+        end(1,
+            QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString()));
+        return false;
+    }
+    return true;
+}
+
+RecordHeader RecordSession::header(int frequencyHz) const
 {
     RecordHeader header;
     header.program = m_settings.program;
     header.port = m_settings.port;
     header.baudRate = m_settings.baudRate;
-    const int index = m_port->freIndex();
-    if (index >= 0 && index < int(std::size(kFrequencies)))
-        header.frequencyHz = kFrequencies[index];
-    if (m_server)
-        m_server->setHeader(header);
-    if (m_settings.output.isEmpty() || m_writer.open(m_settings.output, header))
-        return true;
-    end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString()));
-    return false;
+    header.frequencyHz = frequencyHz;
+    return header;
 }
 
 // The common reasons a port cannot be opened are told at once; anything else (a busy port, a
 // device that is not a serial port) shows when the driver-card object tries. The port is not
-// opened twice: some boards restart when their lines are toggled.
+// opened twice: some boards restart when their lines are toggled. Opening also reads the
+// card's frequency.
 bool RecordSession::openPort()
 {
-    const QByteArray path = QFile::encodeName(m_settings.port);
+    const QByteArray path = QFile::encodeName(PortList::location(m_settings.port));
     if (::access(path.constData(), R_OK | W_OK) != 0) {
         end(1, QStringLiteral("cannot open %1: %2")
                    .arg(m_settings.port, QString::fromLocal8Bit(std::strerror(errno))));
@@ -130,50 +170,80 @@ bool RecordSession::openPort()
     return true;
 }
 
-bool RecordSession::setFrequency()
+bool RecordSession::settleFrequency()
 {
-    if (m_settings.frequencyHz == 0)
+    const int found = m_port->freIndex(); // read at the open; -1 without an answer
+    if (m_settings.frequencyHz == 0) {
+        m_writer.setFrequency(rateOf(found));
+        if (m_server)
+            m_server->setHeader(header(rateOf(found)));
         return true;
-    m_port->setSampleFre(uint(frequencyIndex(m_settings.frequencyHz)), kReplyTimeoutMs);
+    }
+    const int asked = frequencyIndex(m_settings.frequencyHz);
+    m_port->setSampleFre(uint(asked), kReplyTimeoutMs);
     if (m_ended)
         return false;
-    if (m_frequencyResult == kStatusDone)
-        return true;
-    end(1, m_frequencyResult == kNoReply
-               ? QStringLiteral("the card on %1 did not answer the frequency request within %2 s")
-                     .arg(m_settings.port)
-                     .arg(kReplyTimeoutMs / 1000)
-               : QStringLiteral("the card on %1 refused the frequency %2 Hz (status %3)")
-                     .arg(m_settings.port)
-                     .arg(m_settings.frequencyHz)
-                     .arg(m_frequencyResult));
-    return false;
+    if (m_frequencyResult != kStatusDone) {
+        end(1, m_frequencyResult == kNoReply
+                   ? QStringLiteral("the card on %1 did not answer the frequency request within "
+                                    "%2 s")
+                         .arg(m_settings.port)
+                         .arg(kReplyTimeoutMs / 1000)
+                   : QStringLiteral("the card on %1 refused the frequency %2 Hz (status %3)")
+                         .arg(m_settings.port)
+                         .arg(m_settings.frequencyHz)
+                         .arg(m_frequencyResult));
+        return false;
+    }
+    if (found != asked) {
+        m_writer.discardHeldRows();
+        m_frames = 0;
+        m_durationTimer->stop();
+        m_full = false;
+    }
+    m_writer.setFrequency(m_settings.frequencyHz);
+    if (m_server)
+        m_server->setHeader(header(m_settings.frequencyHz));
+    return true;
 }
 
 void RecordSession::beginRecording()
 {
     m_recording = true;
-    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
     m_noDataTimer->start(kNoDataTimeoutMs);
     if (m_settings.progress) {
         m_progressClock.start();
         m_progressTimer->start(kProgressIntervalMs);
     }
+    if (m_full)
+        end(0);
 }
 
 void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
 {
-    if (!m_recording)
+    if (m_ended)
+        return;
+    // A stream that stops is a failure too, rather than a recorder that waits for ever.
+    m_noDataTimer->start(kNoDataTimeoutMs);
+    // Only a file holds frames until the frequency is settled.
+    if (m_full || (!m_recording && !m_writer.isOpen()))
         return;
     if (m_frames == 0 && m_settings.seconds > 0)
         m_durationTimer->start(int(m_settings.seconds * 1000));
-    // A stream that stops is a failure too, rather than a recorder that waits for ever.
-    m_noDataTimer->start(kNoDataTimeoutMs);
     ++m_frames;
     m_writer.writeFrame(readings, num);
-    if (m_server)
+    if (m_server && m_recording)
         m_server->addFrame(readings, num);
     if (m_settings.frames > 0 && m_frames >= m_settings.frames)
+        limitReached();
+}
+
+// Frames that come while the frequency is being settled are kept up to the limit; the
+// recording ends once it is settled.
+void RecordSession::limitReached()
+{
+    m_full = true;
+    if (m_recording)
         end(0);
 }
 
@@ -194,7 +264,13 @@ void RecordSession::reportProgress()
 
 void RecordSession::stop()
 {
-    end(0);
+    if (!m_recording)
+        end(1, QStringLiteral("interrupted while opening %1").arg(m_settings.port));
+    else if (m_writer.isOpen() && m_frames == 0)
+        end(1,
+            QStringLiteral("interrupted before any sensor data came from %1").arg(m_settings.port));
+    else
+        end(0);
 }
 
 void RecordSession::end(int code, QString error)
@@ -202,10 +278,13 @@ void RecordSession::end(int code, QString error)
     if (m_ended)
         return;
     m_ended = true;
-    m_recording = false;
     m_noDataTimer->stop();
     m_durationTimer->stop();
     m_progressTimer->stop();
+    // Rows whose frequency was never settled are not a recording.
+    if (!m_recording)
+        m_writer.discardHeldRows();
+    m_recording = false;
     // The last lines are written now: a failure there fails the recording too.
     m_writer.finish();
     if (m_server)

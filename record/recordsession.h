@@ -17,6 +17,13 @@ class StreamServer;
 // when asked, record and/or serve the stream until a time or a frame count is reached (or until
 // stopped), and report why it ended. The driver-card object runs in the session's own thread.
 // Every failure is one line naming its cause, and the output keeps its complete lines.
+//
+// Frames are recorded from the open on, also while the card's frequency is read or set; they
+// wait in the writer until the frequency is known (the rows taken before the card changed its
+// rate on request are dropped, so that every row is at the rate the file names). The output is
+// created or truncated only with the first row: a run that ends without data, or fails before
+// the frequency is settled, leaves an existing file as it was. The stream is served from the
+// settled frequency on.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -43,7 +50,8 @@ public:
 
     // Starts from the event loop; ended() reports the exit code.
     void start();
-    // Ends a running recording cleanly (a signal from the operator).
+    // Ends a running recording cleanly (a signal from the operator); while the port is still
+    // opening, or before any row of an output, it is a failure, as nothing is written.
     void stop();
     qint64 frames() const { return m_frames; }
 
@@ -55,11 +63,13 @@ signals:
 
 private:
     bool startServer();
-    bool openPort();
-    bool setFrequency();
     bool openOutput();
+    bool openPort();
+    bool settleFrequency();
+    RecordHeader header(int frequencyHz) const;
     void beginRecording();
     void onFrame(const QList<Axit_t> &readings, uint num);
+    void limitReached();
     void reportProgress();
     void end(int code, QString error = QString());
 
@@ -74,7 +84,8 @@ private:
     qint64 m_framesAtLastProgress = 0;
     QElapsedTimer m_progressClock;
     int m_frequencyResult = 0;
-    bool m_recording = false;
+    bool m_recording = false; // the frequency is settled: rows go out, the stream is served
+    bool m_full = false;      // the time or the frame count is reached
     bool m_ended = false;
 };
 

@@ -5,17 +5,17 @@
 
 #include "cardconsole.h"
 #include "cardmodel.h"
+#include "commandline.h"
 #include "diagnostics.h"
 #include "ptycardserver.h"
 #include "recordingplayer.h"
+#include "terminationsignals.h"
 
-#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
-#include <cstdio>
+#include <limits>
 #include <memory>
 #include <unistd.h>
 
@@ -41,12 +41,46 @@ constexpr Option kOptions[] = {
     {"no-stream", nullptr, "Send no sensor data.", "stream off"},
 };
 
-int signalPipe[2] = {-1, -1};
-
-void quitOnSignal(int)
+// Each fault option becomes its console command; a bad value is refused as the console says.
+bool applyFaultOptions(const CommandLine &line, CardConsole &console)
 {
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    for (const Option &option : kOptions) {
+        const QString name = QString::fromLatin1(option.name);
+        if (!line.isSet(name))
+            continue;
+        QString command = QString::fromLatin1(option.command);
+        if (option.valueName)
+            command += u' ' + line.value(name).replace(u',', u' ');
+        if (!console.execute(command))
+            return line.refuse(QStringLiteral("--%1: %2").arg(name, console.lastError()));
+    }
+    return true;
+}
+
+void addOptions(CommandLine &line)
+{
+    line.addOptions({
+        {QStringLiteral("link"), QStringLiteral("Keep a symbolic link PATH to the terminal."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("seed"), QStringLiteral("Seed for reproducible readings."),
+         QStringLiteral("SEED")},
+        {QStringLiteral("replay"),
+         QStringLiteral("Stream the readings of the recording FILE at its own timing instead of "
+                        "the simulated skin's."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("speed"), QStringLiteral("Replay X times as fast (default 1)."),
+         QStringLiteral("X"), QStringLiteral("1")},
+        {QStringLiteral("loop"), QStringLiteral("Start the replay again when it ends.")},
+        {QStringLiteral("verbose"), QStringLiteral("Print the card's diagnostics.")},
+    });
+    for (const Option &option : kOptions) {
+        line.addOption(option.valueName
+                           ? QCommandLineOption(QString::fromLatin1(option.name),
+                                                QString::fromLatin1(option.description),
+                                                QString::fromLatin1(option.valueName))
+                           : QCommandLineOption(QString::fromLatin1(option.name),
+                                                QString::fromLatin1(option.description)));
+    }
 }
 
 } // namespace
@@ -57,102 +91,59 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("eskin-card-sim"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ESKIN_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
+    // Installed first, so that the link is removed whenever a signal ends the card.
+    TerminationSignals endSignals;
+    QObject::connect(&endSignals, &TerminationSignals::received, &app, &QCoreApplication::quit);
+
+    CommandLine line(
+        QStringLiteral("eskin-card-sim"), QStringLiteral(ESKIN_VERSION),
         QStringLiteral("Simulated electronic-skin driver card on a pseudo-terminal.\n\n") +
-        CardConsole::help());
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption link(QStringLiteral("link"),
-                                  QStringLiteral("Keep a symbolic link PATH to the terminal."),
-                                  QStringLiteral("PATH"));
-    const QCommandLineOption seed(QStringLiteral("seed"),
-                                  QStringLiteral("Seed for reproducible readings."),
-                                  QStringLiteral("SEED"));
-    const QCommandLineOption replay(
-        QStringLiteral("replay"),
-        QStringLiteral("Stream the readings of the recording FILE at its own timing instead of "
-                       "the simulated skin's."),
-        QStringLiteral("FILE"));
-    const QCommandLineOption speed(QStringLiteral("speed"),
-                                   QStringLiteral("Replay X times as fast (default 1)."),
-                                   QStringLiteral("X"), QStringLiteral("1"));
-    const QCommandLineOption loop(QStringLiteral("loop"),
-                                  QStringLiteral("Start the replay again when it ends."));
-    const QCommandLineOption verbose(QStringLiteral("verbose"),
-                                     QStringLiteral("Print the card's diagnostics."));
-    parser.addOption(link);
-    parser.addOption(seed);
-    parser.addOptions({replay, speed, loop, verbose});
-    for (const Option &option : kOptions) {
-        parser.addOption(option.valueName
-                             ? QCommandLineOption(QString::fromLatin1(option.name),
-                                                  QString::fromLatin1(option.description),
-                                                  QString::fromLatin1(option.valueName))
-                             : QCommandLineOption(QString::fromLatin1(option.name),
-                                                  QString::fromLatin1(option.description)));
-    }
-    parser.process(app);
-    applyDiagnosticsDefault(parser.isSet(verbose));
+            CardConsole::help());
+    addOptions(line);
+    if (const int code = line.parse(app.arguments()); code != CommandLine::kGoOn)
+        return code;
+    qint64 seed = -1;
+    double speed = 1;
+    if (!line.integer(QStringLiteral("seed"), 0, std::numeric_limits<uint>::max(), &seed) ||
+        !line.needs(QStringLiteral("speed"), QStringLiteral("replay")) ||
+        !line.needs(QStringLiteral("loop"), QStringLiteral("replay")) ||
+        !line.number(QStringLiteral("speed"), RecordingPlayer::kMinSpeed,
+                     RecordingPlayer::kMaxSpeed, &speed))
+        return CommandLine::kExitUsage;
+    applyDiagnosticsDefault(line.isSet(QStringLiteral("verbose")));
 
     CardModel model;
     PtyCardServer server(&model);
     CardConsole console(&model, &server);
     QTextStream err(stderr);
-    if (parser.isSet(seed)) {
-        bool ok = false;
-        const uint value = parser.value(seed).toUInt(&ok);
-        if (!ok) {
-            err << "--seed: not a number: " << parser.value(seed) << Qt::endl;
-            return 2;
-        }
-        model.setSeed(value);
-    }
-    for (const Option &option : kOptions) {
-        const QString name = QString::fromLatin1(option.name);
-        if (!parser.isSet(name))
-            continue;
-        QString command = QString::fromLatin1(option.command);
-        if (option.valueName)
-            command += u' ' + parser.value(name).replace(u',', u' ');
-        if (!console.execute(command)) {
-            err << "--" << name << ": " << console.lastError() << Qt::endl;
-            return 2;
-        }
-    }
+    if (seed >= 0)
+        model.setSeed(uint(seed));
+    if (!applyFaultOptions(line, console))
+        return CommandLine::kExitUsage;
 
-    if (parser.isSet(replay)) {
-        bool ok = false;
-        const double factor = parser.value(speed).toDouble(&ok);
-        if (!ok || !RecordingPlayer::isSpeed(factor)) {
-            err << "--speed: not a factor from " << RecordingPlayer::kMinSpeed << " to "
-                << RecordingPlayer::kMaxSpeed << ": " << parser.value(speed) << Qt::endl;
-            return 2;
-        }
+    if (line.isSet(QStringLiteral("replay"))) {
         auto recording = std::make_unique<RecordIndex>();
-        const bool readable = recording->open(parser.value(replay));
+        const bool readable = recording->open(line.value(QStringLiteral("replay")));
         for (const QString &warning : recording->warnings())
             err << warning << Qt::endl;
         if (!readable) {
             err << recording->errorString() << Qt::endl;
             return 1;
         }
-        auto *player =
-            new RecordingPlayer(std::move(recording), factor, parser.isSet(loop), &model);
+        auto *player = new RecordingPlayer(std::move(recording), speed,
+                                           line.isSet(QStringLiteral("loop")), &model);
         QObject::connect(player, &RecordingPlayer::failed, &app,
                          [&err](const QString &error) { err << error << Qt::endl; });
-    } else if (parser.isSet(speed) || parser.isSet(loop)) {
-        err << "--speed and --loop need --replay" << Qt::endl;
-        return 2;
     }
 
-    if (!server.open(parser.value(link))) {
+    const QString link = line.value(QStringLiteral("link"));
+    if (!server.open(link)) {
         err << "cannot open a pseudo-terminal: " << server.errorString() << Qt::endl;
         return 1;
     }
     QTextStream out(stdout);
     out << server.terminalPath() << Qt::endl;
-    if (parser.isSet(link))
+    if (!link.isEmpty())
         out << "link: " << server.portName() << Qt::endl;
     model.start();
 
@@ -179,12 +170,5 @@ int main(int argc, char *argv[])
         }
     });
 
-    // A signal only writes a byte; the event loop quits, so the link is removed on the way out.
-    if (::pipe(signalPipe) != 0)
-        return 1;
-    QSocketNotifier signalled(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalled, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGINT, quitOnSignal);
-    std::signal(SIGTERM, quitOnSignal);
     return app.exec();
 }

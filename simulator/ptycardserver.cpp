@@ -23,6 +23,8 @@ Q_LOGGING_CATEGORY(lcSim, "eskin.sim")
 // How often the line is looked at while no host has it open: the delay before a host that opens
 // the port gets the first frame, at most.
 constexpr int kHostWatchMs = 10;
+// How long after it has seen a host the card starts to stream to it.
+constexpr int kHostSettleMs = 20;
 } // namespace
 
 PtyCardServer::PtyCardServer(CardModel *model, QObject *parent)
@@ -158,7 +160,14 @@ void PtyCardServer::watchForHost()
         return;
     m_hostWatch->stop();
     m_notifier->setEnabled(true);
-    setHostOpen(true);
+    // Answers go out at once. A host drops what its line holds right after the open: the model
+    // hears of the host, and starts to stream, a moment later.
+    m_hostOpen = true;
+    qCDebug(lcSim) << "card: a host has opened" << m_terminalPath;
+    QTimer::singleShot(kHostSettleMs, this, [this] {
+        if (m_hostOpen)
+            m_model->setHostOpen(true);
+    });
 }
 
 void PtyCardServer::setHostOpen(bool open)

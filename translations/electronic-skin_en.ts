@@ -578,13 +578,6 @@ then log in again.</translation>
     </message>
 </context>
 <context>
-    <name>QObject</name>
-    <message>
-        <source>错误信息</source>
-        <translation>Error</translation>
-    </message>
-</context>
-<context>
     <name>RecordingControl</name>
     <message>
         <source>开始记录…</source>

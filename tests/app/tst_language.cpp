@@ -19,7 +19,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -222,23 +221,6 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(read->text(), QStringLiteral("Read"), kSwitchMs);
         QVERIFY(english->isChecked());
         QCOMPARE(QSettings().value("language"), stored);
-    }
-
-    void unknownLanguageOption_isRefusedWithExitCode2_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("separate") << QStringList{"--language", "fr"};
-        QTest::newRow("joined") << QStringList{"--simulate", "--language=EN"};
-    }
-    void unknownLanguageOption_isRefusedWithExitCode2()
-    {
-        QFETCH(QStringList, arguments);
-        QProcess program;
-        program.start(QStringLiteral(ESKIN_APP), arguments);
-        QVERIFY(program.waitForFinished(30000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 2);
-        QVERIFY(program.readAllStandardError().contains("use zh or en"));
     }
 
 private:

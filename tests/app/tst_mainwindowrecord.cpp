@@ -8,6 +8,7 @@
 #include "curvegraphic.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "portreconnector.h"
 #include "recordformat.h"
 #include "recordindex.h"
 #include "recordingcontrol.h"
@@ -19,6 +20,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QProcess>
 #include <QMenu>
 #include <QPushButton>
 #include <QSerialPortInfo>
@@ -26,9 +28,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <csignal>
+#include <cerrno>
+#include <cstring>
 #include <memory>
-#include <sys/resource.h>
 
 namespace {
 
@@ -112,9 +114,13 @@ private slots:
         QVERIFY(m_boxes->boxes.isEmpty());
     }
 
+    // In the home folder when there is no documents folder.
     void menuEntry_suggestsDatedFile_andClosingTheWindowEndsTheFileCleanly()
     {
         openPort();
+        const QByteArray home = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(m_dir.path()));
+        const auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
         const QString path = m_dir.filePath(QStringLiteral("chosen.csv"));
         QString suggested;
         QTimer answer;
@@ -128,7 +134,8 @@ private slots:
         });
         answer.start(20);
         m_action->trigger();
-        QVERIFY2(QRegularExpression(QStringLiteral("/eskin-\\d{8}-\\d{6}\\.csv$"))
+        QVERIFY2(QRegularExpression(QStringLiteral("^%1/eskin-\\d{8}-\\d{6}\\.csv$")
+                                        .arg(QRegularExpression::escape(m_dir.path())))
                      .match(suggested)
                      .hasMatch(),
                  qPrintable(suggested));
@@ -153,24 +160,84 @@ private slots:
         QVERIFY(m_action->isEnabled()); // the port stays open
     }
 
-    void writeFailureWhileRecording_stopsWithMessage()
+    // A small file system of its own where the test may mount one, else a device that is
+    // always full.
+    void fullDisk_stopsWithTheSystemsReason_andTheRowsInTheFile()
     {
+        QTemporaryDir mountPoint;
+        const bool mounted =
+            QProcess::execute(QStringLiteral("mount"),
+                              {"-t", "tmpfs", "-o", "size=48k", "tmpfs", mountPoint.path()}) == 0;
+        const auto unmount = qScopeGuard([&] {
+            if (mounted)
+                QProcess::execute(QStringLiteral("umount"), {mountPoint.path()});
+        });
+        const QString path =
+            mounted ? mountPoint.filePath(QStringLiteral("full.csv")) : QStringLiteral("/dev/full");
         openPort();
-        // Files of this process may not grow beyond 30 kB: the header fits, frames soon do not.
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit previous{};
-        getrlimit(RLIMIT_FSIZE, &previous);
-        rlimit small = previous;
-        small.rlim_cur = 30000;
-        setrlimit(RLIMIT_FSIZE, &small);
-        const bool started =
-            m_window->recording()->start(m_dir.filePath(QStringLiteral("big.csv")));
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->recording()->isRecording(), 5000);
-        setrlimit(RLIMIT_FSIZE, &previous);
-        QVERIFY(started);
+        QVERIFY(m_window->recording()->start(path));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_window->recording()->isRecording(), 10000);
         QTRY_COMPARE(m_boxes->boxes.size(), 1);
-        QVERIFY(m_boxes->boxes.first().text.contains(QLatin1String("big.csv")));
+        QVERIFY2(m_boxes->boxes.first().text.contains(path + QStringLiteral(" 失败，记录已停止：") +
+                                                      QString::fromLocal8Bit(strerror(ENOSPC))),
+                 qPrintable(m_boxes->boxes.first().text));
         QVERIFY(m_action->isEnabled()); // the port and the live display go on
+        RecordReader reader;
+        if (mounted) {
+            QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+            QVERIFY(reader.warnings().isEmpty());
+        }
+        QVERIFY(!mounted || framesShown() > 100);
+        QCOMPARE(framesShown(), qint64(reader.frames().size()));
+    }
+
+    // With reconnection on, a lost port leaves a gap in the same file; without, it ends it.
+    void lostPort_recordingGoesOnWithAGap_onlyWhenReconnected_data()
+    {
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("reconnection on") << true;
+        QTest::newRow("reconnection off") << false;
+    }
+
+    void lostPort_recordingGoesOnWithAGap_onlyWhenReconnected()
+    {
+        QFETCH(bool, reconnect);
+        SimulatedCard card;
+        const QString link = m_dir.filePath(QStringLiteral("card"));
+        QVERIFY(card.start(link));
+        m_window->setExtraPorts({}); // the list is built anew when its length changes
+        m_window->setExtraPorts({link});
+        m_window->findChild<QAction *>(QStringLiteral("actionAutoReconnect"))
+            ->setChecked(reconnect);
+        openPort();
+        const QString path = m_dir.filePath(QStringLiteral("gap.csv"));
+        QVERIFY(m_window->recording()->start(path));
+        QTRY_VERIFY(framesShown() > 50);
+        card.hangUp();
+        QTRY_COMPARE(m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen"))->text(),
+                     QStringLiteral("打开"));
+        if (!reconnect)
+            QTRY_VERIFY(!m_window->recording()->isRecording());
+        const qint64 beforeLoss = framesShown();
+        QVERIFY(card.reconnect());
+        if (reconnect) {
+            QTRY_VERIFY_WITH_TIMEOUT(framesShown() > beforeLoss + 50, 5000);
+            QVERIFY(m_window->recording()->isRecording());
+        }
+        m_window->recording()->stop();
+        QTRY_VERIFY(!m_window->recording()->isRecording());
+
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QCOMPARE(qint64(reader.frames().size()), framesShown());
+        QCOMPARE(reader.gaps().size(), std::size_t(reconnect ? 1 : 0));
+        if (reconnect) {
+            const RecordGap &gap = reader.gaps().front();
+            QCOMPARE(gap.cause, QStringLiteral("port lost"));
+            QVERIFY(gap.frameIndex > 50 && gap.frameIndex < framesShown() - 50);
+            QVERIFY(gap.lengthUs >= PortReconnector::kHoldOffMs * 1000);
+        }
+        QVERIFY(m_boxes->boxes.size() == (reconnect ? 0 : 1));
     }
 
     void markers_fromTheMenu_landInTheFile_andShowWhenReplayed_data()

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sharing the stream from the main window: the menu entry and its remembered address, the
 // status field with the clients, a client reading the simulated card's frames and a marker,
-// the reason of an address that cannot be used, and --serve refused when malformed.
+// the reason of an address that cannot be used. A malformed --serve is the command line's
+// (tst_commandline).
 
 #include "cardmodel.h"
 #include "mainwindow.h"
@@ -14,7 +15,6 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QProcess>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -100,17 +100,6 @@ private slots:
         QCOMPARE(boxes.boxes[0].text,
                  QStringLiteral("无法在 %1 共享数据流：%2").arg(address, second.errorString()));
         QVERIFY(m_status->isHidden());
-    }
-
-    void malformedServeOption_exitsTwo()
-    {
-        QProcess program;
-        program.start(QStringLiteral(ESKIN_APP),
-                      {QStringLiteral("--serve"), QStringLiteral("host:")});
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitCode(), 2);
-        QCOMPARE(program.readAllStandardError(),
-                 QByteArray("electronic-skin: --serve: not [ADDRESS:]PORT: host:\n"));
     }
 
 private:

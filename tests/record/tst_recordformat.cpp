@@ -231,7 +231,6 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::newRow("a directory") << QDir::tempPath();
         QTest::newRow("no such folder") << QStringLiteral("/nonexistent-folder/run.csv");
-        QTest::newRow("full disk") << QStringLiteral("/dev/full");
     }
 
     void unwritablePath_isRefusedWithReason()

@@ -17,8 +17,6 @@ class tst_CardSimProcess : public QObject
 
 private slots:
     void options_shapeTheStream_andCommandsSwitchFaults();
-    void badOption_exitsWithReason_data();
-    void badOption_exitsWithReason();
 
 private:
     static QString readLine(QProcess &process);
@@ -72,28 +70,6 @@ void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
     QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
-}
-
-void tst_CardSimProcess::badOption_exitsWithReason_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("17 sensors") << QStringList{"--sensors", "17"};
-    QTest::newRow("frequency index 5") << QStringList{"--frequency", "5"};
-    QTest::newRow("seed not a number") << QStringList{"--seed", "abc"};
-    QTest::newRow("split without delay") << QStringList{"--split", "7"};
-    QTest::newRow("speed nan") << QStringList{"--replay", "r.csv", "--speed", "nan"};
-    QTest::newRow("speed inf") << QStringList{"--replay", "r.csv", "--speed", "inf"};
-}
-
-void tst_CardSimProcess::badOption_exitsWithReason()
-{
-    QFETCH(QStringList, arguments);
-    QProcess sim;
-    sim.start(QStringLiteral(ESKIN_CARD_SIM), arguments);
-    QVERIFY(sim.waitForFinished(5000));
-    QCOMPARE(sim.exitCode(), 2);
-    QVERIFY(!sim.readAllStandardError().trimmed().isEmpty());
-    QVERIFY(sim.readAllStandardOutput().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_CardSimProcess)

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef COMMANDLINE_H
+#define COMMANDLINE_H
+
+#include <QCommandLineParser>
+#include <QString>
+#include <QStringList>
+
+// The command line of the programs (electronic-skin, eskin-card-sim, eskin-record), read by the
+// same rules: an unknown option, a missing or bad value, an option without the one it needs
+// and a stray argument are refused with "program: what is wrong" and the usage hint on standard
+// error, and exit code 2; --help and --version print and exit 0. Nothing here needs an
+// application object, so a windowed program can refuse before it needs a display.
+//
+// A program adds its options, calls parse() and then checks its values with the refusals below,
+// which return false (after printing) so that checks chain with &&:
+//
+//     CommandLine line(QStringLiteral("eskin-x"), QStringLiteral(ESKIN_VERSION), description);
+//     line.addOption({QStringLiteral("port"), QStringLiteral("The port."),
+//     QStringLiteral("PATH")}); if (const int code = line.parse(arguments); code !=
+//     CommandLine::kGoOn)
+//         return code;
+//     double speed = 1;
+//     if (!line.number(QStringLiteral("speed"), 0.01, 100, &speed))
+//         return CommandLine::kExitUsage;
+class CommandLine
+{
+public:
+    static constexpr int kGoOn = -1;
+    static constexpr int kExitUsage = 2;
+
+    CommandLine(const QString &program, const QString &version, const QString &description);
+
+    void addOption(const QCommandLineOption &option) { m_parser.addOption(option); }
+    void addOptions(const QList<QCommandLineOption> &options) { m_parser.addOptions(options); }
+
+    // `arguments` starts with the program's own path. kGoOn when the program goes on; else the
+    // exit code, after help, version or a refusal has been printed. Positional arguments are
+    // refused.
+    int parse(const QStringList &arguments);
+
+    bool isSet(const QString &name) const { return m_parser.isSet(name); }
+    QString value(const QString &name) const { return m_parser.value(name); }
+    QStringList values(const QString &name) const { return m_parser.values(name); }
+
+    // Prints "program: what" and the usage hint; always false.
+    bool refuse(const QString &what) const;
+    // `option`, when given, needs `needed`.
+    bool needs(const QString &option, const QString &needed) const;
+    // `a` and `b` are not given together.
+    bool excludes(const QString &a, const QString &b) const;
+    // The value of `name`, when given, is a number from `min` to `max`; it is stored in `value`.
+    bool number(const QString &name, double min, double max, double *value) const;
+    bool integer(const QString &name, qint64 min, qint64 max, qint64 *value) const;
+    // The value of `name`, when given, is one of `allowed`.
+    bool oneOf(const QString &name, const QStringList &allowed) const;
+
+private:
+    QString m_program;
+    QString m_version;
+    QCommandLineParser m_parser;
+};
+
+#endif // COMMANDLINE_H

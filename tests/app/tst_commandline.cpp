@@ -1,0 +1,109 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The command line of the three programs, by the same rules and without a display: a refused
+// command line says "program: what is wrong" and the usage hint and exits 2; a replay that is
+// not a recording exits 1 with its line; help exits 0. The rules are shared, so each is tried
+// in one program, and each program's own checks in it.
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class tst_CommandLine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QFile notRecording(m_dir.filePath(QStringLiteral("bad.csv")));
+        QVERIFY(notRecording.open(QIODevice::WriteOnly) && notRecording.write("time_s\n") == 7);
+    }
+
+    void refused_beforeAnyDisplay_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        const QString app = QStringLiteral(ESKIN_APP);
+        const QString sim = QStringLiteral(ESKIN_CARD_SIM);
+        const QString rec = QStringLiteral(ESKIN_RECORD);
+        const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
+        const QStringList out{"--port", "p", "--output", "-"};
+        const auto row = [](const char *name, const QString &program, const QStringList &arguments,
+                            int code, const QString &says) {
+            QTest::newRow(name) << program << arguments << code << says;
+        };
+        row("unknown option", app, {"--bogus"}, 2, "Unknown option 'bogus'.");
+        row("Qt's own options pass", app, {"-style", "fusion", "--x"}, 2, "Unknown option 'x'.");
+        row("missing value", sim, {"--replay"}, 2, "Missing value after '--replay'.");
+        row("stray argument", rec, out + QStringList{"--frames", "5", "extra"}, 2,
+            "unexpected argument: extra");
+        row("help", app, {"--help"}, 0, "");
+        row("app speed nan", app, {"--replay", bad, "--speed", "nan"}, 2,
+            "--speed: not a number from 0.01 to 100: nan");
+        row("app loop alone", app, {"--loop"}, 2, "--loop needs --replay");
+        row("app replay and simulate", app, {"--replay", bad, "--simulate"}, 2,
+            "--replay and --simulate cannot be used together");
+        row("app language", app, {"--language=EN"}, 2,
+            "unknown language \"EN\" for --language: use zh or en");
+        row("app not a recording", app, {"--replay", bad}, 1, bad + ":1: ");
+        row("sim speed alone", sim, {"--speed", "2"}, 2, "--speed needs --replay");
+        row("sim speed inf", sim, {"--replay", bad, "--speed", "inf"}, 2, "--speed: ");
+        row("sim 17 sensors", sim, {"--sensors", "17"}, 2, "--sensors: ");
+        row("sim split without delay", sim, {"--split", "7"}, 2, "--split: ");
+        row("sim seed", sim, {"--seed", "abc"}, 2, "--seed: not a whole number from 0 to");
+        row("sim not a recording", sim, {"--replay", bad}, 1, bad + ":1: ");
+        row("rec no port", rec, {"--frames", "5"}, 2,
+            "--port and --output (or --serve) are required");
+        row("rec serve malformed", rec, {"--port", "p", "--serve", "127.0.0.1:"}, 2,
+            "--serve: not [ADDRESS:]PORT: 127.0.0.1:");
+        row("app serve malformed", app, {"--serve", "x:y"}, 2, "--serve: not [ADDRESS:]PORT: x:y");
+        row("rec no limit", rec, out, 2, "give one of --seconds and --frames");
+        row("rec frequency 30", rec, out + QStringList{"--frames", "5", "--frequency", "30"}, 2,
+            "--frequency: not one of 10, 20, 50, 100, 200: 30");
+        row("rec no frames", rec, out + QStringList{"--frames", "0"}, 2, "--frames: ");
+        row("rec negative time", rec, out + QStringList{"--seconds", "-1"}, 2, "--seconds: ");
+        row("rec quiet progress", rec, out + QStringList{"--seconds", "1", "--quiet", "--progress"},
+            2, "--progress and --quiet cannot be used together");
+    }
+
+    void refused_beforeAnyDisplay()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        // A windowed application object would fail here for want of a display.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), code);
+        const QString name = QFileInfo(program).fileName();
+        const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+        const QByteArray output = process.readAllStandardOutput();
+        // No card, no window, no terminal: only help prints.
+        QCOMPARE(output.startsWith("Usage: " + name.toLocal8Bit() + " [options]"), code == 0);
+        QVERIFY2(error.contains(says), qPrintable(error));
+        if (code == 2)
+            QVERIFY2(
+                error.startsWith(name + QStringLiteral(": ") + says) &&
+                    error.endsWith(
+                        QStringLiteral("\nTry '%1 --help' for more information.\n").arg(name)) &&
+                    error.count(u'\n') == 2,
+                qPrintable(error));
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_GUILESS_MAIN(tst_CommandLine)
+#include "tst_commandline.moc"
