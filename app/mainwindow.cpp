@@ -171,13 +171,14 @@ void MainWindow::setUpPortFollowers()
                                             linkStatus->addPortLineField("statusRecord"), this);
     connect(serial, &MySerialport::portOpened, recordingControl, &RecordingControl::portOpened);
     connect(serial, &MySerialport::portClosed, recordingControl, &RecordingControl::portClosed);
-    // The curve window's "标记" (M), here too; its markers go into the recording.
+    // The curve window's "标记" (M), here too; its markers go into the recording and the stream.
     ui->menu->addAction(curveGraphic->markerAction());
     connect(curveGraphic, &CurveGraphic::markerAdded, recordingControl,
             &RecordingControl::writeMarker);
 
     streamControl =
         new StreamControl(serial, ui->menu, linkStatus->addPortLineField("statusServe"), this);
+    connect(curveGraphic, &CurveGraphic::markerAdded, streamControl, &StreamControl::sendMarker);
 
     reconnector = new PortReconnector(&ports, this);
     reconnector->setEnabled(linkPrefs.autoReconnect);

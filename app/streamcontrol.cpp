@@ -3,6 +3,7 @@
 
 #include "linkchoices.h"
 #include "myserialport.h"
+#include "recordformat.h"
 #include "streamserver.h"
 
 #include <QAction>
@@ -70,6 +71,14 @@ void StreamControl::stop()
 {
     m_server->close();
     showState();
+}
+
+void StreamControl::sendMarker(int number, const QString &label)
+{
+    if (isServing())
+        m_server->addLine([number, label](qint64 newestFrameMicros) {
+            return RecordFormat::markerLine(newestFrameMicros, number, label);
+        });
 }
 
 void StreamControl::toggle()

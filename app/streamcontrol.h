@@ -40,6 +40,10 @@ public:
     bool isServing() const;
     const StreamServer *server() const { return m_server; }
 
+public slots:
+    // A marker goes to the clients after the newest frame's line, as a recording places it.
+    void sendMarker(int number, const QString &label);
+
 protected:
     bool event(QEvent *event) override;
 

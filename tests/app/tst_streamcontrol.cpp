@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sharing the stream from the main window: the menu entry and its remembered address, the
-// status field with the clients, a client reading the simulated card's frames, the reason of
-// an address that cannot be used. A malformed --serve is the command line's (tst_commandline).
+// status field with the clients, a client reading the simulated card's frames and a marker,
+// the reason of an address that cannot be used. A malformed --serve is the command line's
+// (tst_commandline).
 
 #include "cardmodel.h"
 #include "mainwindow.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
@@ -64,6 +66,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((lines += client.readAll()).count('\n') > 20, 5000);
         QVERIFY(lines.startsWith("# program: "));
         QVERIFY(lines.contains("# port: " + m_card.portName().toUtf8() + "\n# baud: 115200\n"));
+        const QList<QAction *> entries =
+            m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions();
+        const auto mark = std::find_if(entries.begin(), entries.end(), [](QAction *entry) {
+            return entry->objectName() == QLatin1String("actionMarker");
+        });
+        QVERIFY(mark != entries.end());
+        (*mark)->trigger();
+        QTRY_VERIFY((lines += client.readAll()).contains(",1,标记 1\n"));
+        // A line of its own, with the time of the row it follows.
+        const qsizetype marker = lines.indexOf("\n# marker: ") + 1;
+        const QByteArray row = lines.left(marker - 1).split('\n').last();
+        QCOMPARE(lines.mid(marker + 10).split(',').first(), row.split(',').first());
 
         m_action->trigger();
         QVERIFY(!m_window->stream()->isServing());
