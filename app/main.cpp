@@ -229,6 +229,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<RecordIndex> recording;
     if (!options.replay.isEmpty() && !(recording = openRecording(options.replay)))
         return 1;
+    const QStringList replayWarnings = recording ? recording->warnings() : QStringList();
 
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
@@ -265,6 +266,7 @@ int main(int argc, char *argv[])
         QObject::connect(player, &RecordingPlayer::markerPlayed, &window,
                          &MainWindow::showReplayedMarker);
     window.show();
+    window.showRecordingWarnings(replayWarnings);
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);
     if (!options.serve.isEmpty())

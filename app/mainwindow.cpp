@@ -451,8 +451,7 @@ bool MainWindow::openRecording(const QString &path)
     const QScopedValueRollback<bool> opening(openingRecording, true);
     auto recording = std::make_unique<RecordIndex>();
     const bool checked = RecordCheckProgress::open(*recording, path, this);
-    for (const QString &warning : recording->warnings())
-        qCDebug(lcApp) << warning;
+    const QStringList warnings = recording->warnings();
     QString error = recording->errorString();
     if (!checked && recording->wasCancelled())
         return false;
@@ -470,7 +469,19 @@ bool MainWindow::openRecording(const QString &path)
     on_btnGraphic_clicked(false);
     curveGraphic->raise();
     curveGraphic->activateWindow();
+    showRecordingWarnings(warnings);
     return true;
+}
+
+void MainWindow::showRecordingWarnings(const QStringList &warnings)
+{
+    if (warnings.isEmpty())
+        return;
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("提示"), tr("读取记录文件时发现："),
+                                QMessageBox::Ok, this);
+    box->setInformativeText(warnings.join(u'\n'));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 // Closing the port for a review ends a recording: the operator says so first.

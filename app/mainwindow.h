@@ -67,6 +67,9 @@ public:
 public slots:
     // A marker met while a recording is replayed: shown on the curves at the newest frame.
     void showReplayedMarker(int number, const QString &label);
+    // What the check of a replayed or reviewed recording noted without refusing it (a last line
+    // cut short), in a box that does not wait for the operator.
+    void showRecordingWarnings(const QStringList &warnings);
     // Review mode: checks the recording at `path` (with a progress dialog that can be cancelled),
     // closes the port (asking first while a recording runs) and shows the recording in the curve
     // window, whose timeline moves through it. The port controls stay disabled until

@@ -534,6 +534,10 @@
         <source>记录文件在打开后被改动，回看已关闭</source>
         <translation>The recording has changed since it was opened; the review is closed</translation>
     </message>
+    <message>
+        <source>读取记录文件时发现：</source>
+        <translation>Reading the recording found:</translation>
+    </message>
 </context>
 <context>
     <name>OpenFailureText</name>

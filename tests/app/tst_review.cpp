@@ -5,6 +5,7 @@
 
 #include "cardmodel.h"
 #include "curvegraphic.h"
+#include "keeploadedlibraries.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "planegraph.h"
@@ -86,6 +87,8 @@ private slots:
                 m_curves = curves;
         }
     }
+    // The curve window's views have loaded the OpenGL driver by now.
+    void cleanupTestCase() { keepLoadedLibrariesUntilExit(); }
     void cleanup()
     {
         m_window.reset();
@@ -158,6 +161,18 @@ private slots:
         QCOMPARE(m_boxes->boxes.first().informativeText, replay.errorString());
         QVERIFY(!m_curves->isReviewing());
         QVERIFY(button("btnSerialOpen")->isEnabled());
+    }
+
+    void lastLineCutShort_isReviewedWithAWarningInTheWindow()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
+        write(path, recording().chopped(3));
+        QVERIFY(m_window->openRecording(path));
+        QTRY_COMPARE(m_boxes->boxes.size(), 1);
+        QCOMPARE(m_boxes->boxes.first().icon, QMessageBox::Warning);
+        QVERIFY2(m_boxes->boxes.first().informativeText.startsWith(path + u':') &&
+                     m_boxes->boxes.first().informativeText.contains(QLatin1String("no line end")),
+                 qPrintable(m_boxes->boxes.first().informativeText));
     }
 
     void fileChangedWhileOpen_closesTheReviewWithOneMessage_data()
