@@ -28,6 +28,7 @@ struct Options
     bool open = false;
     QString record;
     QString replay;
+    QString review;
     double speed = 1;
     bool loop = false;
     std::optional<UiLanguage> language;
@@ -67,6 +68,10 @@ void addOptions(CommandLine &line)
         {QStringLiteral("speed"), QStringLiteral("Replay X times as fast (default 1)."),
          QStringLiteral("X"), QStringLiteral("1")},
         {QStringLiteral("loop"), QStringLiteral("Start the replay again when it ends.")},
+        {QStringLiteral("review"),
+         QStringLiteral("Open the recording FILE for review at start, as \"打开记录…\" does (not "
+                        "with --simulate, --replay or --open)."),
+         QStringLiteral("FILE")},
         {QStringLiteral("language"),
          QStringLiteral("Show the interface in LANGUAGE, zh (Chinese) or en (English), instead "
                         "of the language last chosen in the menu."),
@@ -110,7 +115,11 @@ QStringList withoutToolkitOptions(const QStringList &arguments)
 // The values the options carry; false when one is refused (and told).
 bool readValues(const CommandLine &line, Options &options)
 {
+    const QString review = QStringLiteral("review");
     if (!line.excludes(QStringLiteral("replay"), QStringLiteral("simulate")) ||
+        !line.excludes(review, QStringLiteral("simulate")) ||
+        !line.excludes(review, QStringLiteral("replay")) ||
+        !line.excludes(review, QStringLiteral("open")) ||
         !line.needs(QStringLiteral("speed"), QStringLiteral("replay")) ||
         !line.needs(QStringLiteral("loop"), QStringLiteral("replay")) ||
         !line.number(QStringLiteral("speed"), RecordingPlayer::kMinSpeed,
@@ -133,6 +142,7 @@ bool readValues(const CommandLine &line, Options &options)
     options.open = line.isSet(QStringLiteral("open"));
     options.record = line.value(QStringLiteral("record"));
     options.replay = line.value(QStringLiteral("replay"));
+    options.review = line.value(review);
     options.loop = line.isSet(QStringLiteral("loop"));
     options.verbose = line.isSet(QStringLiteral("verbose"));
     return true;
@@ -219,6 +229,7 @@ int main(int argc, char *argv[])
     std::unique_ptr<RecordIndex> recording;
     if (!options.replay.isEmpty() && !(recording = openRecording(options.replay)))
         return 1;
+    const QStringList replayWarnings = recording ? recording->warnings() : QStringList();
 
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
@@ -255,12 +266,16 @@ int main(int argc, char *argv[])
         QObject::connect(player, &RecordingPlayer::markerPlayed, &window,
                          &MainWindow::showReplayedMarker);
     window.show();
+    window.showRecordingWarnings(replayWarnings);
     if (!options.record.isEmpty())
         window.recording()->recordOnFirstOpen(options.record);
     if (!options.serve.isEmpty())
         window.stream()->start(options.serve);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
+    if (!options.review.isEmpty()) // refused as the menu's file is: with a box, staying live
+        QTimer::singleShot(0, &window,
+                           [&window, path = options.review] { window.openRecording(path); });
     QObject::connect(&endSignals, &TerminationSignals::received, &window,
                      [&window] { closeOnSignal(&window); });
     return app.exec();

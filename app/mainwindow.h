@@ -67,6 +67,17 @@ public:
 public slots:
     // A marker met while a recording is replayed: shown on the curves at the newest frame.
     void showReplayedMarker(int number, const QString &label);
+    // What the check of a replayed or reviewed recording noted without refusing it (a last line
+    // cut short), in a box that does not wait for the operator.
+    void showRecordingWarnings(const QStringList &warnings);
+    // Review mode: checks the recording at `path` (with a progress dialog that can be cancelled),
+    // closes the port (asking first while a recording runs) and shows the recording in the curve
+    // window, whose timeline moves through it. The port controls stay disabled until
+    // closeRecording(). False when the operator declined or cancelled, or the file was refused
+    // (with a message).
+    bool openRecording(const QString &path);
+    // Back to the live display.
+    void closeRecording();
 
 signals:
     void serialOpen(QString portName, int baudRat);
@@ -77,6 +88,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    // A .csv file dropped on the window is opened for review.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void CheckDataResult(bool ok);
@@ -94,6 +108,9 @@ private slots:
     void on_lineSensorSum_editingFinished();
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
+    void on_actionOpenRecording_triggered();
+    void on_actionCloseRecording_triggered();
+    void reviewFailed(const QString &error);
     void refreshSerialPorts();
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void rememberOpenedPort(const QString &portName, int baudRate);
@@ -122,6 +139,9 @@ private:
     void putRow(int row, int x, int y, int z);
     QStandardItem *valueItem(int value) const;
     bool portOpen() const;
+    bool reviewing() const;
+    bool confirmEndOfRecording();
+    void showReviewMessage(QWidget *parent, const QString &text, const QString &detail);
     bool runCheck();
     void waitSlice();
     bool invokeSetChecking(bool check);
@@ -146,6 +166,8 @@ private:
     QStandardItemModel *tableModel = nullptr;
     // Set while the window fills the table itself, whose values are not the operator's entries.
     bool fillingTable = false;
+    // Set while a recording is checked for review: the windows stay alive meanwhile.
+    bool openingRecording = false;
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;

@@ -9,7 +9,7 @@
 // path, and its resident memory then and after a few seconds of playing to a host).
 //   bench_recordindex [--day] [--dir DIR]
 
-#include "recordformat.h"
+#include "benchrecording.h"
 #include "recordindex.h"
 
 #include <QCoreApplication>
@@ -30,8 +30,8 @@
 
 namespace {
 
-constexpr qint64 kFramesPerHour = 200LL * 3600;
-constexpr qint64 kFrameUs = 5000;
+constexpr qint64 kFramesPerHour = kBenchFramesPerHour;
+constexpr qint64 kFrameUs = kBenchFrameUs;
 constexpr int kReads = 200;
 constexpr qint64 kReadFrames = 1000;
 
@@ -51,36 +51,6 @@ double statusMb(const QString &pid, const char *key)
 double selfMb(const char *key)
 {
     return statusMb(QStringLiteral("self"), key);
-}
-
-// Readings that wander as pressed sensors do, so that the lines have a realistic width.
-bool generate(const QString &path, qint64 frames)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    RecordHeader header;
-    header.program = QStringLiteral("bench_recordindex");
-    header.frequencyHz = 200;
-    QByteArray out = RecordFormat::commentLines(header) + RecordFormat::headerLine() + '\n';
-    std::mt19937 rng(1);
-    std::uniform_int_distribution<int> step(-40, 40);
-    QList<Axit_t> readings(kMaxSensors, Axit_t{0, 0, 0});
-    for (qint64 i = 0; i < frames; ++i) {
-        for (Axit_t &a : readings) {
-            for (qint16 *axis : {&a.x, &a.y, &a.z})
-                *axis = qint16(std::clamp(*axis + step(rng), -1500, 1500));
-        }
-        RecordFormat::appendFrameLine(out, i * kFrameUs, readings, kMaxSensors);
-        if (i % 100000 == 99999)
-            out += RecordFormat::markerLine(i * kFrameUs, int(i / 100000), QStringLiteral("load"));
-        if (out.size() > (4 << 20)) {
-            if (file.write(out) != out.size())
-                return false;
-            out.clear();
-        }
-    }
-    return file.write(out) == out.size() && file.flush();
 }
 
 void measureIndex(const QString &path)
@@ -166,7 +136,7 @@ void run(const QDir &dir, const char *name, qint64 frames)
     const QString path = dir.filePath(QString::fromLatin1(name) + QStringLiteral(".csv"));
     QElapsedTimer clock;
     clock.start();
-    if (!generate(path, frames)) {
+    if (!generateRecording(path, frames)) {
         std::printf("%s: cannot write %s\n", name, qPrintable(path));
         return;
     }

@@ -506,6 +506,38 @@
         <source>传感器数跟随驱动卡</source>
         <translation>Sensor count follows the card</translation>
     </message>
+    <message>
+        <source>打开记录…</source>
+        <translation>Open recording…</translation>
+    </message>
+    <message>
+        <source>关闭记录</source>
+        <translation>Close recording</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>记录未能打开</source>
+        <translation>The recording could not be opened</translation>
+    </message>
+    <message>
+        <source>正在记录。打开记录文件将关闭串口并结束记录，继续吗？</source>
+        <translation>Recording now. Opening a recording closes the port and ends the recording. Go on?</translation>
+    </message>
+    <message>
+        <source>记录文件在打开后被改动，回看已关闭</source>
+        <translation>The recording has changed since it was opened; the review is closed</translation>
+    </message>
+    <message>
+        <source>读取记录文件时发现：</source>
+        <translation>Reading the recording found:</translation>
+    </message>
 </context>
 <context>
     <name>OpenFailureText</name>
@@ -578,6 +610,21 @@ then log in again.</translation>
     </message>
 </context>
 <context>
+    <name>RecordCheckProgress</name>
+    <message>
+        <source>正在检查记录：%1</source>
+        <translation>Checking the recording: %1</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>Open recording</translation>
+    </message>
+</context>
+<context>
     <name>RecordingControl</name>
     <message>
         <source>开始记录…</source>
@@ -614,6 +661,41 @@ then log in again.</translation>
     <message>
         <source>记录已停止：%1（%2 帧）</source>
         <translation>Stopped %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>ReviewTimeline</name>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>播放或暂停（空格）；←→ 一帧，Shift+←→ 一秒，Home/End 首尾</source>
+        <translation>Play or pause (Space); ←→ one frame, Shift+←→ one second, Home/End first/last</translation>
+    </message>
+    <message>
+        <source>速度</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <source>上一标记</source>
+        <translation>Previous marker</translation>
+    </message>
+    <message>
+        <source>上一个标记（PgUp）</source>
+        <translation>Previous marker (PgUp)</translation>
+    </message>
+    <message>
+        <source>下一标记</source>
+        <translation>Next marker</translation>
+    </message>
+    <message>
+        <source>下一个标记（PgDn）</source>
+        <translation>Next marker (PgDn)</translation>
+    </message>
+    <message>
+        <source>%1 s / %2 s</source>
+        <translation>%1 s / %2 s</translation>
     </message>
 </context>
 <context>

@@ -6,6 +6,9 @@
 #include "legendentry.h"
 #include "plotnavigator.h"
 #include "plotreadout.h"
+#include "recordindex.h"
+#include "recordingreview.h"
+#include "reviewtimeline.h"
 #include "showndata.h"
 
 #include <QClipboard>
@@ -24,6 +27,7 @@
 
 #include <QLoggingCategory>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -143,6 +147,15 @@ void CurveGraphic::setUpTools()
     connect(ui->actionSaveShown, &QAction::triggered, this, &CurveGraphic::askSaveShown);
     connect(ui->actionLegend, &QAction::toggled, this, &CurveGraphic::setLegendShown);
     connect(ui->actionFitShown, &QAction::toggled, this, &CurveGraphic::setFitShown);
+
+    m_timeline = new ReviewTimeline(ui->GraphBox);
+    ui->verticalLayout->addWidget(m_timeline);
+    m_timeline->hide();
+    // A pause, or a zoom, holds the picture: a review stops playing.
+    connect(ui->actionPause, &QAction::toggled, this, [this](bool paused) {
+        if (paused && m_review)
+            m_review->setPlaying(false);
+    });
 }
 
 void CurveGraphic::changeEvent(QEvent *event)
@@ -172,7 +185,13 @@ QColor CurveGraphic::axisColor(int sensor, int axis) const
 void CurveGraphic::setSensorSum(uint sum)
 {
     // The per-sensor tables have 16 entries.
-    sum = std::min(sum, uint(kMaxSensors));
+    m_liveSensorSum = std::min(sum, uint(kMaxSensors));
+    if (!m_review)
+        showSensorCount(m_liveSensorSum);
+}
+
+void CurveGraphic::showSensorCount(uint sum)
+{
     if (sum == m_sensorSum)
         return;
     ui->vectorGraph->setSensorSum(int(sum));
@@ -202,7 +221,8 @@ void CurveGraphic::addSensor(int sensor)
         entry->setTextColor(kHiddenColour);
         graph->setPen(QPen(kHiddenColour));
     }
-    m_plottedUpTo[std::size_t(sensor)] = 0;
+    // Below every key: live keys start at 1, a review's at frame 0.
+    m_plottedUpTo[std::size_t(sensor)] = -1;
 }
 
 // The sensor's stored points stay; raising the count again brings them back.
@@ -215,6 +235,9 @@ void CurveGraphic::removeSensor(int sensor)
 
 void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
 {
+    // The port is closed for a review; frames it sent before must not mix into the recording.
+    if (m_review)
+        return;
     m_sampleCounter += 1;
     m_times.stamp(m_sampleCounter);
     // num comes from the frame; never read past the readings actually delivered.
@@ -362,6 +385,9 @@ void CurveGraphic::plotlegendClickslot(QCPLegend *legend, QCPAbstractLegendItem 
 void CurveGraphic::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    // A review is drawn at once, as each of its moves is.
+    if (m_review)
+        refreshPlot();
     refreshTimer->start(kRefreshMs);
     ui->vectorGraph->setRefreshEnabled(true);
     ui->planeGraph->setRefreshEnabled(true);
@@ -369,6 +395,8 @@ void CurveGraphic::showEvent(QShowEvent *event)
 
 void CurveGraphic::closeEvent(QCloseEvent *event)
 {
+    if (m_review)
+        m_review->setPlaying(false);
     refreshTimer->stop();
     ui->vectorGraph->setRefreshEnabled(false);
     ui->planeGraph->setRefreshEnabled(false);
@@ -423,6 +451,8 @@ void CurveGraphic::replotWhilePaused()
 
 qint64 CurveGraphic::frameMicros(double key) const
 {
+    if (m_review)
+        return key == std::floor(key) ? m_review->timeUsAt(qint64(key)) : -1;
     return (m_paused ? m_pausedTimes : m_times).microsAt(key);
 }
 
@@ -490,7 +520,9 @@ bool CurveGraphic::saveShown(const QString &path, QString &error)
         error = tr("没有可保存的数据");
         return false;
     }
-    if (ShownData::write(path, frames, markers(), m_times.startTime(), error))
+    // A review's times are the recording's own.
+    const QDateTime start = m_review ? QDateTime() : m_times.startTime();
+    if (ShownData::write(path, frames, markers(), start, error))
         return true;
     error = tr("数据未能保存：%1（%2）").arg(QDir::toNativeSeparators(path), error);
     return false;
@@ -544,4 +576,131 @@ QString CurveGraphic::askFileName(const QString &title, const QString &stem,
 void CurveGraphic::showSaveFailure(const QString &error)
 {
     QMessageBox::warning(this, tr("提示"), error);
+}
+
+// ---- Review ------------------------------------------------------------------------------------
+
+bool CurveGraphic::beginReview(std::unique_ptr<RecordIndex> recording, QString &error)
+{
+    auto review = std::make_unique<RecordingReview>(std::move(recording));
+    if (review->hasFailed()) {
+        error = review->recording().errorString();
+        return false;
+    }
+    if (m_review) {
+        m_timeline->attach(nullptr);
+        m_review.reset();
+    } else {
+        parkLive();
+    }
+    m_review = std::move(review);
+    RecordingReview *shown = m_review.get();
+    connect(shown, &RecordingReview::cursorMoved, this, &CurveGraphic::showReviewCursor);
+    connect(shown, &RecordingReview::playingChanged, this, [this](bool playing) {
+        if (playing)
+            ui->actionPause->setChecked(false);
+    });
+    connect(
+        shown, &RecordingReview::failed, this,
+        [this, shown](const QString &why) {
+            if (m_review.get() == shown)
+                emit reviewFailed(why);
+        },
+        Qt::QueuedConnection);
+    m_timeline->attach(shown);
+    showReviewCursor(shown->cursor(), false);
+    return true;
+}
+
+// The live display steps aside as it is; Space plays the review, and markers cannot be added to it.
+void CurveGraphic::parkLive()
+{
+    ui->actionPause->setChecked(false);
+    std::swap(m_series, m_liveSeries);
+    m_liveCounter = m_sampleCounter;
+    m_liveReadings = ui->vectorGraph->readings();
+    m_liveMarkers = std::move(m_markers);
+    m_liveMarkers->setVisible(false);
+    m_markers = std::make_unique<PlotMarkers>(ui->graphic);
+    ui->actionPause->setShortcut(QKeySequence());
+    ui->actionMarker->setEnabled(false);
+    m_timeline->show();
+}
+
+void CurveGraphic::endReview()
+{
+    if (!m_review)
+        return;
+    m_timeline->attach(nullptr);
+    m_timeline->hide();
+    m_review.reset();
+    ui->actionPause->setChecked(false);
+    m_markers->dropBefore(std::numeric_limits<double>::infinity());
+    m_markers = std::move(m_liveMarkers);
+    m_markers->setVisible(true);
+    std::swap(m_series, m_liveSeries);
+    m_liveSeries = {};
+    m_sampleCounter = m_liveCounter;
+    QCustomPlot *plot = ui->graphic;
+    for (int g = 0; g < plot->graphCount(); ++g)
+        plot->graph(g)->data()->clear();
+    m_plottedUpTo.fill(-1);
+    showSensorCount(m_liveSensorSum);
+    ui->vectorGraph->setReadings(m_liveReadings);
+    ui->planeGraph->setReadings(m_liveReadings);
+    m_liveReadings.clear();
+    ui->actionPause->setShortcut(Qt::Key_Space);
+    ui->actionMarker->setEnabled(true);
+    refreshPlot();
+}
+
+// A cursor that went on takes only the frames it passed, as live frames arrive; any other move
+// fills the curves anew. Either way it is drawn at once, and the next refresh a period later.
+void CurveGraphic::showReviewCursor(qint64 index, bool continued)
+{
+    // Moving in time ends a pause, as the live data does when a pause ends.
+    ui->actionPause->setChecked(false);
+    const std::vector<RecordedFrame> &frames = m_review->shownFrames();
+    const qint64 first = m_review->firstShown();
+    if (!continued) {
+        m_series = {};
+        QCustomPlot *plot = ui->graphic;
+        for (int g = 0; g < plot->graphCount(); ++g)
+            plot->graph(g)->data()->clear();
+        m_plottedUpTo.fill(-1);
+    }
+    for (qint64 i = continued ? qint64(m_sampleCounter) + 1 : first; i <= index; ++i) {
+        const RecordedFrame &frame = frames[std::size_t(i - first)];
+        for (int s = 0; s < frame.sensors; ++s)
+            m_series[std::size_t(s)].append(double(i), frame.readings[std::size_t(s)]);
+    }
+    for (SensorSeries &stored : m_series)
+        stored.dropBefore(double(first));
+    m_sampleCounter = double(index);
+
+    const RecordedFrame &now = m_review->cursorFrame();
+    showSensorCount(uint(now.sensors));
+    const QList<Axit_t> readings(now.readings.begin(), now.readings.begin() + now.sensors);
+    ui->vectorGraph->setReadings(readings);
+    ui->planeGraph->setReadings(readings);
+    showReviewMarkers();
+    if (!isVisible())
+        return;
+    refreshPlot();
+    refreshTimer->start(kRefreshMs);
+    ui->vectorGraph->UpdateSlots();
+    ui->planeGraph->UpdateSlots();
+}
+
+// The file's markers on the shown frames, numbered and labelled as in the file; a marker placed
+// with "标记" carries its number in its label already.
+void CurveGraphic::showReviewMarkers()
+{
+    m_markers->dropBefore(std::numeric_limits<double>::infinity());
+    for (const RecordMarker &marker : m_review->shownMarkers()) {
+        const bool named = marker.label == tr("标记 %1").arg(marker.number);
+        m_markers->add({marker.number, marker.label, double(marker.frameIndex)},
+                       named ? marker.label
+                             : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
+    }
 }

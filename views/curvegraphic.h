@@ -18,6 +18,9 @@
 class PlotNavigator;
 class QAction;
 class PlotReadout;
+class RecordIndex;
+class RecordingReview;
+class ReviewTimeline;
 class QCPAbstractLegendItem;
 class QCPLegend;
 class QListWidgetItem;
@@ -36,6 +39,12 @@ class CurveGraphic;
 // they are while frames are still stored), mouse zoom and pan (which pause), automatic ranges, a
 // readout under the pointer, markers, pictures and the shown data saved, the legend and the value
 // range's fit. None of it costs anything while it is not used.
+//
+// In review mode the window shows a recording instead (RecordingReview), with a timeline below the
+// curves: the curves hold the 1000 frames that end at the timeline's cursor, the views show the
+// cursor's frame, the sensor count follows that frame, and the file's markers are drawn. The live
+// curves are kept aside meanwhile (live frames that still arrive are dropped) and come back as
+// they were when the review ends.
 class CurveGraphic : public QWidget
 {
     Q_OBJECT
@@ -43,8 +52,17 @@ public:
     explicit CurveGraphic(QWidget *parent = nullptr);
     ~CurveGraphic() override;
 
-    // Number of sensors shown, 1 to 16; larger counts are taken as 16.
+    // Number of sensors shown, 1 to 16; larger counts are taken as 16. In review mode, the number
+    // that the live display takes back at its end.
     void setSensorSum(uint sum);
+
+    // Shows `recording` (open, with frames) from its first frame on; a review already open is
+    // replaced. False, with `error`, when its frames cannot be read.
+    bool beginReview(std::unique_ptr<RecordIndex> recording, QString &error);
+    // Back to the live display.
+    void endReview();
+    bool isReviewing() const { return m_review != nullptr; }
+    RecordingReview *review() const { return m_review.get(); }
 
     uint sensorSum() const { return m_sensorSum; }
     double sampleCounter() const { return m_sampleCounter; }
@@ -80,6 +98,9 @@ public slots:
 signals:
     // A marker was placed at the frame of `key`, for a recording to keep.
     void markerAdded(int number, const QString &label, double key);
+    // The recording under review can no longer be read (it shrank or changed); sent once, from
+    // the event loop, so that the review may be ended at once.
+    void reviewFailed(const QString &error);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -96,6 +117,7 @@ private:
     void retranslate();
     void addSensor(int sensor);
     void removeSensor(int sensor);
+    void showSensorCount(uint sum);
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
     void updateGraphs(int sensor);
@@ -112,6 +134,9 @@ private:
     QString askFileName(const QString &title, const QString &stem,
                         const QList<std::pair<QString, QString>> &filters);
     void showSaveFailure(const QString &error);
+    void parkLive();
+    void showReviewCursor(qint64 index, bool continued);
+    void showReviewMarkers();
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
@@ -137,6 +162,15 @@ private:
     int m_markerCount = 0;
     PlotNavigator *m_navigator = nullptr;
     PlotReadout *m_readout = nullptr;
+
+    std::unique_ptr<RecordingReview> m_review;
+    ReviewTimeline *m_timeline = nullptr;
+    // The live display while a recording is reviewed.
+    uint m_liveSensorSum = 0;
+    std::array<SensorSeries, kMaxSensors> m_liveSeries;
+    double m_liveCounter = 0;
+    std::unique_ptr<PlotMarkers> m_liveMarkers;
+    QList<Axit_t> m_liveReadings;
 };
 
 #endif // CURVEGRAPHIC_H

@@ -4,6 +4,7 @@
 #include <qcustomplot.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -48,6 +49,14 @@ void PlotMarkers::dropBefore(double key)
         const Drawn gone = m_drawn.takeFirst();
         m_plot->removeItem(gone.line);
         m_plot->removeItem(gone.text);
+    }
+}
+
+void PlotMarkers::setVisible(bool visible)
+{
+    for (const Drawn &drawn : std::as_const(m_drawn)) {
+        drawn.line->setVisible(visible);
+        drawn.text->setVisible(visible);
     }
 }
 

@@ -29,6 +29,9 @@ public:
     void add(const PlotMarker &marker, const QString &text);
     // Removes the markers of frames before `key`: their points have left the plot.
     void dropBefore(double key);
+    // Hides or shows every marker's line and label (the live markers while a recording is
+    // reviewed).
+    void setVisible(bool visible);
     bool isEmpty() const { return m_drawn.isEmpty(); }
     // In the order of their keys.
     QList<PlotMarker> markers() const;

@@ -14,3 +14,13 @@ void SensorSeries::append(double key, const Axit_t &reading)
     zValues.append(reading.z);
     keys.append(key);
 }
+
+void SensorSeries::dropBefore(double key)
+{
+    while (!keys.isEmpty() && keys.first() < key) {
+        xValues.removeFirst();
+        yValues.removeFirst();
+        zValues.removeFirst();
+        keys.removeFirst();
+    }
+}

@@ -14,6 +14,8 @@ struct SensorSeries
 
     // Adds one point per axis at key; a full series first drops its oldest point.
     void append(double key, const Axit_t &reading);
+    // Drops the points before `key`.
+    void dropBefore(double key);
 
     QList<double> xValues;
     QList<double> yValues;

@@ -46,6 +46,11 @@ private slots:
         row("app loop alone", app, {"--loop"}, 2, "--loop needs --replay");
         row("app replay and simulate", app, {"--replay", bad, "--simulate"}, 2,
             "--replay and --simulate cannot be used together");
+        for (const char *live : {"--simulate", "--open"})
+            row(live, app, {"--review", bad, live}, 2,
+                QStringLiteral("--review and %1 cannot be used together").arg(live));
+        row("app review and replay", app, {"--replay", bad, "--review", bad}, 2,
+            "--review and --replay cannot be used together");
         row("app language", app, {"--language=EN"}, 2,
             "unknown language \"EN\" for --language: use zh or en");
         row("app not a recording", app, {"--replay", bad}, 1, bad + ":1: ");
