@@ -11,9 +11,8 @@
 #include "myserialport.h"
 #include "openfailuretext.h"
 #include "portreconnector.h"
-#include "recordcheckprogress.h"
-#include "recordindex.h"
 #include "recordingcontrol.h"
+#include "reviewopener.h"
 #include "streamcontrol.h"
 #include "windowplacement.h"
 #include "workercall.h"
@@ -24,16 +23,13 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressDialog>
 #include <QScopedValueRollback>
 #include <QStandardItemModel>
-#include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
@@ -59,16 +55,6 @@ enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
 // Option of sampleFreResult: which request the outcome belongs to.
 enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
-
-// The one local .csv file a drag carries, else empty.
-QString droppedRecording(const QMimeData *mime)
-{
-    const QList<QUrl> urls = mime ? mime->urls() : QList<QUrl>();
-    if (urls.size() != 1 || !urls.first().isLocalFile())
-        return {};
-    const QString path = urls.first().toLocalFile();
-    return path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive) ? path : QString();
-}
 
 QStandardItem *centredItem(const QString &text)
 {
@@ -117,10 +103,13 @@ MainWindow::MainWindow(QWidget *parent)
     portScanTimer->start(kPortScanMs);
 
     setAcceptDrops(true);
+    reviewOpener = new ReviewOpener(curveGraphic, recordingControl, ui->actionCloseRecording, this);
+    connect(ui->actionOpenRecording, &QAction::triggered, reviewOpener,
+            &ReviewOpener::chooseAndOpen);
+    connect(reviewOpener, &ReviewOpener::reviewStarted, this, &MainWindow::enterReview);
+    connect(reviewOpener, &ReviewOpener::reviewEnded, this, &MainWindow::WidgetViewFlush);
     // Ctrl+O in the curve window too.
     curveGraphic->addAction(ui->actionOpenRecording);
-    // Queued by the curve window: the review may be ended at once.
-    connect(curveGraphic, &CurveGraphic::reviewFailed, this, &MainWindow::reviewFailed);
 }
 
 MainWindow::~MainWindow()
@@ -426,108 +415,45 @@ void MainWindow::on_actDemarcate_triggered()
 
 bool MainWindow::reviewing() const
 {
-    return curveGraphic && curveGraphic->isReviewing();
-}
-
-void MainWindow::on_actionOpenRecording_triggered()
-{
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    const QString path = QFileDialog::getOpenFileName(this, tr("打开记录"), documents,
-                                                      tr("CSV 文件 (*.csv);;所有文件 (*)"));
-    if (!path.isEmpty())
-        openRecording(path);
-}
-
-void MainWindow::on_actionCloseRecording_triggered()
-{
-    closeRecording();
+    return reviewOpener && reviewOpener->isReviewing();
 }
 
 bool MainWindow::openRecording(const QString &path)
 {
-    // The checking pass keeps the windows alive: a second opening waits for the first.
-    if (openingRecording || !curveGraphic || !confirmEndOfRecording())
-        return false;
-    const QScopedValueRollback<bool> opening(openingRecording, true);
-    auto recording = std::make_unique<RecordIndex>();
-    const bool checked = RecordCheckProgress::open(*recording, path, this);
-    const QStringList warnings = recording->warnings();
-    QString error = recording->errorString();
-    if (!checked && recording->wasCancelled())
-        return false;
-    if (!checked || !curveGraphic || !curveGraphic->beginReview(std::move(recording), error)) {
-        showReviewMessage(this, tr("记录未能打开"), error);
-        return false;
-    }
-    // The curve window drops what the port still sends.
-    reconnector->stopWaiting();
-    if (portOpen())
-        emit serialClose();
-    ui->actionCloseRecording->setEnabled(true);
-    WidgetViewFlush();
-    // The timeline's keys work at once.
-    on_btnGraphic_clicked(false);
-    curveGraphic->raise();
-    curveGraphic->activateWindow();
-    showRecordingWarnings(warnings);
-    return true;
-}
-
-void MainWindow::showRecordingWarnings(const QStringList &warnings)
-{
-    if (warnings.isEmpty())
-        return;
-    auto *box = new QMessageBox(QMessageBox::Warning, tr("提示"), tr("读取记录文件时发现："),
-                                QMessageBox::Ok, this);
-    box->setInformativeText(warnings.join(u'\n'));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
-}
-
-// Closing the port for a review ends a recording: the operator says so first.
-bool MainWindow::confirmEndOfRecording()
-{
-    if (!recordingControl->isRecording())
-        return true;
-    return QMessageBox::question(
-               this, tr("提示"), tr("正在记录。打开记录文件将关闭串口并结束记录，继续吗？"),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    return reviewOpener->open(path);
 }
 
 void MainWindow::closeRecording()
 {
-    if (!reviewing())
-        return;
-    curveGraphic->endReview();
-    ui->actionCloseRecording->setEnabled(false);
+    reviewOpener->close();
+}
+
+void MainWindow::showRecordingWarnings(const QStringList &warnings)
+{
+    ReviewOpener::showWarnings(this, warnings);
+}
+
+// The port gives way to the review; the timeline's keys work at once.
+void MainWindow::enterReview()
+{
+    reconnector->stopWaiting();
+    if (portOpen())
+        emit serialClose();
     WidgetViewFlush();
-}
-
-void MainWindow::reviewFailed(const QString &error)
-{
-    if (!reviewing())
-        return;
-    closeRecording();
-    showReviewMessage(curveGraphic->isVisible() ? static_cast<QWidget *>(curveGraphic) : this,
-                      tr("记录文件在打开后被改动，回看已关闭"), error);
-}
-
-void MainWindow::showReviewMessage(QWidget *parent, const QString &text, const QString &detail)
-{
-    QMessageBox box(QMessageBox::Critical, tr("错误信息"), text, QMessageBox::Ok, parent);
-    box.setInformativeText(detail);
-    box.exec();
+    on_btnGraphic_clicked(false);
+    curveGraphic->raise();
+    curveGraphic->activateWindow();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedRecording(event->mimeData()).isEmpty())
+    if (!ReviewOpener::droppedRecording(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    const QString path = droppedRecording(event->mimeData());
+    const QString path = ReviewOpener::droppedRecording(event->mimeData());
     if (path.isEmpty())
         return;
     event->acceptProposedAction();

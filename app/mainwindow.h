@@ -26,6 +26,7 @@ class QStandardItemModel;
 class QThread;
 class QTimer;
 class RecordingControl;
+class ReviewOpener;
 class StreamControl;
 
 namespace Ui {
@@ -108,9 +109,7 @@ private slots:
     void on_lineSensorSum_editingFinished();
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
-    void on_actionOpenRecording_triggered();
-    void on_actionCloseRecording_triggered();
-    void reviewFailed(const QString &error);
+    void enterReview();
     void refreshSerialPorts();
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
     void rememberOpenedPort(const QString &portName, int baudRate);
@@ -140,8 +139,6 @@ private:
     QStandardItem *valueItem(int value) const;
     bool portOpen() const;
     bool reviewing() const;
-    bool confirmEndOfRecording();
-    void showReviewMessage(QWidget *parent, const QString &text, const QString &detail);
     bool runCheck();
     void waitSlice();
     bool invokeSetChecking(bool check);
@@ -166,12 +163,11 @@ private:
     QStandardItemModel *tableModel = nullptr;
     // Set while the window fills the table itself, whose values are not the operator's entries.
     bool fillingTable = false;
-    // Set while a recording is checked for review: the windows stay alive meanwhile.
-    bool openingRecording = false;
     QStringList headerLabels;
     PortList ports;
     RecordingControl *recordingControl = nullptr;
     StreamControl *streamControl = nullptr;
+    ReviewOpener *reviewOpener = nullptr;
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;
     QAction *actionAutoReconnect = nullptr;

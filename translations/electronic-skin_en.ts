@@ -514,30 +514,6 @@
         <source>关闭记录</source>
         <translation>Close recording</translation>
     </message>
-    <message>
-        <source>打开记录</source>
-        <translation>Open recording</translation>
-    </message>
-    <message>
-        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
-        <translation>CSV files (*.csv);;All files (*)</translation>
-    </message>
-    <message>
-        <source>记录未能打开</source>
-        <translation>The recording could not be opened</translation>
-    </message>
-    <message>
-        <source>正在记录。打开记录文件将关闭串口并结束记录，继续吗？</source>
-        <translation>Recording now. Opening a recording closes the port and ends the recording. Go on?</translation>
-    </message>
-    <message>
-        <source>记录文件在打开后被改动，回看已关闭</source>
-        <translation>The recording has changed since it was opened; the review is closed</translation>
-    </message>
-    <message>
-        <source>读取记录文件时发现：</source>
-        <translation>Reading the recording found:</translation>
-    </message>
 </context>
 <context>
     <name>OpenFailureText</name>
@@ -661,6 +637,41 @@ then log in again.</translation>
     <message>
         <source>记录已停止：%1（%2 帧）</source>
         <translation>Stopped %1 (%2)</translation>
+    </message>
+</context>
+<context>
+    <name>ReviewOpener</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>读取记录文件时发现：</source>
+        <translation>Reading the recording found:</translation>
+    </message>
+    <message>
+        <source>打开记录</source>
+        <translation>Open recording</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv);;所有文件 (*)</source>
+        <translation>CSV files (*.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>记录未能打开</source>
+        <translation>The recording could not be opened</translation>
+    </message>
+    <message>
+        <source>记录文件在打开后被改动，回看已关闭</source>
+        <translation>The recording has changed since it was opened; the review is closed</translation>
+    </message>
+    <message>
+        <source>正在记录。打开记录文件将关闭串口并结束记录，继续吗？</source>
+        <translation>Recording now. Opening a recording closes the port and ends the recording. Go on?</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
     </message>
 </context>
 <context>
