@@ -7,6 +7,7 @@
 //                [--output FILE|-] --serve [ADDRESS:]PORT
 
 #include "commandline.h"
+#include "markerinput.h"
 #include "portlist.h"
 #include "recordsession.h"
 #include "streamserver.h"
@@ -140,6 +141,11 @@ int main(int argc, char *argv[])
     QObject::connect(&endSignals, &TerminationSignals::received, &session, &RecordSession::stop);
     // A reader that goes away is a write error, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
+    // Each line on standard input marks the newest frame. Started in the background from a
+    // terminal, the program is not stopped by reading it: the read fails and reading ends.
+    std::signal(SIGTTIN, SIG_IGN);
+    MarkerInput markers(STDIN_FILENO);
+    QObject::connect(&markers, &MarkerInput::lineRead, &session, &RecordSession::addMarker);
 
     QTimer::singleShot(0, &session, &RecordSession::start);
     app.exec();

@@ -3,6 +3,7 @@
 
 #include "myserialport.h"
 #include "portlist.h"
+#include "recordformat.h"
 #include "streamserver.h"
 
 #include <QFile>
@@ -94,6 +95,17 @@ void RecordSession::start()
 {
     if (startServer() && openOutput() && openPort() && settleFrequency())
         beginRecording();
+}
+
+void RecordSession::addMarker(const QString &label)
+{
+    const int number = ++m_markers;
+    if (!m_settings.output.isEmpty())
+        m_writer.writeMarker(number, label);
+    if (m_server)
+        m_server->addLine([number, label](qint64 newestFrameMicros) {
+            return RecordFormat::markerLine(newestFrameMicros, number, label);
+        });
 }
 
 // First, so that an address that cannot be used fails before the card is touched.

@@ -54,6 +54,9 @@ public:
     // opening, or before any row of an output, it is a failure, as nothing is written.
     void stop();
     qint64 frames() const { return m_frames; }
+    // A marker at the newest frame, numbered from 1, in the output and to the stream's clients
+    // (which get nothing before the stream's first frame).
+    void addMarker(const QString &label);
 
 signals:
     // 0 for a complete recording, 1 with `error` (one line) when something failed.
@@ -78,6 +81,7 @@ private:
     RecordWriter m_writer;
     StreamServer *m_server = nullptr;
     qint64 m_frames = 0;
+    int m_markers = 0;
     QTimer *m_noDataTimer = nullptr;
     QTimer *m_durationTimer = nullptr;
     QTimer *m_progressTimer = nullptr;

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-record as a script runs it against eskin-card-sim: good recordings, a replay recorded
-// again, clean and killed ends, the stream served to clients (the example client among them),
-// and every failure with its exit code and its one-line cause.
+// again, clean and killed ends, the stream served to clients (the example client among them)
+// with markers from standard input, and every failure with its exit code and its one-line cause.
 
+#include "markerinput.h"
 #include "recordcompare.h"
 #include "recordformat.h"
 #include "recordreader.h"
@@ -308,6 +309,11 @@ private slots:
         QTcpSocket clients[2];
         for (QTcpSocket &client : clients)
             client.connectToHost(QHostAddress::LocalHost, port.toUShort());
+        // Lines on standard input mark frames once both clients receive them.
+        QTRY_VERIFY(clients[0].bytesAvailable() > 4000 && clients[1].bytesAvailable() > 4000);
+        recorder.write("load on\r\n" + QByteArray(MarkerInput::kMaxLineBytes + 10, 'x') +
+                       "\nload off");
+        recorder.closeWriteChannel();
         QVERIFY(recorder.waitForFinished(20000));
         QCOMPARE(recorder.exitCode(), 0);
         QVERIFY(example.waitForFinished(10000));
@@ -315,6 +321,11 @@ private slots:
 
         RecordReader recording;
         QVERIFY(recording.read(output));
+        QStringList labels;
+        for (const RecordMarker &marker : recording.markers())
+            labels << QString::number(marker.number) + u' ' + marker.label.left(3);
+        QCOMPARE(labels, QStringList({"1 loa", "2 xxx", "3 loa"}));
+        QCOMPARE(recording.markers().back().label, QStringLiteral("load off"));
         QByteArray streams[2];
         for (int i = 0; i < 2; ++i) {
             QTRY_COMPARE(clients[i].state(), QAbstractSocket::UnconnectedState);
@@ -325,6 +336,7 @@ private slots:
             const ReplayMatch match = matchReplay(recording.frames(), streamed.frames());
             QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
             QVERIFY(sameFrame(streamed.frames().back(), recording.frames().back()));
+            QCOMPARE(streamed.markers().size(), recording.markers().size());
         }
         // The same head and the same lines, times included, whenever a client came.
         const QByteArray header = RecordWriter::headerLine() + '\n';
