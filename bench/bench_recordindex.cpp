@@ -35,19 +35,6 @@ constexpr qint64 kFrameUs = kBenchFrameUs;
 constexpr int kReads = 200;
 constexpr qint64 kReadFrames = 1000;
 
-// The "VmRSS"-like line of /proc/<pid>/status, in MB.
-double statusMb(const QString &pid, const char *key)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 double selfMb(const char *key)
 {
     return statusMb(QStringLiteral("self"), key);

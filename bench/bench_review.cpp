@@ -40,18 +40,6 @@ namespace {
 
 constexpr int kSeeks = 200;
 
-double statusMb(const char *key)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
 void resetPeakMemory()
 {
     QFile refs(QStringLiteral("/proc/self/clear_refs"));
@@ -92,7 +80,7 @@ public:
         m_plot = m_curves->findChild<QCustomPlot *>(QStringLiteral("graphic"));
         m_slider = m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"));
         runEventLoop(2000);
-        m_baseMb = statusMb("VmRSS:");
+        m_baseMb = statusMb(QStringLiteral("self"), "VmRSS:");
         std::printf("program with no file open: %.1f MB resident\n", m_baseMb);
     }
 
@@ -103,7 +91,7 @@ public:
         seek();
         play(playSeconds);
         std::printf("  memory after seeking and playing: %+.1f MB\n",
-                    statusMb("VmRSS:") - m_baseMb);
+                    statusMb(QStringLiteral("self"), "VmRSS:") - m_baseMb);
         m_window.closeRecording();
     }
 
@@ -124,8 +112,9 @@ private:
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         QObject::disconnect(connection);
         std::printf("  opened and drawn: %.2f s; memory %+.1f MB after, %+.1f MB at the peak\n",
-                    double(clock.nsecsElapsed()) / 1e9, statusMb("VmRSS:") - m_baseMb,
-                    statusMb("VmHWM:") - m_baseMb);
+                    double(clock.nsecsElapsed()) / 1e9,
+                    statusMb(QStringLiteral("self"), "VmRSS:") - m_baseMb,
+                    statusMb(QStringLiteral("self"), "VmHWM:") - m_baseMb);
         auto *list = m_curves->findChild<QListWidget *>(QStringLiteral("sensorList"));
         list->item(0)->setCheckState(Qt::Checked);
         emit list->itemClicked(list->item(0));

@@ -11,11 +11,25 @@
 #include <algorithm>
 #include <random>
 
-// Long recordings for the benchmarks that open them: 200 Hz x 16 sensors, readings that wander
-// as pressed sensors do (so that the lines have a realistic width), and a marker "load" every
-// 100,000 frames.
+// Long recordings for the benchmarks that open them, and their memory measure: 200 Hz x 16
+// sensors, readings that wander as pressed sensors do (so that the lines have a realistic
+// width), and a marker "load" every 100,000 frames.
 constexpr qint64 kBenchFramesPerHour = 200LL * 3600;
 constexpr qint64 kBenchFrameUs = 5000;
+
+// The "VmRSS"-like line of /proc/<pid>/status ("self" for this process), in MB; -1 when there
+// is none.
+inline double statusMb(const QString &pid, const char *key)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(qstrlen(key) + 1).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
+}
 
 inline bool generateRecording(const QString &path, qint64 frames)
 {

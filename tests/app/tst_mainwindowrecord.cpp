@@ -6,6 +6,7 @@
 
 #include "cardmodel.h"
 #include "curvegraphic.h"
+#include "filedialoganswer.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "portreconnector.h"
@@ -20,8 +21,8 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QProcess>
 #include <QMenu>
+#include <QProcess>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <QStandardPaths>
@@ -122,18 +123,7 @@ private slots:
         qputenv("HOME", QFile::encodeName(m_dir.path()));
         const auto restoreHome = qScopeGuard([&home] { qputenv("HOME", home); });
         const QString path = m_dir.filePath(QStringLiteral("chosen.csv"));
-        QString suggested;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, this, [&] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog || !suggested.isEmpty())
-                return;
-            suggested = dialog->selectedFiles().value(0);
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-        answer.start(20);
-        m_action->trigger();
+        const QString suggested = answerFileDialog(path, [this] { m_action->trigger(); });
         QVERIFY2(QRegularExpression(QStringLiteral("^%1/eskin-\\d{8}-\\d{6}\\.csv$")
                                         .arg(QRegularExpression::escape(m_dir.path())))
                      .match(suggested)

@@ -3,6 +3,7 @@
 // ranges, the readout, markers, saved pictures and data, legend and value-range options.
 
 #include "curvegraphic.h"
+#include "filedialoganswer.h"
 #include "planegraph.h"
 #include "plotreadout.h"
 #include "recordreader.h"
@@ -158,8 +159,8 @@ private slots:
                         m_plot->axisRect()->rect().center().y());
         // Sent to the plot itself: QTest::mouseMove warps the shared X pointer, which another
         // test's window may cover.
-        QMouseEvent move(QEvent::MouseMove, at, m_plot->mapToGlobal(at), Qt::NoButton,
-                         Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, at, m_plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
         QApplication::sendEvent(m_plot, &move);
         QVERIFY(readout->isVisible());
         QStringList expected{readout->lines().value(0)};
@@ -290,24 +291,6 @@ private:
     QAction *action(const char *name) const
     {
         return m_window->findChild<QAction *>(QLatin1String(name));
-    }
-
-    // Runs `open`, which shows a file dialog; picks `path` in it. Returns the suggested file.
-    template<class Open> QString answerFileDialog(const QString &path, Open open)
-    {
-        QString suggested;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, this, [&] {
-            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-            if (!dialog || !suggested.isEmpty())
-                return;
-            suggested = dialog->selectedFiles().value(0);
-            dialog->selectFile(path);
-            QMetaObject::invokeMethod(dialog, "accept");
-        });
-        answer.start(20);
-        open();
-        return suggested;
     }
 
     static bool blank(const QImage &image)
