@@ -3,6 +3,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,10 +13,13 @@ namespace {
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 int signalPipe[2] = {-1, -1};
 
+// Only async-signal-safe calls; errno is the interrupted code's.
 void forwardSignal(int signalNumber)
 {
+    const int savedErrno = errno;
     const char byte = char(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+    errno = savedErrno;
 }
 
 } // namespace
