@@ -826,15 +826,15 @@ void MainWindow::SampleFreResult(int option, int res, int param)
 
 void MainWindow::showFrequency(int index)
 {
-    if (index < 0 || index >= int(sampleFreTable.size())) {
+    const int hz = sampleRateHz(index);
+    if (hz == 0) {
         // No such entry: show none rather than a frequency the card is not running at.
         qCDebug(lcApp) << "sample frequency index out of range : " << index;
         ui->SampleFreSelect->setCurrentIndex(-1);
         return;
     }
     sampleFreIndex = index;
-    const QString text = QString::number(sampleFreTable.at(std::size_t(index)));
-    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(text));
+    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(QString::number(hz)));
 }
 
 void MainWindow::reportOutcome(int res, const QString &done, const QString &refused)

@@ -113,10 +113,10 @@ void StreamControl::followPort(MySerialport *card)
         server->setHeader(*header);
     };
     const auto frequency = [server, header, card](int option, int res) {
-        const int index = card->freIndex();
-        if (res != kStatusDone || option == 2 || index < 0 || index >= int(sampleFreTable.size()))
+        const int hz = sampleRateHz(card->freIndex());
+        if (res != kStatusDone || option == 2 || hz == 0)
             return; // not a frequency read or set that succeeded
-        header->frequencyHz = sampleFreTable.at(std::size_t(index));
+        header->frequencyHz = hz;
         server->setHeader(*header);
     };
     connect(card, &MySerialport::portOpened, server, opened, Qt::DirectConnection);
