@@ -584,28 +584,28 @@ QStandardItem *MainWindow::valueItem(int value) const
 
 void MainWindow::resetSensorTable()
 {
-    if (demarcate)
-        demarcate->setSensorSum(uint(sensorSum));
     const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(sensorSum);
     for (int row = 0; row < sensorSum; ++row)
         putRow(row, 0, 0, 0);
-    if (curveGraphic)
-        curveGraphic->setSensorSum(uint(sensorSum));
-    shownSensorSum = sensorSum;
-    if (linkStatus)
-        linkStatus->showSensorCount(shownSensorSum);
+    tellSensorCount();
 }
 
 void MainWindow::announceSensorCount()
 {
     ui->lineSensorSum->setText(QString::number(sensorSum));
+    tellSensorCount();
+}
+
+void MainWindow::tellSensorCount()
+{
     if (demarcate)
         demarcate->setSensorSum(uint(sensorSum));
     if (curveGraphic)
         curveGraphic->setSensorSum(uint(sensorSum));
     shownSensorSum = sensorSum;
-    linkStatus->showSensorCount(shownSensorSum);
+    if (linkStatus)
+        linkStatus->showSensorCount(shownSensorSum);
 }
 
 // Rows that stay keep their values and ticks; new rows start at zero.
