@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "streamcontrol.h"
 
+#include "elidinglabel.h"
 #include "linkchoices.h"
 #include "myserialport.h"
 #include "recordformat.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
@@ -23,7 +23,7 @@ const QString kAddressKey = QStringLiteral("stream/address");
 
 } // namespace
 
-StreamControl::StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window)
+StreamControl::StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *status, QWidget *window)
     : QObject(window)
     , m_window(window)
     , m_server(new StreamServer(this))
@@ -136,7 +136,7 @@ void StreamControl::showState()
     m_action->setText(serving ? tr("停止共享数据流") : tr("共享数据流…"));
     m_status->setVisible(serving);
     if (serving)
-        m_status->setText(
+        m_status->setWholeText(
             tr("数据流：%1（%2 个客户端）")
                 .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort()))
                 .arg(m_server->clientCount()));
