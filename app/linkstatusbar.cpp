@@ -40,8 +40,8 @@ LinkStatusBar::LinkStatusBar(QStatusBar *bar)
     m_stale = addField(new QLabel, "statusStale", Line::Health, kAlertStyle);
     m_sensors = addField(new QLabel, "statusSensors", Line::Health, kWarningStyle);
     m_rate = addField(new QLabel, "statusRate", Line::Health, nullptr);
-    m_errors = static_cast<ElidingLabel *>(
-        addField(new ElidingLabel(Qt::ElideRight), "statusErrors", Line::Health, kAlertStyle));
+    m_errors = new ElidingLabel(Qt::ElideRight);
+    addField(m_errors, "statusErrors", Line::Health, kAlertStyle);
     m_port = addPortLineField("statusPort");
     showPort();
 }

@@ -584,28 +584,28 @@ QStandardItem *MainWindow::valueItem(int value) const
 
 void MainWindow::resetSensorTable()
 {
-    if (demarcate)
-        demarcate->setSensorSum(uint(sensorSum));
     const QScopedValueRollback<bool> filling(fillingTable, true);
     tableModel->setRowCount(sensorSum);
     for (int row = 0; row < sensorSum; ++row)
         putRow(row, 0, 0, 0);
-    if (curveGraphic)
-        curveGraphic->setSensorSum(uint(sensorSum));
-    shownSensorSum = sensorSum;
-    if (linkStatus)
-        linkStatus->showSensorCount(shownSensorSum);
+    tellSensorCount();
 }
 
 void MainWindow::announceSensorCount()
 {
     ui->lineSensorSum->setText(QString::number(sensorSum));
+    tellSensorCount();
+}
+
+void MainWindow::tellSensorCount()
+{
     if (demarcate)
         demarcate->setSensorSum(uint(sensorSum));
     if (curveGraphic)
         curveGraphic->setSensorSum(uint(sensorSum));
     shownSensorSum = sensorSum;
-    linkStatus->showSensorCount(shownSensorSum);
+    if (linkStatus)
+        linkStatus->showSensorCount(shownSensorSum);
 }
 
 // Rows that stay keep their values and ticks; new rows start at zero.
@@ -826,15 +826,15 @@ void MainWindow::SampleFreResult(int option, int res, int param)
 
 void MainWindow::showFrequency(int index)
 {
-    if (index < 0 || index >= int(sampleFreTable.size())) {
+    const int hz = sampleRateHz(index);
+    if (hz == 0) {
         // No such entry: show none rather than a frequency the card is not running at.
         qCDebug(lcApp) << "sample frequency index out of range : " << index;
         ui->SampleFreSelect->setCurrentIndex(-1);
         return;
     }
     sampleFreIndex = index;
-    const QString text = QString::number(sampleFreTable.at(std::size_t(index)));
-    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(text));
+    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(QString::number(hz)));
 }
 
 void MainWindow::reportOutcome(int res, const QString &done, const QString &refused)

@@ -129,9 +129,10 @@ private:
     void retranslate();
     void resetSensorTable();
     void showCheckData();
-    // Tells the count field, the curve window, the calibration dialog and the status bar the
-    // number of sensors.
+    // Tells the count field, and with tellSensorCount() the curve window, the calibration
+    // dialog and the status bar, the number of sensors.
     void announceSensorCount();
+    void tellSensorCount();
     void followCardSensors();
     void resizeSensorRows(int count);
     void showPortPathsWhole();

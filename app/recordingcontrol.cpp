@@ -20,16 +20,6 @@
 
 #include <utility>
 
-namespace {
-
-int rateHz(int index)
-{
-    return index >= 0 && index < int(sampleFreTable.size()) ? sampleFreTable.at(std::size_t(index))
-                                                            : 0;
-}
-
-} // namespace
-
 RecordingControl::RecordingControl(MySerialport *card, QThread *worker, QMenu *menu,
                                    ElidingLabel *statusField, QWidget *window)
     : QObject(window)
@@ -134,7 +124,7 @@ void RecordingControl::connectWriter(RecordWriter *writer)
     connect(m_card, &SlaveProtocol::sampleFreResult, writer,
             [writer](int option, int res, int index) {
                 if (option == 0)
-                    writer->setFrequency(res == kStatusDone ? rateHz(index) : 0);
+                    writer->setFrequency(res == kStatusDone ? sampleRateHz(index) : 0);
             });
     connect(writer, &RecordWriter::progress, this, &RecordingControl::showProgress);
     connect(writer, &RecordWriter::finished, this, &RecordingControl::writerFinished);
@@ -156,7 +146,7 @@ bool RecordingControl::start(const QString &path)
     // one that has ended has left its answer here.
     if (const int index = m_card->freIndex(); index >= 0)
         QMetaObject::invokeMethod(
-            writer, [writer, hz = rateHz(index)] { writer->setFrequency(hz); },
+            writer, [writer, hz = sampleRateHz(index)] { writer->setFrequency(hz); },
             Qt::QueuedConnection);
     m_writer = writer;
     m_path = path;

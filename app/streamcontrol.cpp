@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "streamcontrol.h"
 
+#include "elidinglabel.h"
 #include "linkchoices.h"
 #include "myserialport.h"
 #include "recordformat.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QInputDialog>
-#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
@@ -23,7 +23,7 @@ const QString kAddressKey = QStringLiteral("stream/address");
 
 } // namespace
 
-StreamControl::StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window)
+StreamControl::StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *status, QWidget *window)
     : QObject(window)
     , m_window(window)
     , m_server(new StreamServer(this))
@@ -113,10 +113,10 @@ void StreamControl::followPort(MySerialport *card)
         server->setHeader(*header);
     };
     const auto frequency = [server, header, card](int option, int res) {
-        const int index = card->freIndex();
-        if (res != kStatusDone || option == 2 || index < 0 || index >= int(sampleFreTable.size()))
+        const int hz = sampleRateHz(card->freIndex());
+        if (res != kStatusDone || option == 2 || hz == 0)
             return; // not a frequency read or set that succeeded
-        header->frequencyHz = sampleFreTable.at(std::size_t(index));
+        header->frequencyHz = hz;
         server->setHeader(*header);
     };
     connect(card, &MySerialport::portOpened, server, opened, Qt::DirectConnection);
@@ -136,7 +136,7 @@ void StreamControl::showState()
     m_action->setText(serving ? tr("停止共享数据流") : tr("共享数据流…"));
     m_status->setVisible(serving);
     if (serving)
-        m_status->setText(
+        m_status->setWholeText(
             tr("数据流：%1（%2 个客户端）")
                 .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort()))
                 .arg(m_server->clientCount()));

@@ -5,9 +5,9 @@
 #include <QObject>
 #include <QString>
 
+class ElidingLabel;
 class MySerialport;
 class QAction;
-class QLabel;
 class QMenu;
 class QWidget;
 class StreamServer;
@@ -16,7 +16,8 @@ class StreamServer;
 // - the menu entry `actionServe`: "共享数据流…" asks for [ADDRESS:]PORT, offering the last one
 //   chosen there (remembered in the settings), and starts the server; while it runs the entry
 //   reads "停止共享数据流" and stops it;
-// - the status field `statusServe`, shown while the server runs: "数据流：ADDRESS（N 个客户端）";
+// - the status field `statusServe`, shown while the server runs: "数据流：ADDRESS（N 个客户端）",
+//   whole in its tooltip;
 // - the server, which takes the frames in the worker thread straight from the decoder, and
 //   never makes it wait.
 // An address that cannot be used is reported with the system's reason. It follows the card's
@@ -32,7 +33,7 @@ public:
     // `card` lives in the worker thread and must stop emitting before this object goes (the
     // window ends the worker first). The menu entry is appended to `menu`; `status` is
     // its field in the status bar; messages have `window` as parent, which also owns this object.
-    StreamControl(MySerialport *card, QMenu *menu, QLabel *status, QWidget *window);
+    StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *status, QWidget *window);
 
     // Serves on `address` ("[ADDRESS:]PORT"); false after telling the operator why not.
     bool start(const QString &address);
@@ -57,7 +58,7 @@ private:
     QWidget *m_window;
     StreamServer *m_server;
     QAction *m_action;
-    QLabel *m_status;
+    ElidingLabel *m_status;
 };
 
 #endif // STREAMCONTROL_H
