@@ -193,7 +193,7 @@ bool RecordWriter::writeOut()
     m_rowsOut += m_rowsHeld;
     m_rowsHeld = 0;
     m_bytesOut += written;
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room for the next lines
     return true;
 }
 
