@@ -26,18 +26,18 @@ namespace {
 
 constexpr double kMaxSeconds = 1e6;
 
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
+}
+
 // The link's debug lines and warnings are for developers; a script sees only what this
 // program says, each error on one line.
 void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
         return;
-    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
-}
-
-void printError(const QString &message)
-{
-    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
+    printError(message);
 }
 
 // The card's rates, as --frequency takes them.
