@@ -166,8 +166,7 @@ bool RecordSession::openPort()
 {
     const QByteArray path = QFile::encodeName(PortList::location(m_settings.port));
     if (::access(path.constData(), R_OK | W_OK) != 0) {
-        end(1, QStringLiteral("cannot open %1: %2")
-                   .arg(m_settings.port, QString::fromLocal8Bit(std::strerror(errno))));
+        end(1, QStringLiteral("cannot open %1: %2").arg(m_settings.port, systemReason(errno)));
         return false;
     }
     m_port->openPort(m_settings.port, m_settings.baudRate);
