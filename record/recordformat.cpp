@@ -148,6 +148,11 @@ QByteArray RecordFormat::commentLines(const RecordHeader &header, const QDateTim
     return out;
 }
 
+QByteArray RecordFormat::headLines(const RecordHeader &header, const QDateTime &start)
+{
+    return commentLines(header, start) + headerLine() + '\n';
+}
+
 void RecordFormat::appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
                                    uint num)
 {

@@ -79,6 +79,8 @@ public:
     // The comment lines of `header`, with the start time `start`.
     static QByteArray commentLines(const RecordHeader &header,
                                    const QDateTime &start = QDateTime::currentDateTime());
+    // What every recording starts with: the comment lines, then the header line with its end.
+    static QByteArray headLines(const RecordHeader &header, const QDateTime &start);
     // Appends the line of one frame; `num` readings of the list are recorded (at most 16).
     static void appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
                                 uint num);

@@ -179,7 +179,7 @@ bool RecordWriter::writeOut()
     if (!m_headWritten) {
         const QDateTime start =
             m_firstFrameTime.isValid() ? m_firstFrameTime : QDateTime::currentDateTime();
-        m_buffer.prepend(RecordFormat::commentLines(m_header, start) + headerLine() + '\n');
+        m_buffer.prepend(RecordFormat::headLines(m_header, start));
         m_headWritten = true;
     }
     if (m_buffer.isEmpty())
