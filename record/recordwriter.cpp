@@ -56,14 +56,9 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     m_headWritten = false;
     m_frequencyPending = options.testFlag(FrequencyToCome);
     m_openClock.start();
-    m_buffer.clear();
-    m_rowsHeld = m_rowsOut = m_bytesOut = 0;
-    m_frames.store(0, std::memory_order_relaxed);
-    m_clock.invalidate();
-    m_firstFrameTime = QDateTime();
-    m_newestUs = 0;
+    discardHeldRows(); // nothing held yet: it starts the time base afresh
+    m_rowsOut = m_bytesOut = 0;
     m_heldMarkers.clear();
-    m_gapStartUs = -1;
     m_flushTimer->start();
     return true;
 }
