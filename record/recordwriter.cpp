@@ -93,10 +93,13 @@ void RecordWriter::writeFrame(const QList<Axit_t> &readings, uint num)
 {
     if (!m_active)
         return;
-    // The first frame is the recording's time zero.
-    if (!m_clock.isValid())
+    qint64 micros = 0;
+    if (m_clock.isValid()) {
+        micros = m_clock.nsecsElapsed() / 1000;
+    } else { // the first frame is the recording's time zero
+        m_clock.start();
         m_firstFrameTime = QDateTime::currentDateTime();
-    const qint64 micros = m_clock.isValid() ? m_clock.nsecsElapsed() / 1000 : (m_clock.start(), 0);
+    }
     if (m_gapStartUs >= 0)
         writeGapLine(micros);
     RecordFormat::appendFrameLine(m_buffer, micros, readings, num);
