@@ -94,6 +94,9 @@ public:
 
     // Reading. Each takes one line without its line end, and on failure says what is wrong
     // (without the file and line, which the caller knows).
+    // A "# key: value" line at the top: the keys commentLines() writes fill `header`, other
+    // lines are left out.
+    static void readCommentLine(QByteArrayView line, RecordHeader &header);
     static bool parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error);
     // `line` starts with kMarkerPrefix; the frame index is left to the caller.
     static bool parseMarkerLine(QByteArrayView line, RecordMarker &marker, QString &error);
