@@ -9,6 +9,7 @@
 #include "commandline.h"
 #include "markerinput.h"
 #include "portlist.h"
+#include "recordformat.h"
 #include "recordsession.h"
 #include "streamserver.h"
 #include "terminationsignals.h"
@@ -24,8 +25,11 @@
 namespace {
 
 constexpr double kMaxSeconds = 1e6;
-const QStringList kFrequencies{QStringLiteral("10"), QStringLiteral("20"), QStringLiteral("50"),
-                               QStringLiteral("100"), QStringLiteral("200")};
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
+}
 
 // The link's debug lines and warnings are for developers; a script sees only what this
 // program says, each error on one line.
@@ -33,12 +37,16 @@ void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &m
 {
     if (type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg)
         return;
-    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
+    printError(message);
 }
 
-void printError(const QString &message)
+// The card's rates, as --frequency takes them.
+QStringList frequencyChoices()
 {
-    std::fprintf(stderr, "eskin-record: %s\n", qPrintable(message));
+    QStringList choices;
+    for (int hz : RecordFormat::kCardRatesHz)
+        choices << QString::number(hz);
+    return choices;
 }
 
 void addOptions(CommandLine &line)
@@ -93,7 +101,7 @@ bool readSettings(const CommandLine &line, RecordSession::Settings &s)
         !line.integer(QStringLiteral("baud"), 1, 100000000, &baud) ||
         !line.number(QStringLiteral("seconds"), 0.001, kMaxSeconds, &s.seconds) ||
         !line.integer(QStringLiteral("frames"), 1, std::numeric_limits<qint64>::max(), &s.frames) ||
-        !line.oneOf(QStringLiteral("frequency"), kFrequencies))
+        !line.oneOf(QStringLiteral("frequency"), frequencyChoices()))
         return false;
     s.port = PortList::fromCommandLine(line.value(QStringLiteral("port")));
     s.output = line.value(QStringLiteral("output"));

@@ -18,24 +18,6 @@ std::size_t rateIndex(qint64 intervalUs)
     return std::size_t(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
-// "# key: value" at the top; the keys the program writes fill the header, others are kept out.
-void readHeaderComment(QByteArrayView line, RecordHeader &header)
-{
-    const qsizetype colon = line.indexOf(": ");
-    if (!line.startsWith("# ") || colon < 0)
-        return;
-    const QByteArrayView key = line.sliced(2, colon - 2);
-    const QString value = QString::fromUtf8(line.sliced(colon + 2)).trimmed();
-    if (key == "program")
-        header.program = value;
-    else if (key == "port")
-        header.port = value;
-    else if (key == "baud")
-        header.baudRate = qMax(value.toInt(), 0);
-    else if (key == "frequency_hz")
-        header.frequencyHz = qMax(value.toInt(), 0);
-}
-
 } // namespace
 
 RecordChecker::RecordChecker(const QString &name, FrameSink sink)
@@ -142,7 +124,7 @@ bool RecordChecker::checkTopLine(QByteArrayView line)
         return fail(QStringLiteral("a marker or gap line before the header line; such lines "
                                    "follow the rows they belong to"));
     if (line.startsWith('#')) {
-        readHeaderComment(line, m_header);
+        RecordFormat::readCommentLine(line, m_header);
         return true;
     }
     if (line != m_headerLine)

@@ -15,6 +15,11 @@ constexpr qint64 kMicrosPerSecond = 1000000;
 constexpr qint64 kMaxSeconds = std::numeric_limits<qint64>::max() / 10000000;
 constexpr int kTimeDecimals = 6;
 constexpr int kQuotedBytes = 40;
+// The keys of the comment lines at the top.
+constexpr char kProgramKey[] = "program";
+constexpr char kPortKey[] = "port";
+constexpr char kBaudKey[] = "baud";
+constexpr char kFrequencyKey[] = "frequency_hz";
 
 char *putInt(char *out, char *end, qint64 value)
 {
@@ -140,12 +145,17 @@ QByteArray RecordFormat::commentLines(const RecordHeader &header, const QDateTim
         if (!value.isEmpty())
             out += QByteArray("# ") + key + ": " + value.toUtf8() + '\n';
     };
-    add("program", header.program);
-    add("port", header.port);
-    add("baud", header.baudRate > 0 ? QString::number(header.baudRate) : QString());
-    add("frequency_hz", header.frequencyHz > 0 ? QString::number(header.frequencyHz) : QString());
+    add(kProgramKey, header.program);
+    add(kPortKey, header.port);
+    add(kBaudKey, header.baudRate > 0 ? QString::number(header.baudRate) : QString());
+    add(kFrequencyKey, header.frequencyHz > 0 ? QString::number(header.frequencyHz) : QString());
     add("start", isoTimeWithOffset(start));
     return out;
+}
+
+QByteArray RecordFormat::headLines(const RecordHeader &header, const QDateTime &start)
+{
+    return commentLines(header, start) + headerLine() + '\n';
 }
 
 void RecordFormat::appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
@@ -202,6 +212,23 @@ QString RecordFormat::oneLineText(const QString &text)
         --cut; // not inside a character
     utf8.truncate(cut);
     return QString::fromUtf8(utf8);
+}
+
+void RecordFormat::readCommentLine(QByteArrayView line, RecordHeader &header)
+{
+    const qsizetype colon = line.indexOf(": ");
+    if (!line.startsWith("# ") || colon < 0)
+        return;
+    const QByteArrayView key = line.sliced(2, colon - 2);
+    const QString value = QString::fromUtf8(line.sliced(colon + 2)).trimmed();
+    if (key == kProgramKey)
+        header.program = value;
+    else if (key == kPortKey)
+        header.port = value;
+    else if (key == kBaudKey)
+        header.baudRate = qMax(value.toInt(), 0);
+    else if (key == kFrequencyKey)
+        header.frequencyHz = qMax(value.toInt(), 0);
 }
 
 bool RecordFormat::parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error)

@@ -79,6 +79,8 @@ public:
     // The comment lines of `header`, with the start time `start`.
     static QByteArray commentLines(const RecordHeader &header,
                                    const QDateTime &start = QDateTime::currentDateTime());
+    // What every recording starts with: the comment lines, then the header line with its end.
+    static QByteArray headLines(const RecordHeader &header, const QDateTime &start);
     // Appends the line of one frame; `num` readings of the list are recorded (at most 16).
     static void appendFrameLine(QByteArray &out, qint64 micros, const QList<Axit_t> &readings,
                                 uint num);
@@ -92,6 +94,9 @@ public:
 
     // Reading. Each takes one line without its line end, and on failure says what is wrong
     // (without the file and line, which the caller knows).
+    // A "# key: value" line at the top: the keys commentLines() writes fill `header`, other
+    // lines are left out.
+    static void readCommentLine(QByteArrayView line, RecordHeader &header);
     static bool parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error);
     // `line` starts with kMarkerPrefix; the frame index is left to the caller.
     static bool parseMarkerLine(QByteArrayView line, RecordMarker &marker, QString &error);

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,20 +18,17 @@
 
 namespace {
 
-constexpr int kFrequencies[] = {10, 20, 50, 100, 200}; // by the card's frequency index
+constexpr auto &kFrequencies = RecordFormat::kCardRatesHz; // by the card's frequency index
 
 int frequencyIndex(int hz)
 {
-    for (int i = 0; i < int(std::size(kFrequencies)); ++i) {
-        if (kFrequencies[i] == hz)
-            return i;
-    }
-    return -1;
+    const auto found = std::find(kFrequencies.begin(), kFrequencies.end(), hz);
+    return found == kFrequencies.end() ? -1 : int(found - kFrequencies.begin());
 }
 
 int rateOf(int index)
 {
-    return index >= 0 && index < int(std::size(kFrequencies)) ? kFrequencies[index] : 0;
+    return index >= 0 && index < int(kFrequencies.size()) ? kFrequencies[std::size_t(index)] : 0;
 }
 
 QString systemReason(int error)
@@ -168,8 +166,7 @@ bool RecordSession::openPort()
 {
     const QByteArray path = QFile::encodeName(PortList::location(m_settings.port));
     if (::access(path.constData(), R_OK | W_OK) != 0) {
-        end(1, QStringLiteral("cannot open %1: %2")
-                   .arg(m_settings.port, QString::fromLocal8Bit(std::strerror(errno))));
+        end(1, QStringLiteral("cannot open %1: %2").arg(m_settings.port, systemReason(errno)));
         return false;
     }
     m_port->openPort(m_settings.port, m_settings.baudRate);

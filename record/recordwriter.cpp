@@ -56,14 +56,9 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     m_headWritten = false;
     m_frequencyPending = options.testFlag(FrequencyToCome);
     m_openClock.start();
-    m_buffer.clear();
-    m_rowsHeld = m_rowsOut = m_bytesOut = 0;
-    m_frames.store(0, std::memory_order_relaxed);
-    m_clock.invalidate();
-    m_firstFrameTime = QDateTime();
-    m_newestUs = 0;
+    discardHeldRows(); // nothing held yet: it starts the time base afresh
+    m_rowsOut = m_bytesOut = 0;
     m_heldMarkers.clear();
-    m_gapStartUs = -1;
     m_flushTimer->start();
     return true;
 }
@@ -98,10 +93,13 @@ void RecordWriter::writeFrame(const QList<Axit_t> &readings, uint num)
 {
     if (!m_active)
         return;
-    // The first frame is the recording's time zero.
-    if (!m_clock.isValid())
+    qint64 micros = 0;
+    if (m_clock.isValid()) {
+        micros = m_clock.nsecsElapsed() / 1000;
+    } else { // the first frame is the recording's time zero
+        m_clock.start();
         m_firstFrameTime = QDateTime::currentDateTime();
-    const qint64 micros = m_clock.isValid() ? m_clock.nsecsElapsed() / 1000 : (m_clock.start(), 0);
+    }
     if (m_gapStartUs >= 0)
         writeGapLine(micros);
     RecordFormat::appendFrameLine(m_buffer, micros, readings, num);
@@ -179,7 +177,7 @@ bool RecordWriter::writeOut()
     if (!m_headWritten) {
         const QDateTime start =
             m_firstFrameTime.isValid() ? m_firstFrameTime : QDateTime::currentDateTime();
-        m_buffer.prepend(RecordFormat::commentLines(m_header, start) + headerLine() + '\n');
+        m_buffer.prepend(RecordFormat::headLines(m_header, start));
         m_headWritten = true;
     }
     if (m_buffer.isEmpty())
@@ -193,7 +191,7 @@ bool RecordWriter::writeOut()
     m_rowsOut += m_rowsHeld;
     m_rowsHeld = 0;
     m_bytesOut += written;
-    m_buffer.clear();
+    m_buffer.resize(0); // keeps its room for the next lines
     return true;
 }
 

@@ -102,5 +102,5 @@ StreamFeed::Batch StreamFeed::take()
 void StreamFeed::composeHead()
 {
     if (m_head.isEmpty() && m_clock.isValid())
-        m_head = RecordFormat::commentLines(m_header, m_start) + RecordFormat::headerLine() + '\n';
+        m_head = RecordFormat::headLines(m_header, m_start);
 }
