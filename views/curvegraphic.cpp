@@ -294,6 +294,15 @@ void CurveGraphic::updateGraphs(int sensor)
     plottedUpTo = stored.keys.last();
 }
 
+// The graphs take every stored point again at the next refresh.
+void CurveGraphic::clearGraphs()
+{
+    QCustomPlot *plot = ui->graphic;
+    for (int g = 0; g < plot->graphCount(); ++g)
+        plot->graph(g)->data()->clear();
+    m_plottedUpTo.fill(-1);
+}
+
 // The value axis spans every stored point of every sensor's graphs, hidden curves and points
 // outside the visible keys included; of the shown curves only when the operator asks so. The stored
 // values are plain numbers, so one pass over them costs far less than asking each graph for its
@@ -635,16 +644,13 @@ void CurveGraphic::endReview()
     m_timeline->hide();
     m_review.reset();
     ui->actionPause->setChecked(false);
-    m_markers->dropBefore(std::numeric_limits<double>::infinity());
+    m_markers->clear();
     m_markers = std::move(m_liveMarkers);
     m_markers->setVisible(true);
     std::swap(m_series, m_liveSeries);
     m_liveSeries = {};
     m_sampleCounter = m_liveCounter;
-    QCustomPlot *plot = ui->graphic;
-    for (int g = 0; g < plot->graphCount(); ++g)
-        plot->graph(g)->data()->clear();
-    m_plottedUpTo.fill(-1);
+    clearGraphs();
     showSensorCount(m_liveSensorSum);
     ui->vectorGraph->setReadings(m_liveReadings);
     ui->planeGraph->setReadings(m_liveReadings);
@@ -664,10 +670,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     const qint64 first = m_review->firstShown();
     if (!continued) {
         m_series = {};
-        QCustomPlot *plot = ui->graphic;
-        for (int g = 0; g < plot->graphCount(); ++g)
-            plot->graph(g)->data()->clear();
-        m_plottedUpTo.fill(-1);
+        clearGraphs();
     }
     for (qint64 i = continued ? qint64(m_sampleCounter) + 1 : first; i <= index; ++i) {
         const RecordedFrame &frame = frames[std::size_t(i - first)];
@@ -696,7 +699,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
 // with "标记" carries its number in its label already.
 void CurveGraphic::showReviewMarkers()
 {
-    m_markers->dropBefore(std::numeric_limits<double>::infinity());
+    m_markers->clear();
     for (const RecordMarker &marker : m_review->shownMarkers()) {
         const bool named = marker.label == tr("标记 %1").arg(marker.number);
         m_markers->add({marker.number, marker.label, double(marker.frameIndex)},

@@ -121,6 +121,7 @@ private:
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
     void updateGraphs(int sensor);
+    void clearGraphs();
     void fitValueAxis();
     void setPaused(bool paused);
     void restoreRanges();
