@@ -479,11 +479,18 @@ int CurveGraphic::addMarkerAt(double key, const QString &label)
 {
     const int number = ++m_markerCount;
     const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
-    m_markers->add({number, named, key},
-                   label.isEmpty() ? named : QStringLiteral("%1 %2").arg(number).arg(label));
+    drawMarker({number, named, key}, label.isEmpty());
     emit markerAdded(number, named, key);
     replotWhilePaused();
     return number;
+}
+
+// A label of its own follows the marker's number; "标记 N" carries it already.
+void CurveGraphic::drawMarker(const PlotMarker &marker, bool numberedLabel)
+{
+    m_markers->add(marker, numberedLabel
+                               ? marker.label
+                               : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
 }
 
 void CurveGraphic::setLegendShown(bool shown)
@@ -700,10 +707,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
 void CurveGraphic::showReviewMarkers()
 {
     m_markers->clear();
-    for (const RecordMarker &marker : m_review->shownMarkers()) {
-        const bool named = marker.label == tr("标记 %1").arg(marker.number);
-        m_markers->add({marker.number, marker.label, double(marker.frameIndex)},
-                       named ? marker.label
-                             : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
-    }
+    for (const RecordMarker &marker : m_review->shownMarkers())
+        drawMarker({marker.number, marker.label, double(marker.frameIndex)},
+                   marker.label == tr("标记 %1").arg(marker.number));
 }

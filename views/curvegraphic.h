@@ -138,6 +138,7 @@ private:
     void parkLive();
     void showReviewCursor(qint64 index, bool continued);
     void showReviewMarkers();
+    void drawMarker(const PlotMarker &marker, bool numberedLabel);
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
