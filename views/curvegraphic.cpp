@@ -151,11 +151,6 @@ void CurveGraphic::setUpTools()
     m_timeline = new ReviewTimeline(ui->GraphBox);
     ui->verticalLayout->addWidget(m_timeline);
     m_timeline->hide();
-    // A pause, or a zoom, holds the picture: a review stops playing.
-    connect(ui->actionPause, &QAction::toggled, this, [this](bool paused) {
-        if (paused && m_review)
-            m_review->setPlaying(false);
-    });
 }
 
 void CurveGraphic::changeEvent(QEvent *event)
@@ -415,7 +410,8 @@ void CurveGraphic::closeEvent(QCloseEvent *event)
 // ---- Looking closer -----------------------------------------------------------------------------
 
 // The curves and both views stay as they are; frames are still stored, and the views' newest
-// readings are held for the end of the pause.
+// readings are held for the end of the pause. A pause, or a zoom, holds the picture: a review
+// stops playing.
 void CurveGraphic::setPaused(bool paused)
 {
     if (paused == m_paused)
@@ -424,6 +420,8 @@ void CurveGraphic::setPaused(bool paused)
     if (paused) {
         m_pausedTimes = m_times;
         m_heldReadings = ui->vectorGraph->readings();
+        if (m_review)
+            m_review->setPlaying(false);
         return;
     }
     m_zoomed = false;
