@@ -133,12 +133,13 @@ void CurveGraphic::setUpTools()
     m_fitShown = ui->actionFitShown->isChecked();
 
     m_markers = std::make_unique<PlotMarkers>(plot);
-    m_navigator = new PlotNavigator(plot);
-    m_readout = new PlotReadout(plot, [this](double key) { return frameMicros(key); });
+    // Both are the plot's children.
+    auto *navigator = new PlotNavigator(plot);
+    new PlotReadout(plot, [this](double key) { return frameMicros(key); });
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
         connect(axis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
                 &CurveGraphic::takeOperatorRange);
-    connect(m_navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
+    connect(navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
     connect(ui->actionPause, &QAction::toggled, this, &CurveGraphic::setPaused);
     connect(ui->actionAutoRange, &QAction::triggered, this, &CurveGraphic::restoreRanges);
     connect(ui->actionMarker, &QAction::triggered, this, [this] { addMarker(); });

@@ -15,9 +15,7 @@
 #include <memory>
 #include <utility>
 
-class PlotNavigator;
 class QAction;
-class PlotReadout;
 class RecordIndex;
 class RecordingReview;
 class ReviewTimeline;
@@ -162,8 +160,6 @@ private:
     QList<Axit_t> m_heldReadings;
     std::unique_ptr<PlotMarkers> m_markers;
     int m_markerCount = 0;
-    PlotNavigator *m_navigator = nullptr;
-    PlotReadout *m_readout = nullptr;
 
     std::unique_ptr<RecordingReview> m_review;
     ReviewTimeline *m_timeline = nullptr;
