@@ -244,8 +244,13 @@ void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
         m_heldReadings = axit;
         return;
     }
-    ui->vectorGraph->setReadings(axit);
-    ui->planeGraph->setReadings(axit);
+    showReadings(axit);
+}
+
+void CurveGraphic::showReadings(const QList<Axit_t> &readings)
+{
+    ui->vectorGraph->setReadings(readings);
+    ui->planeGraph->setReadings(readings);
 }
 
 void CurveGraphic::refreshPlot()
@@ -426,8 +431,7 @@ void CurveGraphic::setPaused(bool paused)
         return;
     }
     m_zoomed = false;
-    ui->vectorGraph->setReadings(m_heldReadings);
-    ui->planeGraph->setReadings(m_heldReadings);
+    showReadings(m_heldReadings);
     m_heldReadings.clear();
     refreshPlot();
 }
@@ -658,8 +662,7 @@ void CurveGraphic::endReview()
     m_sampleCounter = m_liveCounter;
     clearGraphs();
     showSensorCount(m_liveSensorSum);
-    ui->vectorGraph->setReadings(m_liveReadings);
-    ui->planeGraph->setReadings(m_liveReadings);
+    showReadings(m_liveReadings);
     m_liveReadings.clear();
     ui->actionPause->setShortcut(Qt::Key_Space);
     ui->actionMarker->setEnabled(true);
@@ -690,8 +693,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     const RecordedFrame &now = m_review->cursorFrame();
     showSensorCount(uint(now.sensors));
     const QList<Axit_t> readings(now.readings.begin(), now.readings.begin() + now.sensors);
-    ui->vectorGraph->setReadings(readings);
-    ui->planeGraph->setReadings(readings);
+    showReadings(readings);
     showReviewMarkers();
     if (!isVisible())
         return;

@@ -116,6 +116,8 @@ private:
     void addSensor(int sensor);
     void removeSensor(int sensor);
     void showSensorCount(uint sum);
+    // Both views draw `readings`.
+    void showReadings(const QList<Axit_t> &readings);
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
     void updateGraphs(int sensor);
