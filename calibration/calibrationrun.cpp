@@ -17,7 +17,6 @@
 namespace {
 
 // The run polls the card every 10 ms and gives up after 10 s.
-constexpr uint kRunSamples = CalibrationRun::kSamples;
 constexpr int kPollMs = 10;
 constexpr int kRunTimeoutMs = 10000;
 constexpr int kProgressWidth = 300;
@@ -85,12 +84,12 @@ CalibrationRun::End CalibrationRun::sampleWithProgress()
     m_timer->start(kRunTimeoutMs);
     // Waiting for the worker to take the start means the first poll sees this run's count and
     // zeroed sums, never the end of the previous run.
-    const bool started = callCard([](MySerialport &card) { card.demarcateStart(kRunSamples); });
+    const bool started = callCard([](MySerialport &card) { card.demarcateStart(kSamples); });
     openProgress(started);
 
     if (!pollAfterPause())
         return End::Abandoned;
-    while (m_progressValue < int(kRunSamples)) {
+    while (m_progressValue < int(kSamples)) {
         if (m_progress->wasCanceled())
             break;
         if (!portOpen()) {
@@ -109,7 +108,7 @@ CalibrationRun::End CalibrationRun::sampleWithProgress()
 void CalibrationRun::openProgress(bool started)
 {
     m_progress = new QProgressDialog(m_dialog);
-    m_progress->setRange(0, int(kRunSamples));
+    m_progress->setRange(0, int(kSamples));
     retranslate();
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setFixedWidth(kProgressWidth);
@@ -138,13 +137,13 @@ bool CalibrationRun::pollAfterPause()
     pause(kPollMs);
     if (!alive)
         return false;
-    const uint remaining = m_card ? m_card->demarcateRemaining() : kRunSamples;
-    m_progressValue = remaining >= kRunSamples ? 0 : int(kRunSamples - remaining);
+    const uint remaining = m_card ? m_card->demarcateRemaining() : kSamples;
+    m_progressValue = remaining >= kSamples ? 0 : int(kSamples - remaining);
     // A cancelled progress dialog would show itself again on a new value.
     if (!m_progress->wasCanceled())
         m_progress->setValue(m_progressValue);
     // The driver-card object goes only as the program shuts down: the run ends unreported.
-    return !alive.isNull() && !(hadCard && m_card.isNull());
+    return !(hadCard && m_card.isNull());
 }
 
 bool CalibrationRun::portOpen() const

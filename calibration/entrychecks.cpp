@@ -44,9 +44,8 @@ void EntryChecks::checkCell(QStandardItemModel *model, const QModelIndex &topLef
 
 bool EntryChecks::checkValueField(QLineEdit *field)
 {
-    if (parseValue(field->text()))
+    if (acceptValue(field->text()))
         return true;
-    warnValueRange();
     field->setText(QStringLiteral("0"));
     return false;
 }

@@ -133,12 +133,13 @@ void CurveGraphic::setUpTools()
     m_fitShown = ui->actionFitShown->isChecked();
 
     m_markers = std::make_unique<PlotMarkers>(plot);
-    m_navigator = new PlotNavigator(plot);
-    m_readout = new PlotReadout(plot, [this](double key) { return frameMicros(key); });
+    // Both are the plot's children.
+    auto *navigator = new PlotNavigator(plot);
+    new PlotReadout(plot, [this](double key) { return frameMicros(key); });
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
         connect(axis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
                 &CurveGraphic::takeOperatorRange);
-    connect(m_navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
+    connect(navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
     connect(ui->actionPause, &QAction::toggled, this, &CurveGraphic::setPaused);
     connect(ui->actionAutoRange, &QAction::triggered, this, &CurveGraphic::restoreRanges);
     connect(ui->actionMarker, &QAction::triggered, this, [this] { addMarker(); });
@@ -151,11 +152,6 @@ void CurveGraphic::setUpTools()
     m_timeline = new ReviewTimeline(ui->GraphBox);
     ui->verticalLayout->addWidget(m_timeline);
     m_timeline->hide();
-    // A pause, or a zoom, holds the picture: a review stops playing.
-    connect(ui->actionPause, &QAction::toggled, this, [this](bool paused) {
-        if (paused && m_review)
-            m_review->setPlaying(false);
-    });
 }
 
 void CurveGraphic::changeEvent(QEvent *event)
@@ -248,8 +244,13 @@ void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
         m_heldReadings = axit;
         return;
     }
-    ui->vectorGraph->setReadings(axit);
-    ui->planeGraph->setReadings(axit);
+    showReadings(axit);
+}
+
+void CurveGraphic::showReadings(const QList<Axit_t> &readings)
+{
+    ui->vectorGraph->setReadings(readings);
+    ui->planeGraph->setReadings(readings);
 }
 
 void CurveGraphic::refreshPlot()
@@ -292,6 +293,15 @@ void CurveGraphic::updateGraphs(int sensor)
             graph->addData(stored.keys.at(k), values[a]->at(k));
     }
     plottedUpTo = stored.keys.last();
+}
+
+// The graphs take every stored point again at the next refresh.
+void CurveGraphic::clearGraphs()
+{
+    QCustomPlot *plot = ui->graphic;
+    for (int g = 0; g < plot->graphCount(); ++g)
+        plot->graph(g)->data()->clear();
+    m_plottedUpTo.fill(-1);
 }
 
 // The value axis spans every stored point of every sensor's graphs, hidden curves and points
@@ -406,7 +416,8 @@ void CurveGraphic::closeEvent(QCloseEvent *event)
 // ---- Looking closer -----------------------------------------------------------------------------
 
 // The curves and both views stay as they are; frames are still stored, and the views' newest
-// readings are held for the end of the pause.
+// readings are held for the end of the pause. A pause, or a zoom, holds the picture: a review
+// stops playing.
 void CurveGraphic::setPaused(bool paused)
 {
     if (paused == m_paused)
@@ -415,11 +426,12 @@ void CurveGraphic::setPaused(bool paused)
     if (paused) {
         m_pausedTimes = m_times;
         m_heldReadings = ui->vectorGraph->readings();
+        if (m_review)
+            m_review->setPlaying(false);
         return;
     }
     m_zoomed = false;
-    ui->vectorGraph->setReadings(m_heldReadings);
-    ui->planeGraph->setReadings(m_heldReadings);
+    showReadings(m_heldReadings);
     m_heldReadings.clear();
     refreshPlot();
 }
@@ -470,11 +482,18 @@ int CurveGraphic::addMarkerAt(double key, const QString &label)
 {
     const int number = ++m_markerCount;
     const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
-    m_markers->add({number, named, key},
-                   label.isEmpty() ? named : QStringLiteral("%1 %2").arg(number).arg(label));
+    drawMarker({number, named, key}, label.isEmpty());
     emit markerAdded(number, named, key);
     replotWhilePaused();
     return number;
+}
+
+// A label of its own follows the marker's number; "标记 N" carries it already.
+void CurveGraphic::drawMarker(const PlotMarker &marker, bool numberedLabel)
+{
+    m_markers->add(marker, numberedLabel
+                               ? marker.label
+                               : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
 }
 
 void CurveGraphic::setLegendShown(bool shown)
@@ -635,19 +654,15 @@ void CurveGraphic::endReview()
     m_timeline->hide();
     m_review.reset();
     ui->actionPause->setChecked(false);
-    m_markers->dropBefore(std::numeric_limits<double>::infinity());
+    m_markers->clear();
     m_markers = std::move(m_liveMarkers);
     m_markers->setVisible(true);
     std::swap(m_series, m_liveSeries);
     m_liveSeries = {};
     m_sampleCounter = m_liveCounter;
-    QCustomPlot *plot = ui->graphic;
-    for (int g = 0; g < plot->graphCount(); ++g)
-        plot->graph(g)->data()->clear();
-    m_plottedUpTo.fill(-1);
+    clearGraphs();
     showSensorCount(m_liveSensorSum);
-    ui->vectorGraph->setReadings(m_liveReadings);
-    ui->planeGraph->setReadings(m_liveReadings);
+    showReadings(m_liveReadings);
     m_liveReadings.clear();
     ui->actionPause->setShortcut(Qt::Key_Space);
     ui->actionMarker->setEnabled(true);
@@ -664,10 +679,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     const qint64 first = m_review->firstShown();
     if (!continued) {
         m_series = {};
-        QCustomPlot *plot = ui->graphic;
-        for (int g = 0; g < plot->graphCount(); ++g)
-            plot->graph(g)->data()->clear();
-        m_plottedUpTo.fill(-1);
+        clearGraphs();
     }
     for (qint64 i = continued ? qint64(m_sampleCounter) + 1 : first; i <= index; ++i) {
         const RecordedFrame &frame = frames[std::size_t(i - first)];
@@ -681,8 +693,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     const RecordedFrame &now = m_review->cursorFrame();
     showSensorCount(uint(now.sensors));
     const QList<Axit_t> readings(now.readings.begin(), now.readings.begin() + now.sensors);
-    ui->vectorGraph->setReadings(readings);
-    ui->planeGraph->setReadings(readings);
+    showReadings(readings);
     showReviewMarkers();
     if (!isVisible())
         return;
@@ -696,11 +707,8 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
 // with "标记" carries its number in its label already.
 void CurveGraphic::showReviewMarkers()
 {
-    m_markers->dropBefore(std::numeric_limits<double>::infinity());
-    for (const RecordMarker &marker : m_review->shownMarkers()) {
-        const bool named = marker.label == tr("标记 %1").arg(marker.number);
-        m_markers->add({marker.number, marker.label, double(marker.frameIndex)},
-                       named ? marker.label
-                             : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
-    }
+    m_markers->clear();
+    for (const RecordMarker &marker : m_review->shownMarkers())
+        drawMarker({marker.number, marker.label, double(marker.frameIndex)},
+                   marker.label == tr("标记 %1").arg(marker.number));
 }

@@ -15,9 +15,7 @@
 #include <memory>
 #include <utility>
 
-class PlotNavigator;
 class QAction;
-class PlotReadout;
 class RecordIndex;
 class RecordingReview;
 class ReviewTimeline;
@@ -118,9 +116,12 @@ private:
     void addSensor(int sensor);
     void removeSensor(int sensor);
     void showSensorCount(uint sum);
+    // Both views draw `readings`.
+    void showReadings(const QList<Axit_t> &readings);
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
     void updateGraphs(int sensor);
+    void clearGraphs();
     void fitValueAxis();
     void setPaused(bool paused);
     void restoreRanges();
@@ -137,6 +138,7 @@ private:
     void parkLive();
     void showReviewCursor(qint64 index, bool continued);
     void showReviewMarkers();
+    void drawMarker(const PlotMarker &marker, bool numberedLabel);
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
@@ -160,8 +162,6 @@ private:
     QList<Axit_t> m_heldReadings;
     std::unique_ptr<PlotMarkers> m_markers;
     int m_markerCount = 0;
-    PlotNavigator *m_navigator = nullptr;
-    PlotReadout *m_readout = nullptr;
 
     std::unique_ptr<RecordingReview> m_review;
     ReviewTimeline *m_timeline = nullptr;

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <limits>
+
 class QCPItemStraightLine;
 class QCPItemText;
 class QCustomPlot;
@@ -29,6 +31,7 @@ public:
     void add(const PlotMarker &marker, const QString &text);
     // Removes the markers of frames before `key`: their points have left the plot.
     void dropBefore(double key);
+    void clear() { dropBefore(std::numeric_limits<double>::infinity()); }
     // Hides or shows every marker's line and label (the live markers while a recording is
     // reviewed).
     void setVisible(bool visible);

@@ -42,14 +42,15 @@ qint64 RecordingReview::timeUsAt(qint64 index) const
     return at >= 0 && at < qint64(m_shown.size()) ? m_shown[std::size_t(at)].timeUs : -1;
 }
 
+// The file's markers are in the order of their frames; a playing review asks at every step.
 std::vector<RecordMarker> RecordingReview::shownMarkers() const
 {
-    std::vector<RecordMarker> shown;
-    for (const RecordMarker &marker : m_recording->markers()) {
-        if (marker.frameIndex >= firstShown() && marker.frameIndex <= m_cursor)
-            shown.push_back(marker);
-    }
-    return shown;
+    const std::vector<RecordMarker> &markers = m_recording->markers();
+    const auto before = [](const RecordMarker &m, qint64 index) {
+        return m.frameIndex < index;
+    };
+    const auto first = std::lower_bound(markers.begin(), markers.end(), firstShown(), before);
+    return {first, std::lower_bound(first, markers.end(), m_cursor + 1, before)};
 }
 
 bool RecordingReview::isPlaying() const

@@ -32,7 +32,8 @@ struct Cursor
     }
 };
 
-// The comment lines of a recording whose time zero is `start`, not the moment of writing.
+// The comment lines of a recording whose time zero is `start`, not the moment of writing; without
+// a start (a review's frames keep the recording's own times) there is no start line.
 QByteArray commentLines(const QDateTime &start)
 {
     RecordHeader header;
@@ -40,20 +41,9 @@ QByteArray commentLines(const QDateTime &start)
         (QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion())
             .trimmed();
     QByteArray out;
-    for (const QByteArray &line : RecordFormat::commentLines(header).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith("# start:"))
+    for (const QByteArray &line : RecordFormat::commentLines(header, start).split('\n')) {
+        if (!line.isEmpty() && (start.isValid() || !line.startsWith("# start:")))
             out += line + '\n';
-    }
-    if (start.isValid()) {
-        const int offset = start.offsetFromUtc() / 60;
-        out += "# start: " +
-               QStringLiteral("%1%2%3:%4")
-                   .arg(start.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz")),
-                        QLatin1String(offset < 0 ? "-" : "+"))
-                   .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
-                   .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'))
-                   .toUtf8() +
-               '\n';
     }
     return out;
 }
