@@ -9,6 +9,7 @@
 #include "filedialoganswer.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "nomachineports.h"
 #include "portreconnector.h"
 #include "recordformat.h"
 #include "recordindex.h"
@@ -24,7 +25,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,12 +39,6 @@ constexpr int kOpenMs = 3000;
 constexpr int kFastestIndex = 4; // 200 Hz
 
 } // namespace
-
-// Only the simulated card's port is listed, wherever the tests run.
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
 
 class tst_MainWindowRecord : public QObject
 {

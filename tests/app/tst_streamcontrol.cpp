@@ -7,6 +7,7 @@
 #include "cardmodel.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "nomachineports.h"
 #include "simulatedcard.h"
 #include "streamcontrol.h"
 #include "streamserver.h"
@@ -15,7 +16,6 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMenu>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -23,12 +23,6 @@
 #include <QtTest>
 
 #include <memory>
-
-// Only the simulated card's port is listed, wherever the tests run.
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
 
 class tst_StreamControl : public QObject
 {
