@@ -8,6 +8,7 @@
 #include "curvegraphic.h"
 #include "filedialoganswer.h"
 #include "mainwindow.h"
+#include "menuentry.h"
 #include "messageboxrecorder.h"
 #include "nomachineports.h"
 #include "portreconnector.h"
@@ -22,7 +23,6 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -237,9 +237,7 @@ private slots:
         openPort();
         const QString path = m_dir.filePath(QTest::currentDataTag() + QStringLiteral(".csv"));
         QVERIFY(m_window->recording()->start(path));
-        QAction *mark = nullptr; // the curve window's, in the main window's menu
-        for (QAction *entry : m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions())
-            mark = entry->objectName() == QLatin1String("actionMarker") ? entry : mark;
+        QAction *mark = menuEntry(*m_window, "menu", "actionMarker"); // the curve window's
         auto *curves = qobject_cast<CurveGraphic *>(mark ? mark->parent() : nullptr);
         QVERIFY(curves);
         for (int i = 1; i <= markers + 1; ++i) {

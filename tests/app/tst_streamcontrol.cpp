@@ -6,6 +6,7 @@
 
 #include "cardmodel.h"
 #include "mainwindow.h"
+#include "menuentry.h"
 #include "messageboxrecorder.h"
 #include "nomachineports.h"
 #include "simulatedcard.h"
@@ -15,7 +16,6 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -60,13 +60,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((lines += client.readAll()).count('\n') > 20, 5000);
         QVERIFY(lines.startsWith("# program: "));
         QVERIFY(lines.contains("# port: " + m_card.portName().toUtf8() + "\n# baud: 115200\n"));
-        const QList<QAction *> entries =
-            m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions();
-        const auto mark = std::find_if(entries.begin(), entries.end(), [](QAction *entry) {
-            return entry->objectName() == QLatin1String("actionMarker");
-        });
-        QVERIFY(mark != entries.end());
-        (*mark)->trigger();
+        QAction *mark = menuEntry(*m_window, "menu", "actionMarker");
+        QVERIFY(mark);
+        mark->trigger();
         QTRY_VERIFY((lines += client.readAll()).contains(",1,标记 1\n"));
         // A line of its own, with the time of the row it follows.
         const qsizetype marker = lines.indexOf("\n# marker: ") + 1;
