@@ -4,6 +4,8 @@
 // not a recording exits 1 with its line; help exits 0. The rules are shared, so each is tried
 // in one program, and each program's own checks in it.
 
+#include "testfile.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,8 +18,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QFile notRecording(m_dir.filePath(QStringLiteral("bad.csv")));
-        QVERIFY(notRecording.open(QIODevice::WriteOnly) && notRecording.write("time_s\n") == 7);
+        QVERIFY(writeTestFile(m_dir.filePath(QStringLiteral("bad.csv")), "time_s\n"));
     }
 
     void refused_beforeAnyDisplay_data()

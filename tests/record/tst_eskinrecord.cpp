@@ -8,6 +8,7 @@
 #include "recordformat.h"
 #include "recordreader.h"
 #include "recordwriter.h"
+#include "testfile.h"
 
 #include <QBuffer>
 #include <QProcess>
@@ -114,9 +115,7 @@ private slots:
         cause.replace(QLatin1String("%port"), inUse);
         // An earlier recording that a failed run must leave as it was.
         const QString output = m_dir.filePath(QStringLiteral("out.csv"));
-        QFile earlier(output);
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier\n") == 8);
-        earlier.close();
+        QVERIFY(writeTestFile(output, "earlier\n"));
         // Later options win, so a row's --port or --output replaces the default.
         const auto [code, error] = runRecorder(recorderArguments(
             m_dir, QStringList{"--frames", "100", "--output", output} + recorder));
@@ -124,6 +123,7 @@ private slots:
         cause.replace(QLatin1String("%1"), m_dir.filePath(QStringLiteral("card")));
         QVERIFY2(error.startsWith(QStringLiteral("eskin-record: ") + cause), qPrintable(error));
         QCOMPARE(error.count(u'\n'), 1);
+        QFile earlier(output);
         QVERIFY(earlier.open(QIODevice::ReadOnly));
         QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
     }
@@ -205,9 +205,7 @@ private slots:
         for (int i = 0; i < 200; ++i)
             RecordFormat::appendFrameLine(content, i * 5000, {{qint16(i), 1, 2}, {3, 4, 5}}, 2);
         const QString original = m_dir.filePath(QStringLiteral("short.csv"));
-        QFile file(original);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(writeTestFile(original, content));
         const auto sim = startCard(m_dir, QStringList{"--replay", original} +
                                               (loop ? QStringList{"--loop"} : QStringList()));
         QVERIFY(sim);
@@ -366,10 +364,7 @@ private slots:
     void replayOfBadFile_isRefusedBeforeTheCardStarts()
     {
         const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
-        QFile file(bad);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("time_s,sensors\n");
-        file.close();
+        QVERIFY(writeTestFile(bad, "time_s,sensors\n"));
         QProcess sim;
         sim.start(QStringLiteral(ESKIN_CARD_SIM), {QStringLiteral("--replay"), bad});
         QVERIFY(sim.waitForFinished(5000));
