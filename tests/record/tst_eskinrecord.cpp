@@ -3,6 +3,7 @@
 // again, clean and killed ends, the stream served to clients (the example client among them)
 // with markers from standard input, and every failure with its exit code and its one-line cause.
 
+#include "cardsimprocess.h"
 #include "markerinput.h"
 #include "recordcompare.h"
 #include "recordformat.h"
@@ -26,30 +27,10 @@
 
 namespace {
 
-// Ends the card as an operator would, with SIGTERM, so that it removes its link.
-struct CardProcess : QProcess
-{
-    ~CardProcess() override
-    {
-        if (state() == QProcess::Running) {
-            ::kill(pid_t(processId()), SIGTERM);
-            waitForFinished(5000);
-        }
-    }
-};
-
 // A card on its own pseudo-terminal, under a link in `dir`.
 std::unique_ptr<QProcess> startCard(const QTemporaryDir &dir, const QStringList &options)
 {
-    std::unique_ptr<QProcess> card = std::make_unique<CardProcess>();
-    card->start(QStringLiteral(ESKIN_CARD_SIM),
-                QStringList{QStringLiteral("--link"), dir.filePath(QStringLiteral("card"))} +
-                    options);
-    if (!card->waitForStarted())
-        return nullptr;
-    for (int i = 0; i < 50 && !card->canReadLine(); ++i)
-        card->waitForReadyRead(100);
-    return card;
+    return startCardSim(dir.filePath(QStringLiteral("card")), options);
 }
 
 QStringList recorderArguments(const QTemporaryDir &dir, const QStringList &more)
