@@ -40,8 +40,10 @@ void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
     QTRY_VERIFY(worker.frames.size() > 3);
     QCOMPARE(worker.events.last(), QStringLiteral("frame 4"));
 
-    sim.write("refuse on\n");
-    QTest::qWait(200);
+    // Commands are taken in order: once the help that follows is printed, the card refuses.
+    sim.write("refuse on\nhelp\n");
+    QByteArray said;
+    QTRY_VERIFY((said += sim.readAllStandardOutput()).contains("refuse on|off"));
     worker.run([](MySerialport &p) { p.setSampleFre(1, kReplyTimeoutMs); });
     QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 1 1 0")), 1);
 
