@@ -54,10 +54,13 @@ private slots:
             "--review and --replay cannot be used together");
         row("app language", app, {"--language=EN"}, 2,
             "unknown language \"EN\" for --language: use zh or en");
+        row("app language, separate value", app, {"--language", "fr"}, 2,
+            "unknown language \"fr\" for --language: use zh or en");
         row("app not a recording", app, {"--replay", bad}, 1, bad + ":1: ");
         row("sim speed alone", sim, {"--speed", "2"}, 2, "--speed needs --replay");
         row("sim speed inf", sim, {"--replay", bad, "--speed", "inf"}, 2, "--speed: ");
         row("sim 17 sensors", sim, {"--sensors", "17"}, 2, "--sensors: ");
+        row("sim frequency index 5", sim, {"--frequency", "5"}, 2, "--frequency: ");
         row("sim split without delay", sim, {"--split", "7"}, 2, "--split: ");
         row("sim seed", sim, {"--seed", "abc"}, 2, "--seed: not a whole number from 0 to");
         row("sim not a recording", sim, {"--replay", bad}, 1, bad + ":1: ");
