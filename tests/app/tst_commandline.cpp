@@ -69,7 +69,11 @@ private slots:
         row("rec serve malformed", rec, {"--port", "p", "--serve", "127.0.0.1:"}, 2,
             "--serve: not [ADDRESS:]PORT: 127.0.0.1:");
         row("app serve malformed", app, {"--serve", "x:y"}, 2, "--serve: not [ADDRESS:]PORT: x:y");
+        row("rec no output", rec, {"--port", "p", "--frames", "5"}, 2,
+            "--port and --output (or --serve) are required");
         row("rec no limit", rec, out, 2, "give one of --seconds and --frames");
+        row("rec two limits", rec, out + QStringList{"--frames", "5", "--seconds", "1"}, 2,
+            "give one of --seconds and --frames, not both");
         row("rec frequency 30", rec, out + QStringList{"--frames", "5", "--frequency", "30"}, 2,
             "--frequency: not one of 10, 20, 50, 100, 200: 30");
         row("rec no frames", rec, out + QStringList{"--frames", "0"}, 2, "--frames: ");
