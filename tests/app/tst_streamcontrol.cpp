@@ -8,6 +8,7 @@
 #include "mainwindow.h"
 #include "menuentry.h"
 #include "messageboxrecorder.h"
+#include "modaldialoganswer.h"
 #include "nomachineports.h"
 #include "simulatedcard.h"
 #include "streamcontrol.h"
@@ -98,14 +99,12 @@ private:
     QString answerAddressDialog(const QString &address)
     {
         QString offered;
-        QTimer::singleShot(0, this, [&] {
-            QTRY_VERIFY(qobject_cast<QInputDialog *>(QApplication::activeModalWidget()));
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            offered = dialog->textValue();
-            dialog->setTextValue(address);
-            address.isEmpty() ? dialog->reject() : dialog->accept();
-        });
-        m_action->trigger();
+        answerModalDialog<QInputDialog>([this] { m_action->trigger(); },
+                                        [&](QInputDialog &dialog) {
+                                            offered = dialog.textValue();
+                                            dialog.setTextValue(address);
+                                            address.isEmpty() ? dialog.reject() : dialog.accept();
+                                        });
         return offered;
     }
 
