@@ -3,6 +3,7 @@
 // controls: port list, open and close, a lost line, the sensor table, the sample frequency, the
 // baseline read, check and write, and shutdown with requests still on their way.
 
+#include "cardframe.h"
 #include "cardmodel.h"
 #include "keeploadedlibraries.h"
 #include "mainwindow.h"
@@ -386,16 +387,8 @@ private slots:
         click("btnRead");
         QTRY_COMPARE(sent(CmdBaselineRead).size(), 1);
         setFault(Fault::None);
-        QByteArray payload;
-        for (qint16 v :
-             {qint16(1), qint16(-2), qint16(3), qint16(-32768), qint16(32767), qint16(-32768)})
-            payload.append(char(quint16(v) >> 8)).append(char(quint16(v) & 0xFF));
-        QByteArray reply = QByteArray(1, char(kFrameSync)) + char(payload.size() + 2) +
-                           char(CmdBaselineRead) + payload;
-        quint8 sum = 0;
-        for (char byte : reply)
-            sum += quint8(byte);
-        reply.append(char(sum));
+        const QByteArray reply =
+            makeFrame(CmdBaselineRead, words({1, -2, 3, -32768, 32767, -32768}));
 
         m_card->withModel([reply](CardModel &card) { emit card.bytesToHost(reply); });
 
