@@ -11,6 +11,7 @@
 //       curve window (with its OpenGL views), otherwise it stays hidden as when not opened.
 //       Needs an X server, e.g. under xvfb-run.
 
+#include "benchlink.h"
 #include "cardmodel.h"
 #include "curvegraphic.h"
 #include "myserialport.h"
@@ -164,10 +165,8 @@ int main(int argc, char **argv)
 
     CurveGraphic curves;
     curves.setSensorSum(kMaxSensors);
-    QThread worker;
-    auto *port = new MySerialport;
-    port->moveToThread(&worker);
-    QObject::connect(&worker, &QThread::finished, port, &QObject::deleteLater);
+    BenchLink link;
+    MySerialport *port = link.port;
     QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves, &CurveGraphic::setItemData);
     std::atomic<qint64> decoded{0};
     QObject::connect(
@@ -177,20 +176,9 @@ int main(int argc, char **argv)
     qint64 received = 0;
     QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves,
                      [&](QList<Axit_t> &, uint) { ++received; });
-    worker.start();
     if (parser.isSet(shownOption))
         curves.show();
-
-    bool opened = false;
-    QObject::connect(port, &SlaveProtocol::sampleFreResult, &curves,
-                     [&](int option, int res, int) { opened = option == 0 && res == 0; });
-    const QString link = card.portName();
-    QMetaObject::invokeMethod(port, [port, link] { port->openPort(link, 115200); });
-    QElapsedTimer waiting;
-    waiting.start();
-    while (!opened && waiting.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!opened) {
+    if (!link.open(card.portName())) {
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }
@@ -255,10 +243,7 @@ int main(int argc, char **argv)
                 gaps.over100, gaps.over200, double(receivedInRun) / wall,
                 static_cast<long long>(decodedInRun - receivedInRun));
 
-    QMetaObject::invokeMethod(
-        port, [port] { port->closePort(); }, Qt::BlockingQueuedConnection);
-    worker.quit();
-    worker.wait();
+    link.close();
     keepLoadedLibrariesUntilExit();
     return 0;
 }

@@ -11,6 +11,7 @@
 //       N: length of the run, default 60; --unticked leaves the curves hidden.
 //       Needs an X server, e.g. under xvfb-run.
 
+#include "benchlink.h"
 #include "cardmodel.h"
 #include "curvegraphic.h"
 #include "myserialport.h"
@@ -30,7 +31,6 @@
 #include <QHash>
 #include <QListWidget>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -204,10 +204,8 @@ int main(int argc, char *argv[])
 
     CurveGraphic curves;
     curves.setSensorSum(kMaxSensors);
-    QThread worker;
-    auto *port = new MySerialport;
-    port->moveToThread(&worker);
-    QObject::connect(&worker, &QThread::finished, port, &QObject::deleteLater);
+    BenchLink cardLink;
+    MySerialport *port = cardLink.port;
     QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves, &CurveGraphic::setItemData);
     int framesReceived = 0;
     QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves,
@@ -218,20 +216,10 @@ int main(int argc, char *argv[])
     QObject::connect(plot, &QCustomPlot::afterReplot, &curves, [&] {
         refreshes.push_back({Clock::now(), framesReceived});
     });
-    worker.start();
     if (!parser.isSet(untickedOption))
         tickAllCurves(curves);
     curves.show();
-
-    bool opened = false;
-    QObject::connect(port, &SlaveProtocol::sampleFreResult, &curves,
-                     [&](int option, int res, int) { opened = option == 0 && res == 0; });
-    QMetaObject::invokeMethod(port, [port, link] { port->openPort(link, 115200); });
-    QElapsedTimer waiting;
-    waiting.start();
-    while (!opened && waiting.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (!opened) {
+    if (!cardLink.open(link)) {
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }
@@ -321,10 +309,7 @@ int main(int argc, char *argv[])
         double(residentGrowthKiB) / 1024.0, windowUpdates.count / wall, rasteriserCpu * perRefresh,
         (hostCpu - rasteriserCpu) * perRefresh);
 
-    QMetaObject::invokeMethod(
-        port, [port] { port->closePort(); }, Qt::BlockingQueuedConnection);
-    worker.quit();
-    worker.wait();
+    cardLink.close();
     keepLoadedLibrariesUntilExit();
     const bool lost = framesReceived < sent - 1;
     if (lost)

@@ -13,6 +13,7 @@
 //   bench_stream [--seconds N] [--clients C]
 //       N: length of each of the two runs, default 20.
 
+#include "benchlink.h"
 #include "cardmodel.h"
 #include "myserialport.h"
 #include "simulatedcard.h"
@@ -116,8 +117,8 @@ bool waitFor(const std::function<bool()> &done, int ms)
 
 struct Worker
 {
-    QThread thread;
-    MySerialport *port = new MySerialport;
+    BenchLink link{QStringLiteral("card link")};
+    MySerialport *const port = link.port;
     std::atomic<int> decoded{0};
     std::atomic<bool> serving{false};
     std::vector<double> handoffUs; // touched by the worker only while serving
@@ -164,9 +165,6 @@ int main(int argc, char *argv[])
 
     StreamServer server;
     Worker worker;
-    worker.thread.setObjectName(QStringLiteral("card link"));
-    worker.port->moveToThread(&worker.thread);
-    QObject::connect(&worker.thread, &QThread::finished, worker.port, &QObject::deleteLater);
     // As the programs feed it: straight from the decoder, in the worker thread.
     QObject::connect(
         worker.port, &SlaveProtocol::AxitReflushGraphic, worker.port,
@@ -180,14 +178,7 @@ int main(int argc, char *argv[])
                 std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         },
         Qt::DirectConnection);
-    worker.thread.start();
-    bool opened = false;
-    QObject::connect(worker.port, &SlaveProtocol::sampleFreResult, &app,
-                     [&](int option, int res, int) { opened = option == 0 && res == 0; });
-    const QString portName = card.portName();
-    QMetaObject::invokeMethod(worker.port,
-                              [&worker, portName] { worker.port->openPort(portName, 115200); });
-    if (!waitFor([&] { return opened; }, 5000)) {
+    if (!worker.link.open(card.portName())) {
         std::fprintf(stderr, "the port did not open\n");
         return 1;
     }
@@ -265,10 +256,7 @@ int main(int argc, char *argv[])
                 latencyMs.size());
     delete clients;
 
-    QMetaObject::invokeMethod(
-        worker.port, [&worker] { worker.port->closePort(); }, Qt::BlockingQueuedConnection);
-    worker.thread.quit();
-    worker.thread.wait();
+    worker.link.close();
     if (lost)
         std::fprintf(stderr, "a client missed lines\n");
     return lost || latencyMs.empty() ? 1 : 0;

@@ -33,6 +33,7 @@
 #include <QDir>
 #include <QImage>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QTest>
 #include <QThread>
 #include <QToolBar>
@@ -106,8 +107,15 @@ bool saveScreenshot(const QString &path)
     window.refreshPlot();
     auto *plot = window.findChild<QCustomPlot *>(QStringLiteral("graphic"));
     const QPoint pointer(int(plot->xAxis->coordToPixel(243)), plot->axisRect()->top() + 130);
-    QTest::mouseMove(plot, pointer);
-    QTest::qWait(200);
+    // Sent to the plot itself: QTest::mouseMove would warp the X pointer, which other programs
+    // on the same display share.
+    QMouseEvent move(QEvent::MouseMove, pointer, plot->mapToGlobal(pointer), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(plot, &move);
+    auto *readout = plot->findChild<QWidget *>(QStringLiteral("plotReadout"));
+    if (readout && !QTest::qWaitFor([readout] { return readout->isVisible(); }))
+        return false;
+    plot->replot(); // the pointer's marks, drawn now rather than on the next queued replot
     return window.grab().save(path);
 }
 

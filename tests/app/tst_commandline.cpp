@@ -4,6 +4,8 @@
 // not a recording exits 1 with its line; help exits 0. The rules are shared, so each is tried
 // in one program, and each program's own checks in it.
 
+#include "testfile.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -16,8 +18,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QFile notRecording(m_dir.filePath(QStringLiteral("bad.csv")));
-        QVERIFY(notRecording.open(QIODevice::WriteOnly) && notRecording.write("time_s\n") == 7);
+        QVERIFY(writeTestFile(m_dir.filePath(QStringLiteral("bad.csv")), "time_s\n"));
     }
 
     void refused_beforeAnyDisplay_data()
@@ -53,10 +54,13 @@ private slots:
             "--review and --replay cannot be used together");
         row("app language", app, {"--language=EN"}, 2,
             "unknown language \"EN\" for --language: use zh or en");
+        row("app language, separate value", app, {"--language", "fr"}, 2,
+            "unknown language \"fr\" for --language: use zh or en");
         row("app not a recording", app, {"--replay", bad}, 1, bad + ":1: ");
         row("sim speed alone", sim, {"--speed", "2"}, 2, "--speed needs --replay");
         row("sim speed inf", sim, {"--replay", bad, "--speed", "inf"}, 2, "--speed: ");
         row("sim 17 sensors", sim, {"--sensors", "17"}, 2, "--sensors: ");
+        row("sim frequency index 5", sim, {"--frequency", "5"}, 2, "--frequency: ");
         row("sim split without delay", sim, {"--split", "7"}, 2, "--split: ");
         row("sim seed", sim, {"--seed", "abc"}, 2, "--seed: not a whole number from 0 to");
         row("sim not a recording", sim, {"--replay", bad}, 1, bad + ":1: ");
@@ -65,7 +69,11 @@ private slots:
         row("rec serve malformed", rec, {"--port", "p", "--serve", "127.0.0.1:"}, 2,
             "--serve: not [ADDRESS:]PORT: 127.0.0.1:");
         row("app serve malformed", app, {"--serve", "x:y"}, 2, "--serve: not [ADDRESS:]PORT: x:y");
+        row("rec no output", rec, {"--port", "p", "--frames", "5"}, 2,
+            "--port and --output (or --serve) are required");
         row("rec no limit", rec, out, 2, "give one of --seconds and --frames");
+        row("rec two limits", rec, out + QStringList{"--frames", "5", "--seconds", "1"}, 2,
+            "give one of --seconds and --frames, not both");
         row("rec frequency 30", rec, out + QStringList{"--frames", "5", "--frequency", "30"}, 2,
             "--frequency: not one of 10, 20, 50, 100, 200: 30");
         row("rec no frames", rec, out + QStringList{"--frames", "0"}, 2, "--frames: ");

@@ -3,10 +3,12 @@
 // controls: port list, open and close, a lost line, the sensor table, the sample frequency, the
 // baseline read, check and write, and shutdown with requests still on their way.
 
+#include "cardframe.h"
 #include "cardmodel.h"
 #include "keeploadedlibraries.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "nomachineports.h"
 #include "simulatedcard.h"
 #include "slavecodec.h"
 #include "timergapprobe.h"
@@ -20,7 +22,6 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardItemModel>
 #include <QStandardPaths>
@@ -97,14 +98,6 @@ QByteArray baselineRecord(quint8 id, qint16 x, qint16 y, qint16 z)
 Q_DECLARE_METATYPE(Fault)
 Q_DECLARE_METATYPE(CheckEnd)
 Q_DECLARE_METATYPE(DuringOpenFailure)
-
-// The machine's own serial ports would make the port list depend on where the tests run (a
-// build machine may well have a ttyS0), so the window is shown none: its ports are the paths a
-// test lists with setExtraPorts.
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
 
 class tst_MainWindow : public QObject
 {
@@ -394,16 +387,8 @@ private slots:
         click("btnRead");
         QTRY_COMPARE(sent(CmdBaselineRead).size(), 1);
         setFault(Fault::None);
-        QByteArray payload;
-        for (qint16 v :
-             {qint16(1), qint16(-2), qint16(3), qint16(-32768), qint16(32767), qint16(-32768)})
-            payload.append(char(quint16(v) >> 8)).append(char(quint16(v) & 0xFF));
-        QByteArray reply = QByteArray(1, char(kFrameSync)) + char(payload.size() + 2) +
-                           char(CmdBaselineRead) + payload;
-        quint8 sum = 0;
-        for (char byte : reply)
-            sum += quint8(byte);
-        reply.append(char(sum));
+        const QByteArray reply =
+            makeFrame(CmdBaselineRead, words({1, -2, 3, -32768, 32767, -32768}));
 
         m_card->withModel([reply](CardModel &card) { emit card.bytesToHost(reply); });
 

@@ -8,7 +8,9 @@
 #include "curvegraphic.h"
 #include "filedialoganswer.h"
 #include "mainwindow.h"
+#include "menuentry.h"
 #include "messageboxrecorder.h"
+#include "nomachineports.h"
 #include "portreconnector.h"
 #include "recordformat.h"
 #include "recordindex.h"
@@ -21,10 +23,8 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -39,12 +39,6 @@ constexpr int kOpenMs = 3000;
 constexpr int kFastestIndex = 4; // 200 Hz
 
 } // namespace
-
-// Only the simulated card's port is listed, wherever the tests run.
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
 
 class tst_MainWindowRecord : public QObject
 {
@@ -243,9 +237,7 @@ private slots:
         openPort();
         const QString path = m_dir.filePath(QTest::currentDataTag() + QStringLiteral(".csv"));
         QVERIFY(m_window->recording()->start(path));
-        QAction *mark = nullptr; // the curve window's, in the main window's menu
-        for (QAction *entry : m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions())
-            mark = entry->objectName() == QLatin1String("actionMarker") ? entry : mark;
+        QAction *mark = menuEntry(*m_window, "menu", "actionMarker"); // the curve window's
         auto *curves = qobject_cast<CurveGraphic *>(mark ? mark->parent() : nullptr);
         QVERIFY(curves);
         for (int i = 1; i <= markers + 1; ++i) {

@@ -8,6 +8,7 @@
 #include "recordformat.h"
 #include "recordreader.h"
 #include "simulatedcard.h"
+#include "testfile.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -30,15 +31,13 @@ private slots:
         QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
         m_remembered = QString::fromLocal8Bit(name);
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("config/ElectronicSkin")));
-        QFile settings(
-            m_dir.filePath(QStringLiteral("config/ElectronicSkin/electronic-skin.conf")));
-        QVERIFY(settings.open(QIODevice::WriteOnly));
-        settings.write("[serial]\nport=" + m_remembered.toLocal8Bit() + '\n');
+        QVERIFY(writeTestFile(
+            m_dir.filePath(QStringLiteral("config/ElectronicSkin/electronic-skin.conf")),
+            "[serial]\nport=" + m_remembered.toLocal8Bit() + '\n'));
         QByteArray replay = "# frequency_hz: 50\n" + RecordFormat::headerLine() + '\n';
         for (int i = 0; i < 100; ++i)
             RecordFormat::appendFrameLine(replay, i * 20000, {{qint16(i), 1, 2}}, 1);
-        QFile file(m_dir.filePath(QStringLiteral("replay.csv")));
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(replay) == replay.size());
+        QVERIFY(writeTestFile(m_dir.filePath(QStringLiteral("replay.csv")), replay));
     }
 
     void cleanupTestCase()

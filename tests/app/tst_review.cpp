@@ -8,11 +8,13 @@
 #include "keeploadedlibraries.h"
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
+#include "nomachineports.h"
 #include "planegraph.h"
 #include "recordformat.h"
 #include "recordingcontrol.h"
 #include "recordreader.h"
 #include "simulatedcard.h"
+#include "testfile.h"
 #include "vectorgraph.h"
 
 #include <qcustomplot.h>
@@ -21,7 +23,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -58,11 +59,6 @@ QList<int> flat(const QList<Axit_t> &readings)
 
 } // namespace
 
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
-
 class tst_Review : public QObject
 {
     Q_OBJECT
@@ -73,7 +69,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QVERIFY(m_dir.isValid());
         m_path = m_dir.filePath(QStringLiteral("run.csv"));
-        write(m_path, recording());
+        QVERIFY(writeTestFile(m_path, recording()));
         QVERIFY(m_file.read(m_path));
     }
 
@@ -152,7 +148,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         const QString path = m_dir.filePath(QStringLiteral("bad.csv"));
-        write(path, content);
+        QVERIFY(writeTestFile(path, content));
         RecordReader replay;
         QVERIFY(!replay.read(path));
         QVERIFY(!m_window->openRecording(path));
@@ -166,7 +162,7 @@ private slots:
     void lastLineCutShort_isReviewedWithAWarningInTheWindow()
     {
         const QString path = m_dir.filePath(QStringLiteral("cut.csv"));
-        write(path, recording().chopped(3));
+        QVERIFY(writeTestFile(path, recording().chopped(3)));
         QVERIFY(m_window->openRecording(path));
         QTRY_COMPARE(m_boxes->boxes.size(), 1);
         QCOMPARE(m_boxes->boxes.first().icon, QMessageBox::Warning);
@@ -187,12 +183,12 @@ private slots:
         QFETCH(bool, shrink);
         const QString path = m_dir.filePath(QStringLiteral("changing.csv"));
         QByteArray content = recording();
-        write(path, content);
+        QVERIFY(writeTestFile(path, content));
         QVERIFY(m_window->openRecording(path));
         QVERIFY(!button("btnSerialOpen")->isEnabled());
         const qsizetype row = content.indexOf("\n10.000000,") + 11; // frame 2000's sensor count
         content[row] = '7';
-        write(path, shrink ? content.left(content.size() / 2) : content);
+        QVERIFY(writeTestFile(path, shrink ? content.left(content.size() / 2) : content));
         auto *slider = m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"));
         slider->setValue(2000);
         slider->setValue(2500);
@@ -240,12 +236,6 @@ private slots:
     }
 
 private:
-    static void write(const QString &path, const QByteArray &content)
-    {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        QCOMPARE(file.write(content), content.size());
-    }
     QPushButton *button(const char *name) const
     {
         return m_window->findChild<QPushButton *>(QLatin1String(name));

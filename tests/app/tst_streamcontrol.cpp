@@ -6,7 +6,10 @@
 
 #include "cardmodel.h"
 #include "mainwindow.h"
+#include "menuentry.h"
 #include "messageboxrecorder.h"
+#include "modaldialoganswer.h"
+#include "nomachineports.h"
 #include "simulatedcard.h"
 #include "streamcontrol.h"
 #include "streamserver.h"
@@ -14,8 +17,6 @@
 #include <QAction>
 #include <QInputDialog>
 #include <QLabel>
-#include <QMenu>
-#include <QSerialPortInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -23,12 +24,6 @@
 #include <QtTest>
 
 #include <memory>
-
-// Only the simulated card's port is listed, wherever the tests run.
-QList<QSerialPortInfo> QSerialPortInfo::availablePorts()
-{
-    return {};
-}
 
 class tst_StreamControl : public QObject
 {
@@ -66,13 +61,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((lines += client.readAll()).count('\n') > 20, 5000);
         QVERIFY(lines.startsWith("# program: "));
         QVERIFY(lines.contains("# port: " + m_card.portName().toUtf8() + "\n# baud: 115200\n"));
-        const QList<QAction *> entries =
-            m_window->findChild<QMenu *>(QStringLiteral("menu"))->actions();
-        const auto mark = std::find_if(entries.begin(), entries.end(), [](QAction *entry) {
-            return entry->objectName() == QLatin1String("actionMarker");
-        });
-        QVERIFY(mark != entries.end());
-        (*mark)->trigger();
+        QAction *mark = menuEntry(*m_window, "menu", "actionMarker");
+        QVERIFY(mark);
+        mark->trigger();
         QTRY_VERIFY((lines += client.readAll()).contains(",1,标记 1\n"));
         // A line of its own, with the time of the row it follows.
         const qsizetype marker = lines.indexOf("\n# marker: ") + 1;
@@ -108,14 +99,12 @@ private:
     QString answerAddressDialog(const QString &address)
     {
         QString offered;
-        QTimer::singleShot(0, this, [&] {
-            QTRY_VERIFY(qobject_cast<QInputDialog *>(QApplication::activeModalWidget()));
-            auto *dialog = qobject_cast<QInputDialog *>(QApplication::activeModalWidget());
-            offered = dialog->textValue();
-            dialog->setTextValue(address);
-            address.isEmpty() ? dialog->reject() : dialog->accept();
-        });
-        m_action->trigger();
+        answerModalDialog<QInputDialog>([this] { m_action->trigger(); },
+                                        [&](QInputDialog &dialog) {
+                                            offered = dialog.textValue();
+                                            dialog.setTextValue(address);
+                                            address.isEmpty() ? dialog.reject() : dialog.accept();
+                                        });
         return offered;
     }
 

@@ -3,6 +3,7 @@
 // object on its worker thread: calibration runs, array points read and removed, single-point
 // pairs written, read and removed, and the failures the card can give.
 
+#include "cardframe.h"
 #include "cardmodel.h"
 #include "dialogprobe.h"
 #include "simulatedcard.h"
@@ -64,24 +65,6 @@ struct Write
     QString shown;
     QString box;
 };
-
-// A card frame around `body` (command and payload): sync, length, body, checksum.
-QByteArray cardFrame(const QByteArray &body)
-{
-    QByteArray frame = QByteArray(1, char(0xA5)) + char(body.size() + 1) + body;
-    quint8 sum = 0;
-    for (char c : frame)
-        sum = quint8(sum + quint8(c));
-    return frame + char(sum);
-}
-
-QByteArray words(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out += char(quint16(v) >> 8) + QByteArray(1, char(v & 0xFF));
-    return out;
-}
 
 } // namespace
 
@@ -394,21 +377,22 @@ private slots:
         QTest::addColumn<int>("marked");
         QByteArray points;
         for (int pressure : {32767, -32768, 32700, -32701, 32701})
-            points += cardFrame("\x88" + QByteArray(1, 0) + words({pressure, -32768, 32767, 5}));
+            points +=
+                makeFrame(0x88, QByteArray(1, 0) + words({short(pressure), -32768, 32767, 5}));
         QTest::newRow("array, five points")
             << "btnRead" << points
             << QStringList{"-327.68|-32768|32767|5", "-327.01|-32768|32767|5",
                            "327.00|-32768|32767|5", "327.01|-32768|32767|5",
                            "327.67|-32768|32767|5"}
             << 9;
-        QByteArray entries("\x8c\x00\x00", 3);
+        QByteArray entries(2, 0);
         QStringList pairs;
         for (int i = 1; i <= 62; ++i) {
-            entries += words({32700 + i, -32768});
+            entries += words({short(32700 + i), -32768});
             pairs << QStringLiteral("327.%1|-32768").arg(i, 2, 10, QLatin1Char('0'));
         }
         QTest::newRow("single point, 62 entries")
-            << "btnSingleRead" << cardFrame(entries) << pairs << 124;
+            << "btnSingleRead" << makeFrame(0x8C, entries) << pairs << 124;
     }
     void cardValues_shownAsTheyAre()
     {
@@ -433,7 +417,7 @@ private slots:
     {
         QByteArray points;
         for (int pressure = 1200; pressure > 0; --pressure)
-            points += cardFrame("\x88" + QByteArray(1, 0) + words({pressure, pressure}));
+            points += makeFrame(0x88, QByteArray(1, 0) + words({short(pressure), short(pressure)}));
         QCOMPARE(answerRead("btnRead", points), QString());
         const QStringList shown = rows("readTable");
         QCOMPARE(shown.size(), 1000);

@@ -7,6 +7,7 @@
 // frame builders and printers that the link's tests share. The builders are written
 // independently of the codec under test.
 
+#include "cardframe.h"
 #include "slavecodec.h"
 
 #include <QByteArray>
@@ -19,39 +20,6 @@
 
 // x, y, z of each sensor in order, so that readings compare and print as plain integers.
 using Readings = QList<int>;
-
-inline QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// Builds a complete frame (sync, length, command, payload, checksum).
-inline QByteArray makeFrame(quint8 cmd, const QByteArray &payload = {})
-{
-    QByteArray frame = bytes({0xA5, int(payload.size() + 2), cmd}) + payload;
-    quint8 sum = 0;
-    for (char c : frame)
-        sum = quint8(sum + quint8(c));
-    frame.append(char(sum));
-    return frame;
-}
-
-// A 16-bit value high byte first.
-inline QByteArray word(int value)
-{
-    return bytes({(value >> 8) & 0xFF, value & 0xFF});
-}
-
-inline QByteArray words(const QList<short> &values)
-{
-    QByteArray out;
-    for (short v : values)
-        out += word(v);
-    return out;
-}
 
 inline QByteArray triple(int x, int y, int z)
 {

@@ -3,11 +3,13 @@
 // again, clean and killed ends, the stream served to clients (the example client among them)
 // with markers from standard input, and every failure with its exit code and its one-line cause.
 
+#include "cardsimprocess.h"
 #include "markerinput.h"
 #include "recordcompare.h"
 #include "recordformat.h"
 #include "recordreader.h"
 #include "recordwriter.h"
+#include "testfile.h"
 
 #include <QBuffer>
 #include <QProcess>
@@ -25,30 +27,10 @@
 
 namespace {
 
-// Ends the card as an operator would, with SIGTERM, so that it removes its link.
-struct CardProcess : QProcess
-{
-    ~CardProcess() override
-    {
-        if (state() == QProcess::Running) {
-            ::kill(pid_t(processId()), SIGTERM);
-            waitForFinished(5000);
-        }
-    }
-};
-
 // A card on its own pseudo-terminal, under a link in `dir`.
 std::unique_ptr<QProcess> startCard(const QTemporaryDir &dir, const QStringList &options)
 {
-    std::unique_ptr<QProcess> card = std::make_unique<CardProcess>();
-    card->start(QStringLiteral(ESKIN_CARD_SIM),
-                QStringList{QStringLiteral("--link"), dir.filePath(QStringLiteral("card"))} +
-                    options);
-    if (!card->waitForStarted())
-        return nullptr;
-    for (int i = 0; i < 50 && !card->canReadLine(); ++i)
-        card->waitForReadyRead(100);
-    return card;
+    return startCardSim(dir.filePath(QStringLiteral("card")), options);
 }
 
 QStringList recorderArguments(const QTemporaryDir &dir, const QStringList &more)
@@ -114,9 +96,7 @@ private slots:
         cause.replace(QLatin1String("%port"), inUse);
         // An earlier recording that a failed run must leave as it was.
         const QString output = m_dir.filePath(QStringLiteral("out.csv"));
-        QFile earlier(output);
-        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier\n") == 8);
-        earlier.close();
+        QVERIFY(writeTestFile(output, "earlier\n"));
         // Later options win, so a row's --port or --output replaces the default.
         const auto [code, error] = runRecorder(recorderArguments(
             m_dir, QStringList{"--frames", "100", "--output", output} + recorder));
@@ -124,6 +104,7 @@ private slots:
         cause.replace(QLatin1String("%1"), m_dir.filePath(QStringLiteral("card")));
         QVERIFY2(error.startsWith(QStringLiteral("eskin-record: ") + cause), qPrintable(error));
         QCOMPARE(error.count(u'\n'), 1);
+        QFile earlier(output);
         QVERIFY(earlier.open(QIODevice::ReadOnly));
         QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
     }
@@ -205,9 +186,7 @@ private slots:
         for (int i = 0; i < 200; ++i)
             RecordFormat::appendFrameLine(content, i * 5000, {{qint16(i), 1, 2}, {3, 4, 5}}, 2);
         const QString original = m_dir.filePath(QStringLiteral("short.csv"));
-        QFile file(original);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(writeTestFile(original, content));
         const auto sim = startCard(m_dir, QStringList{"--replay", original} +
                                               (loop ? QStringList{"--loop"} : QStringList()));
         QVERIFY(sim);
@@ -366,10 +345,7 @@ private slots:
     void replayOfBadFile_isRefusedBeforeTheCardStarts()
     {
         const QString bad = m_dir.filePath(QStringLiteral("bad.csv"));
-        QFile file(bad);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("time_s,sensors\n");
-        file.close();
+        QVERIFY(writeTestFile(bad, "time_s,sensors\n"));
         QProcess sim;
         sim.start(QStringLiteral(ESKIN_CARD_SIM), {QStringLiteral("--replay"), bad});
         QVERIFY(sim.waitForFinished(5000));

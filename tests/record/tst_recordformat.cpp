@@ -6,6 +6,7 @@
 #include "recordindex.h"
 #include "recordreader.h"
 #include "recordwriter.h"
+#include "testfile.h"
 
 #include <QBuffer>
 #include <QTemporaryDir>
@@ -137,9 +138,7 @@ private slots:
             if (i % 300 == 0)
                 content += RecordFormat::markerLine(timeUs, i, QStringLiteral("m"));
         }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(writeTestFile(path, content));
         RecordReader reader;
         QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
         RecordIndex index;
@@ -174,6 +173,7 @@ private slots:
 
         // A row rewritten in place, then the file cut short.
         QVERIFY(index.open(path));
+        QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.seek(content.indexOf("\n0.320000,") + 1);
         file.write("0.320001");
@@ -311,9 +311,7 @@ private slots:
         // The index refuses it alike.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("f.csv"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        file.close();
+        QVERIFY(writeTestFile(path, content));
         RecordIndex index;
         QVERIFY(!index.open(path));
         QCOMPARE(index.errorString(), dir.filePath(reader.errorString()));

@@ -2,6 +2,7 @@
 // The eskin-card-sim program as a newcomer or a script uses it: a line under a stable link,
 // options that shape the card, commands on standard input, and a clean exit.
 
+#include "cardsimprocess.h"
 #include "workerport.h"
 
 #include <QFileInfo>
@@ -17,31 +18,20 @@ class tst_CardSimProcess : public QObject
 
 private slots:
     void options_shapeTheStream_andCommandsSwitchFaults();
-
-private:
-    static QString readLine(QProcess &process);
 };
-
-QString tst_CardSimProcess::readLine(QProcess &process)
-{
-    for (int i = 0; i < 50 && !process.canReadLine(); ++i)
-        process.waitForReadyRead(100);
-    return QString::fromLocal8Bit(process.readLine()).trimmed();
-}
 
 void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("card"));
-    QProcess sim;
-    sim.start(QStringLiteral(ESKIN_CARD_SIM),
-              {QStringLiteral("--link"), link, QStringLiteral("--sensors"), QStringLiteral("4"),
-               QStringLiteral("--frequency"), QStringLiteral("2"), QStringLiteral("--seed"),
-               QStringLiteral("11")});
-    QVERIFY(sim.waitForStarted());
-    const QString terminal = readLine(sim);
+    const auto card = startCardSim(link, {QStringLiteral("--sensors"), QStringLiteral("4"),
+                                          QStringLiteral("--frequency"), QStringLiteral("2"),
+                                          QStringLiteral("--seed"), QStringLiteral("11")});
+    QVERIFY(card);
+    QProcess &sim = *card;
+    const QString terminal = readCardLine(sim);
     QVERIFY2(terminal.startsWith(QLatin1String("/dev/")), qPrintable(terminal));
-    QCOMPARE(readLine(sim), QStringLiteral("link: ") + link);
+    QCOMPARE(readCardLine(sim), QStringLiteral("link: ") + link);
     QCOMPARE(QFileInfo(link).symLinkTarget(), terminal);
 
     WorkerPort worker;
@@ -50,8 +40,10 @@ void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
     QTRY_VERIFY(worker.frames.size() > 3);
     QCOMPARE(worker.events.last(), QStringLiteral("frame 4"));
 
-    sim.write("refuse on\n");
-    QTest::qWait(200);
+    // Commands are taken in order: once the help that follows is printed, the card refuses.
+    sim.write("refuse on\nhelp\n");
+    QByteArray said;
+    QTRY_VERIFY((said += sim.readAllStandardOutput()).contains("refuse on|off"));
     worker.run([](MySerialport &p) { p.setSampleFre(1, kReplyTimeoutMs); });
     QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 1 1 0")), 1);
 
@@ -59,7 +51,7 @@ void tst_CardSimProcess::options_shapeTheStream_andCommandsSwitchFaults()
     QTRY_COMPARE(worker.count(QStringLiteral("portLost")), 1);
     worker.runBlocking([](MySerialport &p) { p.closePort(); });
     sim.write("reconnect\n");
-    QVERIFY(!readLine(sim).isEmpty());
+    QVERIFY(!readCardLine(sim).isEmpty());
     worker.clear();
     worker.open(link);
     QTRY_COMPARE(worker.count(QStringLiteral("sampleFreResult 0 0 2")), 1);

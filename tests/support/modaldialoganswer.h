@@ -1,0 +1,27 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#ifndef MODALDIALOGANSWER_H
+#define MODALDIALOGANSWER_H
+
+#include <QApplication>
+#include <QTimer>
+
+// Calls `open`, which shows a modal dialog of class Dialog, and has `answer` fill in and close
+// the first such dialog; true when it did. The polling ends with the call: a dialog that never
+// comes leaves nothing behind that could run later.
+template<class Dialog, class Open, class Answer> bool answerModalDialog(Open open, Answer answer)
+{
+    bool answered = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        if (!dialog || answered)
+            return;
+        answered = true;
+        answer(*dialog);
+    });
+    poll.start(20);
+    open();
+    return answered;
+}
+
+#endif // MODALDIALOGANSWER_H
