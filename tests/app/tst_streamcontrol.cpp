@@ -101,7 +101,8 @@ private:
         QString offered;
         answerModalDialog<QInputDialog>([this] { m_action->trigger(); },
                                         [&](QInputDialog &dialog) {
-                                            offered = dialog.textValue();
+                                            if (offered.isEmpty()) // not a former answer
+                                                offered = dialog.textValue();
                                             dialog.setTextValue(address);
                                             address.isEmpty() ? dialog.reject() : dialog.accept();
                                         });

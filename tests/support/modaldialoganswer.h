@@ -6,15 +6,16 @@
 #include <QTimer>
 
 // Calls `open`, which shows a modal dialog of class Dialog, and has `answer` fill in and close
-// the first such dialog; true when it did. The polling ends with the call: a dialog that never
-// comes leaves nothing behind that could run later.
+// it; true when it did. A dialog still open at the next poll (a busy machine's dialog may not yet
+// take the answer) is answered again. The polling ends with the call: a dialog that never comes
+// leaves nothing behind that could run later.
 template<class Dialog, class Open, class Answer> bool answerModalDialog(Open open, Answer answer)
 {
     bool answered = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
-        if (!dialog || answered)
+        if (!dialog)
             return;
         answered = true;
         answer(*dialog);
