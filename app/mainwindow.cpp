@@ -209,7 +209,7 @@ void MainWindow::fillFixedChoices()
         ui->BandSelect->addItem(QString::number(baud));
     baudIndex = 0;
     ui->BandSelect->setCurrentIndex(0);
-    for (int hz : sampleFreTable)
+    for (int hz : kSampleRatesHz)
         ui->SampleFreSelect->addItem(QString::number(hz));
     sampleFreIndex = 0;
 }

@@ -76,9 +76,7 @@ void StreamControl::stop()
 void StreamControl::sendMarker(int number, const QString &label)
 {
     if (isServing())
-        m_server->addLine([number, label](qint64 newestFrameMicros) {
-            return RecordFormat::markerLine(newestFrameMicros, number, label);
-        });
+        m_server->addMarker(number, label);
 }
 
 void StreamControl::toggle()

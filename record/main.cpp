@@ -44,7 +44,7 @@ void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &m
 QStringList frequencyChoices()
 {
     QStringList choices;
-    for (int hz : RecordFormat::kCardRatesHz)
+    for (int hz : kSampleRatesHz)
         choices << QString::number(hz);
     return choices;
 }

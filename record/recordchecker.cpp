@@ -9,12 +9,12 @@ namespace {
 constexpr double kMicrosPerSecond = 1e6;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-// The index in kCardRatesHz of the rate nearest to one interval between rows.
+// The index in kSampleRatesHz of the rate nearest to one interval between rows.
 std::size_t rateIndex(qint64 intervalUs)
 {
     const int rate = intervalUs > 0 ? RecordFormat::nearestCardRate(kMicrosPerSecond / intervalUs)
-                                    : RecordFormat::kCardRatesHz.back();
-    const auto &rates = RecordFormat::kCardRatesHz;
+                                    : kSampleRatesHz.back();
+    const auto &rates = kSampleRatesHz;
     return std::size_t(std::find(rates.begin(), rates.end(), rate) - rates.begin());
 }
 
@@ -99,7 +99,7 @@ int RecordChecker::frequencyHz() const
     for (std::size_t i = m_intervals.size(); i-- > 0;) {
         seen += m_intervals[i];
         if (seen > median)
-            return RecordFormat::kCardRatesHz[i];
+            return kSampleRatesHz[i];
     }
     return 0;
 }

@@ -73,7 +73,7 @@ private:
     qint64 m_lastUs = 0;
     qint64 m_gapEndUs = -1; // the end of a gap since the last row, else -1
     // Intervals between rows, counted by the card rate they are nearest to.
-    std::array<qint64, RecordFormat::kCardRatesHz.size()> m_intervals{};
+    std::array<qint64, kSampleRatesHz.size()> m_intervals{};
     QString m_error;
     QStringList m_warnings;
 };

@@ -377,10 +377,10 @@ int RecordFormat::nearestCardRate(double hz)
 {
     if (std::isnan(hz) || hz <= 0)
         return 0;
-    if (hz >= kCardRatesHz.back())
-        return kCardRatesHz.back();
-    int best = kCardRatesHz.front();
-    for (int rate : kCardRatesHz) {
+    if (hz >= kSampleRatesHz.back())
+        return kSampleRatesHz.back();
+    int best = kSampleRatesHz.front();
+    for (int rate : kSampleRatesHz) {
         if (std::abs(hz - rate) < std::abs(hz - best))
             best = rate;
     }

@@ -3,6 +3,7 @@
 #define RECORDFORMAT_H
 
 #include "devicerecords.h"
+#include "samplerates.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -71,8 +72,6 @@ public:
     static constexpr int kColumns = 2 + kAxisCount * kMaxSensors;
     static constexpr char kMarkerPrefix[] = "# marker: ";
     static constexpr char kGapPrefix[] = "# gap: ";
-    // The rates a card can stream at, by its frequency index.
-    static constexpr std::array<int, 5> kCardRatesHz{10, 20, 50, 100, 200};
 
     // The header line, without its line end.
     static QByteArray headerLine();
@@ -107,7 +106,7 @@ public:
     static QString quoted(QByteArrayView cell);
     // Seconds with six decimals, as the format writes them.
     static QString timeText(qint64 micros);
-    // The card's rate nearest to `hz` (ties to the lower), from kCardRatesHz.
+    // The card's rate nearest to `hz` (ties to the lower), from kSampleRatesHz.
     static int nearestCardRate(double hz);
 };
 

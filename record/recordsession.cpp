@@ -3,7 +3,7 @@
 
 #include "myserialport.h"
 #include "portlist.h"
-#include "recordformat.h"
+#include "samplerates.h"
 #include "streamserver.h"
 
 #include <QFile>
@@ -17,19 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr auto &kFrequencies = RecordFormat::kCardRatesHz; // by the card's frequency index
-
-int frequencyIndex(int hz)
-{
-    const auto found = std::find(kFrequencies.begin(), kFrequencies.end(), hz);
-    return found == kFrequencies.end() ? -1 : int(found - kFrequencies.begin());
-}
-
-int rateOf(int index)
-{
-    return index >= 0 && index < int(kFrequencies.size()) ? kFrequencies[std::size_t(index)] : 0;
-}
 
 QString systemReason(int error)
 {
@@ -101,9 +88,7 @@ void RecordSession::addMarker(const QString &label)
     if (!m_settings.output.isEmpty())
         m_writer.writeMarker(number, label);
     if (m_server)
-        m_server->addLine([number, label](qint64 newestFrameMicros) {
-            return RecordFormat::markerLine(newestFrameMicros, number, label);
-        });
+        m_server->addMarker(number, label);
 }
 
 // First, so that an address that cannot be used fails before the card is touched.
@@ -183,12 +168,12 @@ bool RecordSession::settleFrequency()
 {
     const int found = m_port->freIndex(); // read at the open; -1 without an answer
     if (m_settings.frequencyHz == 0) {
-        m_writer.setFrequency(rateOf(found));
+        m_writer.setFrequency(sampleRateHz(found));
         if (m_server)
-            m_server->setHeader(header(rateOf(found)));
+            m_server->setHeader(header(sampleRateHz(found)));
         return true;
     }
-    const int asked = frequencyIndex(m_settings.frequencyHz);
+    const int asked = sampleRateIndex(m_settings.frequencyHz);
     m_port->setSampleFre(uint(asked), kReplyTimeoutMs);
     if (m_ended)
         return false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "streamserver.h"
 
+#include "recordformat.h"
 #include "streamfeed.h"
 #include "streamhub.h"
 #include "workercall.h"
@@ -167,4 +168,11 @@ void StreamServer::addFrame(const QList<Axit_t> &readings, uint num)
 void StreamServer::addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose)
 {
     m_feed->addLine(compose);
+}
+
+void StreamServer::addMarker(int number, const QString &label)
+{
+    addLine([number, label](qint64 newestFrameMicros) {
+        return RecordFormat::markerLine(newestFrameMicros, number, label);
+    });
 }

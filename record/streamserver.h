@@ -71,6 +71,8 @@ public:
     // with the hand-off held, so it must be quick. Thread-safe; nothing is sent before the
     // stream's first frame.
     void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
+    // A marker line, with the newest frame's time (see addLine).
+    void addMarker(int number, const QString &label);
 
 signals:
     void clientCountChanged(int clients);

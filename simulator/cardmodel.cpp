@@ -296,7 +296,7 @@ void CardModel::restartSchedule()
         m_tickTimer->stop();
         return;
     }
-    const int hz = kCardFrequencies[m_frequencyIndex];
+    const int hz = kSampleRatesHz[m_frequencyIndex];
     m_schedule.restart(m_clock.nsecsElapsed(), hz);
     m_tickTimer->start(kMsPerSecond / hz);
 }
@@ -312,7 +312,7 @@ void CardModel::onTick()
 // One sample feeds both the sensor-data frame and, while sampling, the accumulation frame.
 void CardModel::sampleOnce()
 {
-    const double dt = 1.0 / kCardFrequencies[m_frequencyIndex];
+    const double dt = 1.0 / kSampleRatesHz[m_frequencyIndex];
     sampleReadings(m_readings->next(dt, m_sensorCount));
 }
 

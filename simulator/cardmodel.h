@@ -4,6 +4,7 @@
 
 #include "devicerecords.h"
 #include "frameschedule.h"
+#include "samplerates.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -18,9 +19,7 @@
 class QTimer;
 class SkinReadings;
 
-// Sample rates the card selects by frequency index 0..4.
-constexpr int kCardFrequencies[] = {10, 20, 50, 100, 200};
-constexpr int kCardFrequencyCount = 5;
+constexpr int kCardFrequencyCount = int(kSampleRatesHz.size());
 constexpr int kDefaultFrequencyIndex = 3; // 100 Hz
 constexpr int kDefaultSinglePointCapacity = 8;
 // A 0x8C answer must fit one frame: 2 bytes of axis and sensor, 4 per entry.

@@ -38,9 +38,7 @@ RecordingPlayer::RecordingPlayer(std::unique_ptr<RecordIndex> recording, double 
     model->setOwnSampling(false);
     model->setWaitsForHost(true);
     const int rate = m_recording->frequencyHz() > 0 ? m_recording->frequencyHz() : 100;
-    model->setFrequencyIndex(
-        int(std::find(std::begin(kCardFrequencies), std::end(kCardFrequencies), rate) -
-            std::begin(kCardFrequencies)));
+    model->setFrequencyIndex(sampleRateIndex(rate));
     model->setFixedFrequency(true);
     const qint64 count = m_recording->frameCount();
     if (const RecordedFrame *first = frameAt(0))
