@@ -45,7 +45,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kFastestIndex = 4; // 200 Hz
 
 double secondsSince(Clock::time_point start)
 {
@@ -189,18 +188,8 @@ int main(int argc, char *argv[])
     const QString link = dir.filePath(QStringLiteral("card"));
     SimulatedCard card;
     WireLog wire(seconds * 220 + 1000);
-    if (!card.start(link, [&](CardModel &model) {
-            model.setSeed(1);
-            model.setFrequencyIndex(kFastestIndex);
-            model.setStreaming(false);
-            // After the terminal has taken the bytes: the server connected first.
-            QObject::connect(&model, &CardModel::bytesToHost, &model,
-                             [&](const QByteArray &bytes) { wire.record(bytes); });
-        })) {
-        std::fprintf(stderr, "cannot start the simulated card: %s\n",
-                     qPrintable(card.errorString()));
+    if (!startLoggedCard(card, link, wire))
         return 1;
-    }
 
     CurveGraphic curves;
     curves.setSensorSum(kMaxSensors);

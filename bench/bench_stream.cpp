@@ -40,7 +40,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kFastestIndex = 4; // 200 Hz
 constexpr int kSettleMs = 1000;
 
 // CPU time of the process's thread named `name`, from the scheduler's own account (ns).
@@ -148,17 +147,8 @@ int main(int argc, char *argv[])
 
     WireLog wire(2 * (seconds + 5) * 220);
     SimulatedCard card;
-    if (!card.start({}, [&](CardModel &model) {
-            model.setSeed(1);
-            model.setFrequencyIndex(kFastestIndex);
-            model.setStreaming(false);
-            QObject::connect(&model, &CardModel::bytesToHost, &model,
-                             [&](const QByteArray &bytes) { wire.record(bytes); });
-        })) {
-        std::fprintf(stderr, "cannot start the simulated card: %s\n",
-                     qPrintable(card.errorString()));
+    if (!startLoggedCard(card, QString(), wire))
         return 1;
-    }
     const auto streaming = [&card](bool on) {
         card.withModel([on](CardModel &model) { model.setStreaming(on); });
     };
