@@ -16,6 +16,7 @@
 #include "streamcontrol.h"
 #include "windowplacement.h"
 #include "workercall.h"
+#include "workerthread.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -81,7 +82,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     registerDeviceRecordTypes();
     serial = new MySerialport;
-    serialThread = new QThread;
+    serialThread = new WorkerThread;
     serial->moveToThread(serialThread);
     connectWorker();
     serialThread->start();
@@ -501,9 +502,7 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
     if (serialThread) {
         // The worker never waits for this thread, and a request waiting for the card's answer
         // gives up when asked to: the wait ends at once, whatever the worker was doing.
-        serialThread->requestInterruption();
-        serialThread->quit();
-        serialThread->wait();
+        serialThread->end();
         delete serialThread;
         serialThread = nullptr;
         // The thread's end has deleted the driver-card object, and the record writer with it.

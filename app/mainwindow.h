@@ -23,11 +23,11 @@ class PortReconnector;
 class QAction;
 class QStandardItem;
 class QStandardItemModel;
-class QThread;
 class QTimer;
 class RecordingControl;
 class ReviewOpener;
 class StreamControl;
+class WorkerThread;
 
 namespace Ui {
 class MainWindow;
@@ -158,7 +158,7 @@ private:
     // Guarded: a close event hands the dialog to deferred deletion (see releaseOwned).
     QPointer<Demarcate> demarcate;
     MySerialport *serial = nullptr;
-    QThread *serialThread = nullptr;
+    WorkerThread *serialThread = nullptr;
     QTimer *portScanTimer = nullptr;
     QTimer *checkTimer = nullptr;
     QStandardItemModel *tableModel = nullptr;

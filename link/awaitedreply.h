@@ -14,6 +14,9 @@ class AwaitedReply
 public:
     explicit AwaitedReply(int windowMs);
 
+    // Applies from the next request on.
+    void setWindowMs(int windowMs) { m_windowMs = windowMs; }
+
     // A request has gone out.
     void expect();
     // A reply of one frame arrived: true when a request was waiting for it, which it answers.

@@ -50,7 +50,7 @@ void MySerialport::openPort(QString portName, int baudRate)
     if (holdRead)
         ++m_heldFrequencyReads;
     else
-        readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+        readCurrentSampleFre(replyTimeoutMs());
 }
 
 // The port that returns under the lost one's name is not taken for the card until the card has
@@ -65,7 +65,7 @@ void MySerialport::reconnectPort(QString portName, int baudRate)
         return;
     }
     m_trialOpen = true;
-    readFrequencyThen(kOpenFrequencyTimeoutMs, [this, portName, baudRate](int res) {
+    readFrequencyThen(replyTimeoutMs(), [this, portName, baudRate](int res) {
         // The operator has opened or closed a port meanwhile, or the line went away.
         if (!m_trialOpen)
             return;
@@ -173,7 +173,7 @@ void MySerialport::openFailureShown()
         return;
     }
     --m_heldFrequencyReads;
-    readCurrentSampleFre(kOpenFrequencyTimeoutMs);
+    readCurrentSampleFre(replyTimeoutMs());
 }
 
 void MySerialport::closePort()

@@ -14,7 +14,6 @@
 #include <atomic>
 
 constexpr qint64 kSerialReadBufferBytes = 0x100000;
-constexpr int kOpenFrequencyTimeoutMs = 2000;
 // Largest piece handed to the codec at once: its byte count is 16-bit.
 constexpr qint64 kMaxReceiveChunk = 0xFFFF;
 // How often the link's health is published while a port is open.

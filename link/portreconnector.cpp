@@ -17,6 +17,12 @@ PortReconnector::PortReconnector(const PortList *ports, QObject *parent)
     connect(m_checkTimer, &QTimer::timeout, this, &PortReconnector::reconnectIfReturned);
 }
 
+void PortReconnector::setTiming(qint64 holdOffMs, int checkIntervalMs)
+{
+    m_holdOffMs = holdOffMs;
+    m_checkTimer->setInterval(checkIntervalMs);
+}
+
 void PortReconnector::setEnabled(bool on)
 {
     m_enabled = on;
@@ -74,7 +80,7 @@ void PortReconnector::setWait(ReconnectWait wait)
 // moment.
 void PortReconnector::reconnectIfReturned()
 {
-    if (!isWaiting() || m_lostClock.elapsed() < kHoldOffMs)
+    if (!isWaiting() || m_lostClock.elapsed() < m_holdOffMs)
         return;
     if (!m_ports->presentNames().contains(m_portName))
         return;

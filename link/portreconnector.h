@@ -53,6 +53,10 @@ public:
     // default).
     void setIdentityLookup(IdentityLookup lookup) { m_lookup = std::move(lookup); }
 
+    // The hold-off and the check interval, kHoldOffMs and kCheckIntervalMs unless set.
+    void setTiming(qint64 holdOffMs, int checkIntervalMs);
+    qint64 holdOffMs() const { return m_holdOffMs; }
+
     bool isEnabled() const { return m_enabled; }
     // Off ends a wait.
     void setEnabled(bool on);
@@ -80,6 +84,7 @@ private:
     IdentityLookup m_lookup = &PortList::identity;
     QTimer *m_checkTimer;
     QElapsedTimer m_lostClock;
+    qint64 m_holdOffMs = kHoldOffMs;
     QString m_portName;
     PortIdentity m_identity;
     int m_baudRate = 0;

@@ -50,6 +50,11 @@ bool SlaveCodec::rxTimerActive() const
     return m_rxTimer->isActive();
 }
 
+void SlaveCodec::setReceiveTimeoutMs(int ms)
+{
+    m_rxTimer->setInterval(ms);
+}
+
 qint64 SlaveCodec::writeRaw(const char *, qint64)
 {
     return 0;
@@ -95,7 +100,7 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
         n = quint16(n - take);
     }
     if (m_rxPending != 0)
-        m_rxTimer->start(kRxTimeoutMs);
+        m_rxTimer->start();
     else
         m_rxTimer->stop();
     return 0;

@@ -24,7 +24,7 @@ constexpr int kRxTimeoutMs = 500;
 //   A5, L, command, payload (L - 2 bytes), checksum
 // where the checksum is the low byte of the sum of every byte before it. The codec assembles
 // checked frames from the received byte stream, hands each to decodeFrame() as soon as it is
-// complete, and drops a frame that stops arriving halfway after 500 ms.
+// complete, and drops a frame that stops arriving halfway after the receive time-out.
 class SlaveCodec : public SlaveProtocol
 {
     Q_OBJECT
@@ -42,6 +42,9 @@ public:
     quint16 rxLen() const { return m_rxLen; }
     quint16 rxPending() const { return m_rxPending; }
     bool rxTimerActive() const;
+
+    // How long a frame may stop arriving halfway before it is dropped; kRxTimeoutMs unless set.
+    void setReceiveTimeoutMs(int ms);
 
     // What has been received since the last reset (the port's open). Until the first whole
     // frame after a reset, nothing counts as an error.

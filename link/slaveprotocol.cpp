@@ -83,6 +83,13 @@ int SlaveProtocol::sendFrame(quint8, const void *, int)
     return -1;
 }
 
+void SlaveProtocol::setReplyTimeoutMs(int ms)
+{
+    m_replyTimeoutMs = ms;
+    for (AwaitedReply *read : {&m_baselineRead, &m_singleRead, &m_pointRead})
+        read->setWindowMs(ms);
+}
+
 // ---- Requests -------------------------------------------------------------------------------
 
 void SlaveProtocol::runInTurn(std::function<void()> request)
@@ -242,7 +249,7 @@ void SlaveProtocol::checkDataWrite(QList<AxitSingle_t> &axit)
             p = writeBe16(p, entry.z);
         }
         const int len = int(p - m_checkWriteBuf);
-        const int res = sendAndWait(CmdBaselineWrite, m_checkWriteBuf, len, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdBaselineWrite, m_checkWriteBuf, len, m_replyTimeoutMs);
         emit sampleFreResult(2, res, 0);
     });
 }
@@ -272,7 +279,7 @@ void SlaveProtocol::demarcateStop()
 void SlaveProtocol::demarcateRemoveAll()
 {
     runInTurn([this] {
-        const int res = sendAndWait(CmdRemoveAllPoints, nullptr, 0, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdRemoveAllPoints, nullptr, 0, m_replyTimeoutMs);
         emit demarcateOperationResult(CmdRemoveAllPoints, res, 0);
     });
 }
@@ -287,7 +294,7 @@ void SlaveProtocol::demarcateRemove(int xyz, QList<short> &list)
     runInTurn([this, xyz, values = list]() mutable {
         quint8 payload[kRemovePayloadBytes];
         const int len = buildRemovePayload(payload, {quint8(xyz)}, values);
-        const int res = sendAndWait(CmdRemovePoints, payload, len, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdRemovePoints, payload, len, m_replyTimeoutMs);
         emit demarcateRemoveResult(res, xyz, values);
     });
 }
@@ -305,7 +312,7 @@ void SlaveProtocol::demarcateSingleRemove(int xyz, int sensorId, QList<short> &l
                 << QStringLiteral("single remove: %1 %2").arg(i).arg(values[i]);
         quint8 payload[kRemovePayloadBytes];
         const int len = buildRemovePayload(payload, {quint8(xyz), quint8(sensorId)}, values);
-        const int res = sendAndWait(CmdSingleRemove, payload, len, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdSingleRemove, payload, len, m_replyTimeoutMs);
         emit demarcateSingleRemoveResult(res, xyz, sensorId, values);
     });
 }
@@ -314,7 +321,7 @@ void SlaveProtocol::demarcateSingleRemoveAll(int xyz, int sensorId)
 {
     runInTurn([this, xyz, sensorId] {
         const quint8 payload[] = {quint8(xyz), quint8(sensorId)};
-        const int res = sendAndWait(CmdSingleRemoveAll, payload, sizeof payload, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdSingleRemoveAll, payload, sizeof payload, m_replyTimeoutMs);
         emit demarcateOperationResult(CmdSingleRemoveAll, res, 0);
     });
 }
@@ -324,7 +331,7 @@ void SlaveProtocol::demarcateSingleWrite(int xyz, int sensorId, short pressure, 
     runInTurn([this, xyz, sensorId, pressure, value] {
         quint8 payload[6] = {quint8(xyz), quint8(sensorId)};
         writeBe16(writeBe16(payload + 2, pressure), value);
-        const int res = sendAndWait(CmdSingleWrite, payload, sizeof payload, kReplyTimeoutMs);
+        const int res = sendAndWait(CmdSingleWrite, payload, sizeof payload, m_replyTimeoutMs);
         qCDebug(lcLink) << "single write return:" << res;
         emit demarcateOperationResult(CmdSingleWrite, res, 0);
     });

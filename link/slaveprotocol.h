@@ -97,6 +97,12 @@ public:
 
     virtual int sendFrame(quint8 cmd, const void *data, int len);
 
+    // How long a request whose caller names no time-out waits for the card's answer (the
+    // baseline write, the calibration requests, the frequency read after an open), and how long
+    // the reads answered by frames of their own take their answer; kReplyTimeoutMs unless set.
+    int replyTimeoutMs() const { return m_replyTimeoutMs; }
+    void setReplyTimeoutMs(int ms);
+
 signals:
     void slaveCheckRec(bool ok);
     void AxitReflushGraphic(QList<Axit_t> &Axit, uint num);
@@ -168,6 +174,7 @@ private:
     bool m_requestRunning = false;
     std::deque<std::function<void()>> m_heldRequests;
 
+    int m_replyTimeoutMs = kReplyTimeoutMs;
     // Reads answered by frames of their own, not by a status.
     AwaitedReply m_baselineRead{kReplyTimeoutMs};
     AwaitedReply m_singleRead{kReplyTimeoutMs};

@@ -5,9 +5,9 @@
 #include "streamfeed.h"
 #include "streamhub.h"
 #include "workercall.h"
+#include "workerthread.h"
 
 #include <QRegularExpression>
-#include <QThread>
 
 namespace {
 
@@ -43,7 +43,7 @@ bool parseHost(const QString &text, bool bracketed, QHostAddress *address)
 
 StreamServer::StreamServer(QObject *parent)
     : QObject(parent)
-    , m_thread(new QThread(this))
+    , m_thread(new WorkerThread(this))
 {
     m_thread->setObjectName(QStringLiteral("stream server"));
     m_feed = std::make_unique<StreamFeed>(
@@ -70,8 +70,7 @@ StreamServer::~StreamServer()
     }
     StreamHub *hub = m_hub;
     callInWorker(hub, [hub] { hub->close(); });
-    m_thread->quit();
-    m_thread->wait();
+    m_thread->end();
 }
 
 bool StreamServer::parseAddress(const QString &text, QHostAddress *address, quint16 *port)

@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-class QThread;
+class WorkerThread;
 class StreamFeed;
 class StreamHub;
 
@@ -83,7 +83,7 @@ private:
     void startThread();
 
     std::unique_ptr<StreamFeed> m_feed;
-    QThread *m_thread = nullptr;
+    WorkerThread *m_thread = nullptr;
     StreamHub *m_hub = nullptr; // lives in m_thread, deleted when it ends
     QHostAddress m_address;
     quint16 m_port = 0;

@@ -3,12 +3,11 @@
 
 #include "cardmodel.h"
 #include "ptycardserver.h"
-
-#include <QThread>
+#include "workerthread.h"
 
 SimulatedCard::SimulatedCard(QObject *parent)
     : QObject(parent)
-    , m_thread(new QThread(this))
+    , m_thread(new WorkerThread(this))
 {
     m_thread->setObjectName(QStringLiteral("simulated card"));
     // The model is the server's parent, so one deferred deletion releases both in their thread.
@@ -25,8 +24,7 @@ SimulatedCard::~SimulatedCard()
         m_model->stop();
         m_server->hangUp();
     });
-    m_thread->quit();
-    m_thread->wait();
+    m_thread->end();
 }
 
 bool SimulatedCard::start(const QString &linkPath, const std::function<void(CardModel &)> &setUp)

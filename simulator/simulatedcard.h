@@ -10,7 +10,7 @@
 
 class CardModel;
 class PtyCardServer;
-class QThread;
+class WorkerThread;
 
 // A simulated driver card running on a thread of its own, served on a pseudo-terminal: what a
 // test or a demonstration starts inside its own process. Every operation blocks until the
@@ -40,7 +40,7 @@ public:
 private:
     void inCardThread(const std::function<void()> &work);
 
-    QThread *m_thread = nullptr;
+    WorkerThread *m_thread = nullptr;
     CardModel *m_model = nullptr;
     PtyCardServer *m_server = nullptr;
     QString m_portName;

@@ -13,6 +13,7 @@
 #include "recordformat.h"
 #include "recordingcontrol.h"
 #include "recordreader.h"
+#include "shortcutpress.h"
 #include "simulatedcard.h"
 #include "testfile.h"
 #include "vectorgraph.h"
@@ -113,7 +114,7 @@ private slots:
         QFETCH(QString, moves);
         QFETCH(qint64, cursor);
         QVERIFY(m_window->openRecording(m_path));
-        QVERIFY(QTest::qWaitForWindowActive(m_curves));
+        QVERIFY(QTest::qWaitForWindowExposed(m_curves));
         auto *slider = m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"));
         for (const QString &move : moves.split(u' ', Qt::SkipEmptyParts)) {
             const QString value = move.section(u':', 1);
@@ -123,11 +124,11 @@ private slots:
                 m_curves->findChild<QComboBox *>(QStringLiteral("reviewSpeed"))
                     ->setCurrentText(value + QStringLiteral("×"));
             else
-                QTest::keySequence(m_curves, QKeySequence(move));
+                QVERIFY2(pressShortcut(m_curves, QKeySequence(move)), qPrintable(move));
         }
         if (cursor < 0) { // playing: a few hundred frames on, then paused by Space again
             QTRY_VERIFY(slider->value() > 300);
-            QTest::keyClick(m_curves, Qt::Key_Space);
+            QVERIFY(pressShortcut(m_curves, Qt::Key_Space));
             QVERIFY(!m_curves->findChild<QAction *>(QStringLiteral("actionPlay"))->isChecked());
             cursor = slider->value();
         }
@@ -229,9 +230,7 @@ private slots:
         QVERIFY(live > 50 && m_curves->series(0).keys.last() == live);
         m_window->openSelectedPort();
         QTRY_VERIFY(m_curves->sampleCounter() > live + 20);
-        m_curves->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_curves));
-        QTest::keyClick(m_curves, Qt::Key_Space); // pauses the live display again
+        QVERIFY(pressShortcut(m_curves, Qt::Key_Space)); // pauses the live display again
         QVERIFY(m_curves->isPaused());
     }
 

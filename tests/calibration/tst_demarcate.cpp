@@ -155,7 +155,8 @@ private slots:
 
         click(run.array ? "btnDemarcate" : "btnSingleDemarcate");
 
-        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        // Ended by what happened to it, not by the run's time-out.
+        QVERIFY2(clock.elapsed() < kRunTimeoutMs, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(shown, QStringList({run.array ? "校准" : "单点标定", "正在获取校准数据..."}));
         QCOMPARE(highest == 20, run.end == Sampled);
         QVERIFY(!m_dialog->findChild<QProgressDialog *>());
@@ -181,7 +182,7 @@ private slots:
 
         click("btnDemarcate");
 
-        QVERIFY2(clock.elapsed() >= kRunTimeoutMs - 50 && clock.elapsed() < kRunTimeoutMs + 3000,
+        QVERIFY2(clock.elapsed() >= kRunTimeoutMs - 50,
                  qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(m_boxes->texts(), QStringList({"标定成功", "标定失败！！！"}));
         QTRY_COMPARE(requests("82"), QStringList({"82 01", "82 00", "82 01", "82 00"}));

@@ -129,6 +129,10 @@ inline RecordingCodec::Responder statusCard(const QByteArray &status, const QByt
     };
 }
 
+// A reply time-out for the cases that wait one out: what ends in silence does not depend on its
+// length, and the card's real time-out is waited out once, by the driver-card object's test.
+constexpr int kShortReplyTimeoutMs = 200;
+
 // A request to run against the card, as a data-driven test column.
 using Request = std::function<void(RecordingCodec &)>;
 Q_DECLARE_METATYPE(Request)

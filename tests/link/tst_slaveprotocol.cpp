@@ -277,6 +277,8 @@ void TestSlaveProtocol::checkDataWrite_reportsStatus()
     QFETCH(int, res);
 
     RecordingCodec card;
+    if (res == kNoReply)
+        card.setReplyTimeoutMs(kShortTimeoutMs);
     card.responder = statusCard(status);
     QSignalSpy results(&card, &SlaveProtocol::sampleFreResult);
     QList<AxitSingle_t> entries = baselineEntries(2);

@@ -7,12 +7,13 @@
 // text, in order, with the time it arrived.
 
 #include "myserialport.h"
+#include "workerthread.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
-#include <QThread>
 
 #include <functional>
+#include <type_traits>
 
 inline QString describeShorts(const QList<short> &values)
 {
@@ -43,11 +44,7 @@ public:
         m_thread.start();
     }
 
-    ~WorkerPort() override
-    {
-        m_thread.quit();
-        m_thread.wait();
-    }
+    ~WorkerPort() override { m_thread.end(); }
 
     // Queued into the worker, as the interface calls it.
     void run(const std::function<void(MySerialport &)> &call)
@@ -57,11 +54,21 @@ public:
     }
 
     // Blocks until the worker has run `call`: it was idle, or its nested waits let it through.
-    void runBlocking(const std::function<void(MySerialport &)> &call)
+    // Returns what `call` returns.
+    template<typename Call> auto runBlocking(Call call)
     {
         MySerialport *target = port;
-        QMetaObject::invokeMethod(
-            port, [target, call] { call(*target); }, Qt::BlockingQueuedConnection);
+        using Result = decltype(call(*target));
+        if constexpr (std::is_void_v<Result>) {
+            QMetaObject::invokeMethod(
+                port, [target, call] { call(*target); }, Qt::BlockingQueuedConnection);
+        } else {
+            Result result{};
+            QMetaObject::invokeMethod(
+                port, [target, call] { return call(*target); }, Qt::BlockingQueuedConnection,
+                &result);
+            return result;
+        }
     }
 
     void open(const QString &name)
@@ -155,7 +162,7 @@ private:
                 });
     }
 
-    QThread m_thread;
+    WorkerThread m_thread;
     QElapsedTimer m_clock;
 };
 

@@ -5,11 +5,11 @@
 #include "recordcompare.h"
 #include "recordwriter.h"
 #include "streamserver.h"
+#include "workerthread.h"
 
 #include <QBuffer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -47,15 +47,11 @@ public:
         m_writer.moveToThread(&m_thread);
         m_thread.start();
     }
-    ~Feeder() override
-    {
-        m_thread.quit();
-        m_thread.wait();
-    }
+    ~Feeder() override { m_thread.end(); }
     bool done() const { return m_done; }
 
 private:
-    QThread m_thread;
+    WorkerThread m_thread;
     RecordWriter m_writer;
     int m_sent = 0;
     std::atomic<bool> m_done{false};
