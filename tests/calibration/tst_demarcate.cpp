@@ -19,6 +19,9 @@ namespace {
 
 constexpr int kAnswerMs = 1000;
 constexpr int kNoAnswerMs = kReplyTimeoutMs + 1500;
+// A card that leaves a request unanswered is not waited for longer than this: what the dialog
+// makes of the silence does not depend on how long it lasted.
+constexpr int kShortReplyMs = 300;
 constexpr int kBurstBytes = 48000;
 constexpr int kRunTimeoutMs = 10000;
 constexpr int kSensors = 4;
@@ -244,6 +247,7 @@ private slots:
             model->setData(model->index(row, 0), true, Qt::UserRole);
         select("comAxitSelect", removal.axisChosen);
         m_card->withModel([&](CardModel &card) { applyFault(card, removal.fault); });
+        shortenReplyTimeoutIf(removal.fault == Silent);
 
         click(qPrintable(removal.button));
 
@@ -287,6 +291,7 @@ private slots:
     {
         QFETCH(Write, write);
         m_card->withModel([&](CardModel &card) { applyFault(card, write.fault); });
+        shortenReplyTimeoutIf(write.fault == Silent);
 
         writeSingle(write.value, write.pressure, write.request.isEmpty() ? 100 : kNoAnswerMs);
 
@@ -462,6 +467,13 @@ private slots:
     }
 
 private:
+    void shortenReplyTimeoutIf(bool silent)
+    {
+        if (silent)
+            m_worker->runBlocking(
+                [](MySerialport &port) { port.setReplyTimeoutMs(kShortReplyMs); });
+    }
+
     // The host's frames of one command (two hex digits), as "command payload" in hex.
     QStringList requests(const QString &command) const
     {
