@@ -32,7 +32,7 @@
 
 namespace {
 
-constexpr int kOpenMs = 1500;
+constexpr int kOpenMs = 10000;  // whatever the card answers at once, on a loaded machine too
 constexpr int kResumeMs = 3000; // frames must be back this long after the port returns
 const QString kWaiting = QStringLiteral("串口丢失，等待重连…");
 constexpr int kReadableWidth = 100;
@@ -327,8 +327,15 @@ private:
             return false;
         m_window->setExtraPorts({link()});
         click("btnSerialOpen");
-        return QTest::qWaitFor([&] { return label("statusPort")->text().startsWith("已连接"); },
-                               kOpenMs);
+        // Open once the card's frequency has come too: a loss before that ends the read in a
+        // time-out, which the window reports.
+        const auto *frequency = m_window->findChild<QComboBox *>(QStringLiteral("SampleFreSelect"));
+        return QTest::qWaitFor(
+            [&] {
+                return label("statusPort")->text().startsWith("已连接") &&
+                       frequency->currentText() == QStringLiteral("100");
+            },
+            kOpenMs);
     }
 
     void writeToHost(const QByteArray &bytes)

@@ -34,7 +34,7 @@
 namespace {
 
 constexpr int kScanWaitMs = 3000;        // one 2 s port scan and some
-constexpr int kAnswerMs = 1500;          // the card answers at once
+constexpr int kAnswerMs = 10000;         // the card answers at once, but the machine may be loaded
 constexpr int kNoAnswerMs = 2000 + 1500; // the 2 s request wait and some
 constexpr int kCardFrequencyIndex = 3;   // 100 Hz
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr int kAnswerMs = 1000;
+constexpr int kAnswerMs = 10000; // the card answers at once, but the machine may be loaded
 constexpr int kNoAnswerMs = kReplyTimeoutMs + 1500;
 // A card that leaves a request unanswered is not waited for longer than this: what the dialog
 // makes of the silence does not depend on how long it lasted.

@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int kFrequencyIndex = 3;
-constexpr int kAnswerMs = 1000;
+constexpr int kAnswerMs = 10000; // the card answers at once, but the machine may be loaded
 constexpr int kNoAnswerMs = kReplyTimeoutMs + 1500;
 // The reply time-out of the cases that wait one out but do not depend on its length.
 constexpr int kShortReplyMs = 300;

@@ -96,13 +96,14 @@ private slots:
                                   qPrintable(QString::number(replots.count())), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(planeFrames.count() > 20, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(vectorFrames.count() > 20, 10000);
+        // The plot takes the new readings at its next refresh.
         for (int sensor = 0; sensor < kMaxSensors; ++sensor) {
             QVERIFY(curves->series(sensor).keys.size() > 200);
-            QVERIFY(plot->graph(sensor * kAxisCount)->dataCount() > 200);
+            QTRY_VERIFY_WITH_TIMEOUT(plot->graph(sensor * kAxisCount)->dataCount() > 200, 10000);
         }
         // The travelling press loads the array: the newest readings are not all at rest.
         QVERIFY(plot->yAxis->range().size() > 100);
-        QVERIFY(plot->xAxis->range().upper > before + 200);
+        QTRY_VERIFY_WITH_TIMEOUT(plot->xAxis->range().upper > before + 200, 10000);
         // None lost on the way.
         quint64 sent = 0;
         card.withModel([&](CardModel &model) {
