@@ -124,6 +124,10 @@ bool RecordSession::openOutput()
         end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, problem));
         return false;
     }
+    // The frequency is settled here or the session ends, however long the card's replies take
+    // on a loaded machine: a writer that gave up waiting would create the file of a run that is
+    // about to fail, over an earlier recording.
+    m_writer.setFrequencyWaitMs(-1);
     if (!m_writer.open(m_settings.output, header(0),
                        RecordWriter::CreateOnFirstRow | RecordWriter::FrequencyToCome)) {
         end(1,

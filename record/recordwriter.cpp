@@ -149,7 +149,7 @@ void RecordWriter::writeGapLine(qint64 endUs)
 void RecordWriter::flushBuffer()
 {
     // A frequency that never comes is left out rather than holding the recording back.
-    if (m_frequencyPending && m_openClock.hasExpired(kFrequencyWaitMs))
+    if (m_frequencyPending && m_frequencyWaitMs >= 0 && m_openClock.hasExpired(m_frequencyWaitMs))
         setFrequency(0);
     if (!writeOut())
         return;

@@ -63,6 +63,10 @@ public:
     // when the file cannot be created; nothing is recorded then.
     bool open(const QString &path, const RecordHeader &header, OpenOptions options = {});
     bool isOpen() const { return m_active; }
+    // How long FrequencyToCome holds the lines back, kFrequencyWaitMs unless set; a negative
+    // value holds them until setFrequency() or finish(), for a caller that settles the
+    // frequency itself or ends the recording.
+    void setFrequencyWaitMs(int ms) { m_frequencyWaitMs = ms; }
     QString fileName() const { return m_path; }
     QString errorString() const { return m_error; }
     qint64 framesWritten() const { return m_frames.load(std::memory_order_relaxed); }
@@ -112,6 +116,7 @@ private:
     bool m_active = false;
     bool m_headWritten = false;
     bool m_frequencyPending = false;
+    int m_frequencyWaitMs = kFrequencyWaitMs;
     QElapsedTimer m_openClock;
     QDateTime m_firstFrameTime;
     QByteArray m_buffer;
