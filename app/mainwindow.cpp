@@ -3,34 +3,31 @@
 #include "ui_mainwindow.h"
 
 #include "cardmessagebox.h"
-#include "checkboxdelegate.h"
 #include "curvegraphic.h"
 #include "demarcate.h"
 #include "elidinglabel.h"
+#include "frequencychoice.h"
 #include "linkstatusbar.h"
 #include "myserialport.h"
 #include "openfailuretext.h"
+#include "portchoice.h"
 #include "portreconnector.h"
+#include "progresswait.h"
 #include "recordingcontrol.h"
 #include "reviewopener.h"
+#include "sensortable.h"
 #include "streamcontrol.h"
 #include "windowplacement.h"
 #include "workercall.h"
 #include "workerthread.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QEventLoop>
-#include <QHeaderView>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
-#include <QProgressDialog>
-#include <QScopedValueRollback>
-#include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
 
@@ -40,29 +37,12 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
-constexpr int kPortScanMs = 2000;
 constexpr int kCheckTickMs = 50;
 constexpr int kCheckTicks = 100;
 constexpr int kRequestWaitMs = 2000;
-constexpr int kMinSensors = 1;
-constexpr int kReadingLimit = 32767;
-constexpr int kIdColumnWidth = 50;
-constexpr int kTickColumnWidth = 70;
-constexpr int kProgressWidth = 300;
-// Room beside the text of a port in the port list's drop-down: margins and a scroll bar.
-constexpr int kPortListPadding = 40;
-
-enum Column { IdColumn = 0, TickColumn = 1, XColumn = 2 };
 
 // Option of sampleFreResult: which request the outcome belongs to.
 enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
-
-QStandardItem *centredItem(const QString &text)
-{
-    auto *item = new QStandardItem(text);
-    item->setTextAlignment(Qt::AlignCenter);
-    return item;
-}
 
 } // namespace
 
@@ -88,20 +68,24 @@ MainWindow::MainWindow(QWidget *parent)
     serialThread->start();
     demarcate->setSerial(serial);
 
-    portScanTimer = new QTimer;
-    connect(portScanTimer, &QTimer::timeout, this, &MainWindow::refreshSerialPorts);
+    linkPrefs = LinkPreferences::load();
+    portChoice = new PortChoice(ui->SerialPortSelect, &linkPrefs, this);
+    portChoice->followCard(serial);
     checkTimer = new QTimer;
+    checkWait = new ProgressWait(this, kCheckTicks, kCheckTickMs);
 
-    initSensorTable();
+    sensorTable = new SensorTable(ui->tableView, ui->lineSensorSum, this);
+    tellSensorCount(sensorTable->sensorSum());
+    connect(sensorTable, &SensorTable::sensorSumShown, this, &MainWindow::tellSensorCount);
+    connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
     connect(checkTimer, &QTimer::timeout, this, [this] { ++checkProgress; });
 
     fillFixedChoices();
-    restoreLinkChoices();
-    refreshSerialPorts();
-    ui->tableView->setItemDelegateForColumn(TickColumn, new CheckBoxDelegate(0, this));
+    restoreBaudRate();
+    portChoice->refreshSerialPorts();
     setUpPortFollowers();
     WidgetViewFlush();
-    portScanTimer->start(kPortScanMs);
+    portChoice->startScanning();
 
     setAcceptDrops(true);
     reviewOpener = new ReviewOpener(curveGraphic, recordingControl, ui->actionCloseRecording, this);
@@ -117,22 +101,20 @@ MainWindow::~MainWindow()
 {
     // An open cell editor commits its text while the base class tears the widgets down; the
     // validation must not run on a window that is half destroyed.
-    if (tableModel)
-        disconnect(tableModel, nullptr, this, nullptr);
+    delete sensorTable;
+    sensorTable = nullptr;
     releaseOwned(false);
     delete ui;
 }
 
 void MainWindow::setExtraPorts(const QStringList &extraPorts)
 {
-    ports.setExtraPorts(extraPorts);
-    refreshSerialPorts();
+    portChoice->setExtraPorts(extraPorts);
 }
 
 void MainWindow::preferPort(const QString &portName)
 {
-    preferredPort = portName;
-    selectRememberedPort();
+    portChoice->preferPort(portName);
 }
 
 void MainWindow::connectWorker()
@@ -170,24 +152,17 @@ void MainWindow::setUpPortFollowers()
         new StreamControl(serial, ui->menu, linkStatus->addPortLineField("statusServe"), this);
     connect(curveGraphic, &CurveGraphic::markerAdded, streamControl, &StreamControl::sendMarker);
 
-    reconnector = new PortReconnector(&ports, this);
-    reconnector->setEnabled(linkPrefs.autoReconnect);
-    connect(serial, &MySerialport::portOpened, reconnector, &PortReconnector::portOpened);
-    connect(serial, &MySerialport::reconnectUnanswered, reconnector,
-            &PortReconnector::portUnanswered);
-    connect(reconnector, &PortReconnector::reconnectRequested, serial,
-            &MySerialport::reconnectPort);
+    reconnector = portChoice->reconnector();
     connect(reconnector, &PortReconnector::waitChanged, linkStatus, &LinkStatusBar::showWait);
     connect(
         reconnector, &PortReconnector::waitChanged, recordingControl,
         [this](ReconnectWait wait) { recordingControl->portAwaited(wait != ReconnectWait::None); });
-    connect(serial, &MySerialport::portOpened, this, &MainWindow::rememberOpenedPort);
 
     actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
     actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
     actionAutoReconnect->setCheckable(true);
     actionAutoReconnect->setChecked(linkPrefs.autoReconnect);
-    connect(actionAutoReconnect, &QAction::toggled, this, &MainWindow::setAutoReconnect);
+    connect(actionAutoReconnect, &QAction::toggled, portChoice, &PortChoice::setAutoReconnect);
 
     actionFollowCardSensors = ui->menu->addAction(tr("传感器数跟随驱动卡"));
     actionFollowCardSensors->setObjectName(QStringLiteral("actionFollowCardSensors"));
@@ -210,9 +185,7 @@ void MainWindow::fillFixedChoices()
         ui->BandSelect->addItem(QString::number(baud));
     baudIndex = 0;
     ui->BandSelect->setCurrentIndex(0);
-    for (int hz : kSampleRatesHz)
-        ui->SampleFreSelect->addItem(QString::number(hz));
-    sampleFreIndex = 0;
+    frequencyChoice = new FrequencyChoice(ui->SampleFreSelect, this);
 }
 
 bool MainWindow::portOpen() const
@@ -223,41 +196,9 @@ bool MainWindow::portOpen() const
 
 // ---- Serial port --------------------------------------------------------------------------------
 
-void MainWindow::refreshSerialPorts()
-{
-    const QStringList names = ports.presentNames();
-    // Only a change in the number of ports rebuilds the list, so that the choice survives.
-    if (names.size() == ui->SerialPortSelect->count())
-        return;
-    ui->SerialPortSelect->clear();
-    ui->SerialPortSelect->addItems(names);
-    showPortPathsWhole();
-    if (ui->SerialPortSelect->count() == 1) {
-        portIndex = 0;
-        ui->SerialPortSelect->setCurrentIndex(0);
-    }
-    selectRememberedPort();
-}
-
-// The box is narrow: its drop-down is as wide as the longest name, and every entry has the
-// whole path as its tooltip.
-void MainWindow::showPortPathsWhole()
-{
-    QComboBox *box = ui->SerialPortSelect;
-    int widest = box->width();
-    for (int i = 0; i < box->count(); ++i) {
-        box->setItemData(i, PortList::location(box->itemText(i)), Qt::ToolTipRole);
-        widest = std::max(widest, box->view()->fontMetrics().horizontalAdvance(box->itemText(i)) +
-                                      kPortListPadding);
-    }
-    box->view()->setMinimumWidth(widest);
-    box->setToolTip(box->currentData(Qt::ToolTipRole).toString());
-}
-
 void MainWindow::on_SerialPortSelect_currentIndexChanged(int index)
 {
-    portIndex = index;
-    ui->SerialPortSelect->setToolTip(ui->SerialPortSelect->currentData(Qt::ToolTipRole).toString());
+    portChoice->choose(index);
 }
 
 void MainWindow::on_BandSelect_currentIndexChanged(int index)
@@ -271,12 +212,12 @@ void MainWindow::on_btnSerialOpen_clicked()
     if (reviewing())
         return;
     reconnector->stopWaiting();
-    if (ui->SerialPortSelect->count() == 0) {
+    if (portChoice->isEmpty()) {
         QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
         return;
     }
     const int baud = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
-    emit serialOpen(ui->SerialPortSelect->itemText(portIndex), baud);
+    emit serialOpen(portChoice->selectedPort(), baud);
 }
 
 void MainWindow::openSelectedPort()
@@ -329,67 +270,26 @@ void MainWindow::serialPortLostHandle()
                              CardMessageBox::WhenBusy::Replace);
 }
 
-void MainWindow::setAutoReconnect(bool on)
-{
-    linkPrefs.autoReconnect = on;
-    linkPrefs.save();
-    reconnector->setEnabled(on);
-}
-
-// While the count follows the card it is not typed in.
 void MainWindow::setFollowCardSensors(bool on)
 {
     if (linkPrefs.followCardSensors != on) {
         linkPrefs.followCardSensors = on;
         linkPrefs.save();
     }
-    ui->lineSensorSum->setReadOnly(on);
-    if (on)
-        followCardSensors();
+    sensorTable->setFollowCard(on);
 }
 
 void MainWindow::noteCardSensors(const LinkHealth &health)
 {
     // A snapshot sent just before the port closed tells nothing of the next card.
-    cardSensorCount = portOpen() ? health.sensorCount : -1;
-    if (actionFollowCardSensors->isChecked())
-        followCardSensors();
+    sensorTable->noteCardSensors(portOpen() ? health.sensorCount : -1);
 }
 
-void MainWindow::followCardSensors()
+void MainWindow::restoreBaudRate()
 {
-    const int count = cardSensorCount;
-    if (count < kMinSensors || count > kMaxSensors)
-        return;
-    if (count == sensorSum && count == shownSensorSum)
-        return;
-    resizeSensorRows(count);
-    announceSensorCount();
-}
-
-void MainWindow::restoreLinkChoices()
-{
-    linkPrefs = LinkPreferences::load();
     const auto baud = std::find(baudRateTable.begin(), baudRateTable.end(), linkPrefs.baudRate);
     if (baud != baudRateTable.end())
         ui->BandSelect->setCurrentIndex(int(baud - baudRateTable.begin()));
-}
-
-void MainWindow::selectRememberedPort()
-{
-    const QString wanted = preferredPort.isEmpty() ? linkPrefs.portName : preferredPort;
-    const int remembered = ui->SerialPortSelect->findText(wanted);
-    if (!wanted.isEmpty() && remembered >= 0)
-        ui->SerialPortSelect->setCurrentIndex(remembered);
-}
-
-void MainWindow::rememberOpenedPort(const QString &portName, int baudRate)
-{
-    if (linkPrefs.portName == portName && linkPrefs.baudRate == baudRate)
-        return;
-    linkPrefs.portName = portName;
-    linkPrefs.baudRate = baudRate;
-    linkPrefs.save();
 }
 
 // ---- Other windows ------------------------------------------------------------------------------
@@ -480,8 +380,8 @@ void MainWindow::changeEvent(QEvent *event)
 void MainWindow::retranslate()
 {
     ui->retranslateUi(this);
-    if (tableModel)
-        setSensorHeaderLabels();
+    if (sensorTable)
+        sensorTable->retranslate();
     WidgetViewFlush();
     if (actionAutoReconnect)
         actionAutoReconnect->setText(tr("自动重连"));
@@ -512,8 +412,8 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
         // Results the worker queued before it stopped refer to a port that no longer exists.
         QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
     }
-    delete portScanTimer;
-    portScanTimer = nullptr;
+    if (portChoice)
+        portChoice->stopScanning();
     delete checkTimer;
     checkTimer = nullptr;
     if (curveGraphic) {
@@ -534,133 +434,27 @@ void MainWindow::releaseOwned(bool fromCloseEvent)
 
 // ---- Sensor table -------------------------------------------------------------------------------
 
-void MainWindow::initSensorTable()
-{
-    tableModel = new QStandardItemModel(ui->tableView);
-    setSensorHeaderLabels();
-    ui->tableView->setModel(tableModel);
-    ui->tableView->horizontalHeader()->setStretchLastSection(true);
-    ui->tableView->setColumnWidth(IdColumn, kIdColumnWidth);
-    ui->tableView->setColumnWidth(TickColumn, kTickColumnWidth);
-    ui->tableView->verticalHeader()->hide();
-    resetSensorTable();
-    connect(tableModel, &QStandardItemModel::dataChanged, this,
-            &MainWindow::TableViewCellDataChange);
-    connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
-    ui->tableView->setEditTriggers(QAbstractItemView::DoubleClicked);
-}
-
-void MainWindow::setSensorHeaderLabels()
-{
-    headerLabels = QStringList{QStringLiteral("ID"), tr("选择"), tr("X轴"), tr("Y轴"), tr("Z轴")};
-    tableModel->setHorizontalHeaderLabels(headerLabels);
-}
-
-void MainWindow::putRow(int row, int x, int y, int z)
-{
-    auto *id = centredItem(QString::number(row));
-    id->setFlags(id->flags() & ~Qt::ItemIsEditable);
-    auto *tick = new QStandardItem(QString());
-    tick->setFlags(tick->flags() & ~(Qt::ItemIsEditable | Qt::ItemIsSelectable));
-    tableModel->setItem(row, IdColumn, id);
-    tableModel->setItem(row, TickColumn, tick);
-    const int values[] = {x, y, z};
-    for (int axis = 0; axis < kAxisCount; ++axis)
-        tableModel->setItem(row, XColumn + axis, valueItem(values[axis]));
-}
-
-// A value the card reported is shown as it is; one the operator could not type (-32768) is
-// marked rather than replaced, since a write sends back what the table shows.
-QStandardItem *MainWindow::valueItem(int value) const
-{
-    QStandardItem *item = centredItem(QString::number(value));
-    if (value < -kReadingLimit || value > kReadingLimit) {
-        item->setForeground(QBrush(Qt::red));
-        item->setToolTip(tr("驱动卡的值，超出可输入的范围"));
-    }
-    return item;
-}
-
-void MainWindow::resetSensorTable()
-{
-    const QScopedValueRollback<bool> filling(fillingTable, true);
-    tableModel->setRowCount(sensorSum);
-    for (int row = 0; row < sensorSum; ++row)
-        putRow(row, 0, 0, 0);
-    tellSensorCount();
-}
-
-void MainWindow::announceSensorCount()
-{
-    ui->lineSensorSum->setText(QString::number(sensorSum));
-    tellSensorCount();
-}
-
-void MainWindow::tellSensorCount()
+void MainWindow::tellSensorCount(int count)
 {
     if (demarcate)
-        demarcate->setSensorSum(uint(sensorSum));
+        demarcate->setSensorSum(uint(count));
     if (curveGraphic)
-        curveGraphic->setSensorSum(uint(sensorSum));
-    shownSensorSum = sensorSum;
+        curveGraphic->setSensorSum(uint(count));
+    shownSensorSum = count;
     if (linkStatus)
-        linkStatus->showSensorCount(shownSensorSum);
-}
-
-// Rows that stay keep their values and ticks; new rows start at zero.
-void MainWindow::resizeSensorRows(int count)
-{
-    const int before = tableModel->rowCount();
-    tableModel->setRowCount(count);
-    for (int row = before; row < count; ++row)
-        putRow(row, 0, 0, 0);
-    sensorSum = count;
+        linkStatus->showSensorCount(count);
 }
 
 void MainWindow::showCheckData()
 {
-    if (!serial)
-        return;
-    const int count = qMin(serial->sensorCount(), kMaxSensors);
-    if (count <= 0)
-        return;
-    sensorSum = count;
-    const QScopedValueRollback<bool> filling(fillingTable, true);
-    tableModel->setRowCount(count);
-    const AxitSum_t *sums = serial->demarcateSums();
-    for (int row = 0; row < count; ++row)
-        putRow(row, sums[row].x, sums[row].y, sums[row].z);
-    if (actionFollowCardSensors && actionFollowCardSensors->isChecked())
-        announceSensorCount();
+    if (serial)
+        sensorTable->showCheckData(serial->sensorCount(), serial->demarcateSums());
 }
 
 void MainWindow::on_lineSensorSum_editingFinished()
 {
-    bool ok = false;
-    const int count = ui->lineSensorSum->text().toInt(&ok, 10);
-    qCDebug(lcApp) << ui->lineSensorSum->text();
-    if (ok && count >= kMinSensors && count <= kMaxSensors) {
-        sensorSum = count;
-        resetSensorTable();
-        return;
-    }
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：1~16"));
-    ui->lineSensorSum->setText(QStringLiteral("1"));
-}
-
-void MainWindow::TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int>)
-{
-    const int column = bottomRight.column();
-    // The range is the operator's: what the window fills in from the card is not checked.
-    if (column == TickColumn || fillingTable)
-        return;
-    const QStandardItem *item = tableModel->item(topLeft.row(), column);
-    bool ok = false;
-    const int value = item ? item->text().toInt(&ok, 10) : 0;
-    if (ok && value >= -kReadingLimit && value <= kReadingLimit)
-        return;
-    QMessageBox::warning(this, tr("提示"), tr("允许输入范围：-32767~32767"));
-    tableModel->setItem(topLeft.row(), column, new QStandardItem(QStringLiteral("0")));
+    if (sensorTable)
+        sensorTable->countEntered();
 }
 
 // ---- Baseline read, check and write -------------------------------------------------------------
@@ -693,7 +487,7 @@ void MainWindow::on_btnCheck_clicked()
     ui->btnWrite->setEnabled(false);
     const bool complete = runCheck();
     // The window may have been closed while the check ran: then there is nothing to report.
-    if (!checkTimer)
+    if (!checkTimer || !serial)
         return;
     checkTimer->stop();
     if (complete) {
@@ -710,38 +504,15 @@ void MainWindow::on_btnCheck_clicked()
 // card has been told to stop sampling on every path before this returns.
 bool MainWindow::runCheck()
 {
-    const bool started = invokeSetChecking(true);
-    QProgressDialog progress(tr("正在获取校准数据..."), tr("取消"), 0, kCheckTicks, this);
-    progress.setWindowTitle(tr("校准"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setFixedWidth(kProgressWidth);
-    progress.setValue(checkProgress);
-    progress.show();
-    if (!started)
-        progress.cancel();
-    waitSlice();
-    progress.setValue(qMin(checkProgress, kCheckTicks));
-    while (checkProgress < kCheckTicks) {
-        if (progress.wasCanceled())
-            break;
-        if (!portOpen()) {
-            invokeSetChecking(false);
-            progress.cancel();
-            return false;
-        }
-        waitSlice();
-        progress.setValue(qMin(checkProgress, kCheckTicks));
-    }
-    // Averages that the worker has not finished are no result.
-    const bool stopped = invokeSetChecking(false);
-    return stopped && !progress.wasCanceled();
-}
-
-void MainWindow::waitSlice()
-{
-    QEventLoop slice;
-    QTimer::singleShot(kCheckTickMs, &slice, &QEventLoop::quit);
-    slice.exec();
+    // The window may be closed meanwhile: its worker is then gone.
+    const ProgressWait::Steps steps{[this] { return invokeSetChecking(true); },
+                                    [this] { return checkProgress; }, [this] { return portOpen(); },
+                                    [this] { return invokeSetChecking(false); },
+                                    [this] {
+                                        return serial == nullptr;
+                                    }};
+    checkWait->setTexts(tr("校准"), tr("正在获取校准数据..."), tr("取消"));
+    return checkWait->run(steps) == ProgressWait::End::Reached;
 }
 
 // Waits until the worker has carried it out, so that the sums are settled when this returns
@@ -758,33 +529,12 @@ void MainWindow::on_btnWrite_clicked()
                                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    QList<AxitSingle_t> rows = tickedRows();
+    QList<AxitSingle_t> rows = sensorTable->tickedRows();
     if (rows.isEmpty()) {
         QMessageBox::information(this, tr("提示"), tr("没有选择要校准的传感器"));
         return;
     }
     emit checkDataWrite(rows);
-}
-
-QList<AxitSingle_t> MainWindow::tickedRows() const
-{
-    const auto cellValue = [this](int row, int column) {
-        const QStandardItem *item = tableModel->item(row, column);
-        return item ? qint16(item->text().toInt(nullptr, 10)) : qint16(0);
-    };
-    QList<AxitSingle_t> rows;
-    const int count = qMin(sensorSum, tableModel->rowCount());
-    for (int row = 0; row < count; ++row) {
-        if (!tableModel->index(row, TickColumn).data(Qt::UserRole).toBool())
-            continue;
-        AxitSingle_t record{};
-        record.id = quint16(row);
-        record.x = cellValue(row, XColumn);
-        record.y = cellValue(row, XColumn + 1);
-        record.z = cellValue(row, XColumn + 2);
-        rows.append(record);
-    }
-    return rows;
 }
 
 // ---- Sample frequency and request outcomes ------------------------------------------------------
@@ -794,7 +544,7 @@ void MainWindow::on_SampleFreSelect_currentIndexChanged(int index)
     // An emptied selection (index -1) is not a frequency the card could be asked for.
     if (index < 0 || !portOpen() || index == serial->freIndex())
         return;
-    sampleFreIndex = index;
+    frequencyChoice->choose(index);
     emit setSampleFre(uint(index), kRequestWaitMs);
 }
 
@@ -806,13 +556,13 @@ void MainWindow::SampleFreResult(int option, int res, int param)
             CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"),
                                  tr("获取驱动卡采样频率失败"));
         else
-            showFrequency(param);
+            frequencyChoice->show(param);
         break;
     case FrequencyWrite:
         // A refusing card runs its former rate still: shown again, and the same choice can be
         // made again. After a time-out the card's rate is unknown, and the choice stays.
         if (res == kStatusFailed && serial)
-            showFrequency(serial->freIndex());
+            frequencyChoice->show(serial->freIndex());
         reportOutcome(res, tr("采样频率设置成功"), tr("采样频率设置失败"));
         break;
     case BaselineWrite:
@@ -821,19 +571,6 @@ void MainWindow::SampleFreResult(int option, int res, int param)
     default:
         break;
     }
-}
-
-void MainWindow::showFrequency(int index)
-{
-    const int hz = sampleRateHz(index);
-    if (hz == 0) {
-        // No such entry: show none rather than a frequency the card is not running at.
-        qCDebug(lcApp) << "sample frequency index out of range : " << index;
-        ui->SampleFreSelect->setCurrentIndex(-1);
-        return;
-    }
-    sampleFreIndex = index;
-    ui->SampleFreSelect->setCurrentIndex(ui->SampleFreSelect->findText(QString::number(hz)));
 }
 
 void MainWindow::reportOutcome(int res, const QString &done, const QString &refused)

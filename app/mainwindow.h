@@ -6,26 +6,26 @@
 #include "languageswitcher.h"
 #include "linkchoices.h"
 #include "linkpreferences.h"
-#include "portlist.h"
 
 #include <QList>
 #include <QMainWindow>
-#include <QModelIndex>
 #include <QPointer>
 #include <QStringList>
 
 class CurveGraphic;
 class Demarcate;
+class FrequencyChoice;
 class LinkStatusBar;
 struct LinkHealth;
 class MySerialport;
+class PortChoice;
 class PortReconnector;
+class ProgressWait;
 class QAction;
-class QStandardItem;
-class QStandardItemModel;
 class QTimer;
 class RecordingControl;
 class ReviewOpener;
+class SensorTable;
 class StreamControl;
 class WorkerThread;
 
@@ -33,17 +33,13 @@ namespace Ui {
 class MainWindow;
 }
 
-// The centre of the program: serial-port controls and port list, the sensor table with its
-// baselines and ticks, the sample-frequency choice and the baseline read, check and write. It
-// owns the curve window, the calibration dialog and the worker thread in which the one
+// The centre of the program: serial-port controls and the baseline read, check and write. The
+// port list, its selection and the reopening of a lost port are kept by PortChoice, the sensor
+// table and the count of sensors by SensorTable, the sample-frequency box by FrequencyChoice.
+// It owns the curve window, the calibration dialog and the worker thread in which the one
 // driver-card object runs, and wires them to the parts that follow the port on their own: the
-// recording (RecordingControl), the stream shared with other programs (StreamControl), the
-// link's fields in the status bar (LinkStatusBar) and the reopening of a lost port
-// (PortReconnector).
-//
-// With "传感器数跟随驱动卡" ticked, the sensor count (field, table rows, curve window and
-// calibration dialog) follows the number of sensors in the card's frames, checked twice a second,
-// and in a baseline read or check; the rows that stay keep their values.
+// recording (RecordingControl), the stream shared with other programs (StreamControl) and the
+// link's fields in the status bar (LinkStatusBar).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -98,7 +94,6 @@ private slots:
     void serialPortLostHandle();
     void SampleFreResult(int option, int res, int param);
     void WidgetViewFlush();
-    void TableViewCellDataChange(QModelIndex topLeft, QModelIndex bottomRight, QList<int> roles);
     void on_btnRead_clicked();
     void on_btnCheck_clicked();
     void on_btnWrite_clicked();
@@ -110,10 +105,7 @@ private slots:
     void on_SampleFreSelect_currentIndexChanged(int index);
     void on_actDemarcate_triggered();
     void enterReview();
-    void refreshSerialPorts();
     void showOpenFailure(const QString &portName, int error, const QString &errorString);
-    void rememberOpenedPort(const QString &portName, int baudRate);
-    void setAutoReconnect(bool on);
     void setFollowCardSensors(bool on);
     void noteCardSensors(const LinkHealth &health);
 
@@ -122,35 +114,21 @@ private:
     // The parts that follow the port: recording, stream, status bar, reconnection.
     void setUpPortFollowers();
     void fillFixedChoices();
-    void initSensorTable();
-    void setSensorHeaderLabels();
     // Sets the window's own texts anew in the language now installed; the parts above follow
     // the change of language by themselves.
     void retranslate();
-    void resetSensorTable();
     void showCheckData();
-    // Tells the count field, and with tellSensorCount() the curve window, the calibration
-    // dialog and the status bar, the number of sensors.
-    void announceSensorCount();
-    void tellSensorCount();
-    void followCardSensors();
-    void resizeSensorRows(int count);
-    void showPortPathsWhole();
-    void putRow(int row, int x, int y, int z);
-    QStandardItem *valueItem(int value) const;
+    // Tells the curve window, the calibration dialog and the status bar the number of sensors.
+    void tellSensorCount(int count);
     bool portOpen() const;
     bool reviewing() const;
     bool runCheck();
-    void waitSlice();
     bool invokeSetChecking(bool check);
-    QList<AxitSingle_t> tickedRows() const;
-    void showFrequency(int index);
     // Outcome of a write answered by status: done, refused, or no answer in time.
     void reportOutcome(int res, const QString &done, const QString &refused);
     // Releases the worker, the timers and the other windows once; safe to call again.
     void releaseOwned(bool fromCloseEvent);
-    void restoreLinkChoices();
-    void selectRememberedPort();
+    void restoreBaudRate();
 
     Ui::MainWindow *ui = nullptr;
     LanguageSwitcher *languages = nullptr;
@@ -159,13 +137,11 @@ private:
     QPointer<Demarcate> demarcate;
     MySerialport *serial = nullptr;
     WorkerThread *serialThread = nullptr;
-    QTimer *portScanTimer = nullptr;
     QTimer *checkTimer = nullptr;
-    QStandardItemModel *tableModel = nullptr;
-    // Set while the window fills the table itself, whose values are not the operator's entries.
-    bool fillingTable = false;
-    QStringList headerLabels;
-    PortList ports;
+    ProgressWait *checkWait = nullptr;
+    SensorTable *sensorTable = nullptr;
+    PortChoice *portChoice = nullptr;
+    FrequencyChoice *frequencyChoice = nullptr;
     RecordingControl *recordingControl = nullptr;
     StreamControl *streamControl = nullptr;
     ReviewOpener *reviewOpener = nullptr;
@@ -174,16 +150,10 @@ private:
     QAction *actionAutoReconnect = nullptr;
     QAction *actionFollowCardSensors = nullptr;
     LinkPreferences linkPrefs;
-    QString preferredPort;
     int baudIndex = 0;
-    int portIndex = 0;
     int checkProgress = 0;
-    int sampleFreIndex = 0;
-    int sensorSum = 1;
-    // The count the other windows were last told; the card's count in its latest frames since
-    // the open (-1: none yet).
+    // The count the other windows were last told.
     int shownSensorSum = 1;
-    int cardSensorCount = -1;
 };
 
 #endif // MAINWINDOW_H

@@ -11,21 +11,18 @@
 #include <functional>
 
 class MySerialport;
-class QProgressDialog;
+class ProgressWait;
 class QTimer;
 class QWidget;
 
 // The calibration run that both tabs of the calibration dialog share: the card is told to
-// sample, the driver-card object counts 20 accumulation samples down and sums them, and a
-// window-modal progress dialog follows the count every 10 ms until it is done, cancelled, the
-// port closes or 10 s have passed. The run owns its time-out timer and its progress dialog
-// (a child of the calibration dialog, made anew for each run); the calibration dialog starts a
-// run, turns the timer's time-out into a cancel and takes the sums.
+// sample, the driver-card object counts 20 accumulation samples down and sums them, and the
+// progress dialog of ProgressWait follows the count every 10 ms until it is done, cancelled,
+// the port closes or 10 s have passed. The run owns its time-out timer; the calibration dialog
+// starts a run, turns the timer's time-out into a cancel and takes the sums.
 //
-// Everything runs in the interface thread, inside the slot that started the run: events keep
-// flowing in short local event loops. The card's start and stop are carried out in the worker
-// before the run goes on, so that the first poll sees this run's count and the sums read at
-// the end are complete.
+// The card's start and stop are carried out in the worker before the run goes on, so that the
+// first poll sees this run's count and the sums read at the end are complete.
 class CalibrationRun : public QObject
 {
     Q_OBJECT
@@ -39,13 +36,16 @@ public:
     ~CalibrationRun() override;
 
     void setCard(MySerialport *card);
+    // The average of one axis of a sensor's sums over the run's samples, truncated toward
+    // zero as the card's own arithmetic does.
+    static int average(const AxitSum_t &sum, int axis);
 
     // True when the run took its samples and the card reported sensors; `sums` then holds this
     // run's sums. A failed run has shown `failure` already; a run whose dialog or driver-card
     // object went meanwhile (as the program closes) returns false at once and touches nothing.
     // Title and failure are source texts of the calibration dialog, translated as shown.
     bool run(const char *title, const char *failure, Sums &sums);
-    bool isRunning() const { return m_running; }
+    bool isRunning() const;
 
     // The time-out, or a cancel from the outside: the run ends as failed at its next poll.
     void cancel();
@@ -57,21 +57,13 @@ signals:
     void timedOut();
 
 private:
-    enum class End { Sampled, Failed, Abandoned };
-
-    End sampleWithProgress();
-    void openProgress(bool started);
-    bool pollAfterPause();
-    bool portOpen() const;
     bool callCard(const std::function<void(MySerialport &)> &call);
 
     QWidget *m_dialog;
     QPointer<MySerialport> m_card;
     QTimer *m_timer;
-    QPointer<QProgressDialog> m_progress;
+    ProgressWait *m_wait;
     const char *m_title = "";
-    int m_progressValue = 0;
-    bool m_running = false;
 };
 
 #endif // CALIBRATIONRUN_H

@@ -2,6 +2,49 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>ArrayTab</name>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>%1轴已写入数据</source>
+        <translation>Written data, %1 axis</translation>
+    </message>
+    <message>
+        <source>系统提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>标定成功</source>
+        <translation>Calibration done</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>指定轴有误</source>
+        <translation>The driver card named an unknown axis</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>删除驱动卡指定的标定数据失败</source>
+        <translation>Could not delete the selected calibration data from the driver card</translation>
+    </message>
+    <message>
+        <source>删除驱动卡标定数据失败</source>
+        <translation>Could not delete the calibration data from the driver card</translation>
+    </message>
+</context>
+<context>
     <name>CurveGraphic</name>
     <message>
         <source>全选</source>
@@ -169,26 +212,6 @@
         <translation>Pressure:</translation>
     </message>
     <message>
-        <source>选择</source>
-        <translation>Select</translation>
-    </message>
-    <message>
-        <source>压力</source>
-        <translation>Pressure</translation>
-    </message>
-    <message>
-        <source>标定值</source>
-        <translation>Value</translation>
-    </message>
-    <message>
-        <source>%1轴已写入数据</source>
-        <translation>Written data, %1 axis</translation>
-    </message>
-    <message>
-        <source>传感器%1-%2轴已写入标定信息</source>
-        <translation>Written calibration data, sensor %1, %2 axis</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>
@@ -209,64 +232,12 @@
         <translation>Calibration failed!</translation>
     </message>
     <message>
-        <source>系统提示</source>
-        <translation>Information</translation>
-    </message>
-    <message>
-        <source>标定成功</source>
-        <translation>Calibration done</translation>
-    </message>
-    <message>
-        <source>指定轴有误</source>
-        <translation>The driver card named an unknown axis</translation>
-    </message>
-    <message>
-        <source>错误信息</source>
-        <translation>Error</translation>
-    </message>
-    <message>
-        <source>删除驱动卡指定的标定数据失败</source>
-        <translation>Could not delete the selected calibration data from the driver card</translation>
-    </message>
-    <message>
-        <source>删除驱动卡标定数据失败</source>
-        <translation>Could not delete the calibration data from the driver card</translation>
-    </message>
-    <message>
         <source>单点标定</source>
         <translation>Single-point calibration</translation>
     </message>
     <message>
         <source>单点标定失败！！！</source>
         <translation>Single-point calibration failed!</translation>
-    </message>
-    <message>
-        <source>单点标定成功</source>
-        <translation>Single-point calibration done</translation>
-    </message>
-    <message>
-        <source>请“单点标定”后再写入</source>
-        <translation>Please “Calibrate” before writing</translation>
-    </message>
-    <message>
-        <source>请输入标定的压力值</source>
-        <translation>Please enter the calibration pressure</translation>
-    </message>
-    <message>
-        <source>标定数据空间已写满，请先删除，再写入</source>
-        <translation>The driver card&apos;s calibration storage is full: delete some data, then write again</translation>
-    </message>
-    <message>
-        <source>标定数据写入失败</source>
-        <translation>Writing the calibration data failed</translation>
-    </message>
-    <message>
-        <source>单点数据读取有误</source>
-        <translation>The single-point data read back is invalid</translation>
-    </message>
-    <message>
-        <source>标定压力值“%1”删除失败</source>
-        <translation>Could not delete the calibration pressure “%1”</translation>
     </message>
     <message>
         <source>允许输入范围：-327.00~327.00</source>
@@ -399,32 +370,8 @@
         <translation>The serial port was lost</translation>
     </message>
     <message>
-        <source>选择</source>
-        <translation>Select</translation>
-    </message>
-    <message>
-        <source>X轴</source>
-        <translation>X axis</translation>
-    </message>
-    <message>
-        <source>Y轴</source>
-        <translation>Y axis</translation>
-    </message>
-    <message>
-        <source>Z轴</source>
-        <translation>Z axis</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
-    </message>
-    <message>
-        <source>允许输入范围：1~16</source>
-        <translation>Allowed range: 1 to 16</translation>
-    </message>
-    <message>
-        <source>允许输入范围：-32767~32767</source>
-        <translation>Allowed range: -32767 to 32767</translation>
     </message>
     <message>
         <source>请打开通信接口</source>
@@ -497,10 +444,6 @@
     <message>
         <source>自动重连</source>
         <translation>Reconnect automatically</translation>
-    </message>
-    <message>
-        <source>驱动卡的值，超出可输入的范围</source>
-        <translation>The card&apos;s value, outside the range that can be typed</translation>
     </message>
     <message>
         <source>传感器数跟随驱动卡</source>
@@ -707,6 +650,108 @@ then log in again.</translation>
     <message>
         <source>%1 s / %2 s</source>
         <translation>%1 s / %2 s</translation>
+    </message>
+</context>
+<context>
+    <name>SensorTable</name>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>X轴</source>
+        <translation>X axis</translation>
+    </message>
+    <message>
+        <source>Y轴</source>
+        <translation>Y axis</translation>
+    </message>
+    <message>
+        <source>Z轴</source>
+        <translation>Z axis</translation>
+    </message>
+    <message>
+        <source>驱动卡的值，超出可输入的范围</source>
+        <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>允许输入范围：1~16</source>
+        <translation>Allowed range: 1 to 16</translation>
+    </message>
+    <message>
+        <source>允许输入范围：-32767~32767</source>
+        <translation>Allowed range: -32767 to 32767</translation>
+    </message>
+</context>
+<context>
+    <name>SingleTab</name>
+    <message>
+        <source>选择</source>
+        <translation>Select</translation>
+    </message>
+    <message>
+        <source>压力</source>
+        <translation>Pressure</translation>
+    </message>
+    <message>
+        <source>标定值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>传感器%1-%2轴已写入标定信息</source>
+        <translation>Written calibration data, sensor %1, %2 axis</translation>
+    </message>
+    <message>
+        <source>系统提示</source>
+        <translation>Information</translation>
+    </message>
+    <message>
+        <source>单点标定成功</source>
+        <translation>Single-point calibration done</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>请“单点标定”后再写入</source>
+        <translation>Please “Calibrate” before writing</translation>
+    </message>
+    <message>
+        <source>请输入标定的压力值</source>
+        <translation>Please enter the calibration pressure</translation>
+    </message>
+    <message>
+        <source>错误信息</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>标定数据空间已写满，请先删除，再写入</source>
+        <translation>The driver card&apos;s calibration storage is full: delete some data, then write again</translation>
+    </message>
+    <message>
+        <source>标定数据写入失败</source>
+        <translation>Writing the calibration data failed</translation>
+    </message>
+    <message>
+        <source>单点数据读取有误</source>
+        <translation>The single-point data read back is invalid</translation>
+    </message>
+    <message>
+        <source>删除驱动卡指定的标定数据失败</source>
+        <translation>Could not delete the selected calibration data from the driver card</translation>
+    </message>
+    <message>
+        <source>标定压力值“%1”删除失败</source>
+        <translation>Could not delete the calibration pressure “%1”</translation>
+    </message>
+    <message>
+        <source>删除驱动卡标定数据失败</source>
+        <translation>Could not delete the calibration data from the driver card</translation>
     </message>
 </context>
 <context>
