@@ -148,6 +148,8 @@ void LinkStatusBar::showPort()
         text = tr("%1 上无驱动卡应答，等待重连…").arg(m_waitPort);
     else if (m_wait == ReconnectWait::OtherDevice)
         text = tr("%1 现为另一设备，等待原设备…").arg(m_waitPort);
+    else if (m_wait == ReconnectWait::GaveUp)
+        text = tr("%1 上的设备不像驱动卡那样应答，已停止重连，请按“打开”").arg(m_waitPort);
     else
         text = tr("未连接");
     m_port->setWholeText(text);

@@ -154,9 +154,8 @@ void MainWindow::setUpPortFollowers()
 
     reconnector = portChoice->reconnector();
     connect(reconnector, &PortReconnector::waitChanged, linkStatus, &LinkStatusBar::showWait);
-    connect(
-        reconnector, &PortReconnector::waitChanged, recordingControl,
-        [this](ReconnectWait wait) { recordingControl->portAwaited(wait != ReconnectWait::None); });
+    connect(reconnector, &PortReconnector::waitChanged, recordingControl,
+            [this] { recordingControl->portAwaited(reconnector->isWaiting()); });
 
     actionAutoReconnect = ui->menu->addAction(tr("自动重连"));
     actionAutoReconnect->setObjectName(QStringLiteral("actionAutoReconnect"));
@@ -217,7 +216,10 @@ void MainWindow::on_btnSerialOpen_clicked()
         return;
     }
     const int baud = baudRateTable.at(std::size_t(qBound(0, baudIndex, 2)));
-    emit serialOpen(portChoice->selectedPort(), baud);
+    const QString port = portChoice->selectedPort();
+    if (!portOpen())
+        portChoice->noteOpenAttempt(port);
+    emit serialOpen(port, baud);
 }
 
 void MainWindow::openSelectedPort()
@@ -234,6 +236,9 @@ void MainWindow::WidgetViewFlush()
     ui->btnWrite->setEnabled(open && !review);
     ui->btnCheck->setEnabled(open && !review);
     ui->SampleFreSelect->setEnabled(open && !review);
+    // Closed, or opened and not yet answered: the card's rate is not known.
+    if (frequencyChoice && serial && serial->freIndex() < 0)
+        frequencyChoice->showUnknown();
     ui->btnSerialOpen->setText(open ? tr("关闭") : tr("打开"));
     ui->btnSerialOpen->setEnabled(!review);
     ui->BandSelect->setEnabled(!open && !review);
@@ -243,8 +248,7 @@ void MainWindow::WidgetViewFlush()
         linkStatus->showPortState(open);
 }
 
-// The worker goes on without waiting for this box; its frequency read, whose time-out the
-// operator is told about next, waits until the box has been closed.
+// The worker goes on without waiting for this box.
 void MainWindow::showOpenFailure(const QString &portName, int error, const QString &errorString)
 {
     qCDebug(lcApp) << "open failed:" << portName << error << errorString;
@@ -253,9 +257,6 @@ void MainWindow::showOpenFailure(const QString &portName, int error, const QStri
     box->setInformativeText(openFailureDetail(portName, error, errorString,
                                               probePortAccess(PortList::location(portName))));
     CardMessageBox::exec(box, CardMessageBox::WhenBusy::Replace);
-    // Once the window has closed there is no worker left to tell.
-    if (serial)
-        QMetaObject::invokeMethod(serial, &MySerialport::openFailureShown, Qt::QueuedConnection);
 }
 
 // With reconnection on, the port is closed as after any loss, but quietly: it is opened again
@@ -382,6 +383,8 @@ void MainWindow::retranslate()
     ui->retranslateUi(this);
     if (sensorTable)
         sensorTable->retranslate();
+    if (frequencyChoice)
+        frequencyChoice->retranslate();
     WidgetViewFlush();
     if (actionAutoReconnect)
         actionAutoReconnect->setText(tr("自动重连"));
@@ -552,11 +555,13 @@ void MainWindow::SampleFreResult(int option, int res, int param)
 {
     switch (option) {
     case FrequencyRead:
-        if (res < 0)
-            CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"),
-                                 tr("获取驱动卡采样频率失败"));
-        else
+        if (res >= 0) {
             frequencyChoice->show(param);
+            break;
+        }
+        frequencyChoice->showUnknown();
+        CardMessageBox::show(QMessageBox::Critical, this, tr("错误信息"),
+                             tr("获取驱动卡采样频率失败"));
         break;
     case FrequencyWrite:
         // A refusing card runs its former rate still: shown again, and the same choice can be

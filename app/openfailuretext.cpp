@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "openfailuretext.h"
 
+#include "portlist.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSerialPort>
@@ -81,11 +83,12 @@ QString permissionAdvice(const QString &group)
         .arg(group.isEmpty() ? QStringLiteral("?") : group);
 }
 
-QStringList causeAndAdvice(Cause cause, const PortAccess &access)
+QStringList causeAndAdvice(Cause cause, const QString &portName, const PortAccess &access)
 {
     switch (cause) {
     case Cause::NotFound:
-        return {OpenFailureText::tr("原因：找不到该串口，设备可能已拔出或名称有误。"),
+        return {OpenFailureText::tr("原因：%1 不存在，设备可能已拔出或名称有误。")
+                    .arg(PortList::location(portName)),
                 OpenFailureText::tr("请检查连接，或在列表中选择另一个串口。")};
     case Cause::NoPermission:
         return {OpenFailureText::tr("原因：当前用户没有读写该串口的权限。"),
@@ -137,7 +140,7 @@ QString openFailureDetail(const QString &portName, int error, const QString &err
                           const PortAccess &access)
 {
     QStringList lines{OpenFailureText::tr("串口：%1").arg(portName)};
-    lines += causeAndAdvice(causeOf(error, access), access);
+    lines += causeAndAdvice(causeOf(error, access), portName, access);
     if (!errorString.isEmpty())
         lines << OpenFailureText::tr("系统信息：%1").arg(errorString);
     return lines.join(u'\n');

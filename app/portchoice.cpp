@@ -2,7 +2,6 @@
 #include "portchoice.h"
 
 #include "myserialport.h"
-#include "portreconnector.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -25,6 +24,7 @@ PortChoice::PortChoice(QComboBox *box, LinkPreferences *preferences, QObject *pa
     , m_reconnector(new PortReconnector(&m_ports, this))
 {
     connect(m_scanTimer, &QTimer::timeout, this, &PortChoice::refreshSerialPorts);
+    connect(m_reconnector, &PortReconnector::waitChanged, this, &PortChoice::followWait);
     m_reconnector->setEnabled(preferences->autoReconnect);
 }
 
@@ -46,8 +46,30 @@ void PortChoice::setExtraPorts(const QStringList &ports)
 
 void PortChoice::preferPort(const QString &portName)
 {
-    m_preferred = portName;
+    m_asked = portName;
+    refreshSerialPorts();
     selectWanted();
+}
+
+// Once the wait is over, the next scan lists what is there.
+void PortChoice::followWait(ReconnectWait wait, const QString &portName)
+{
+    m_awaited = wait == ReconnectWait::None ? QString() : portName;
+    if (m_awaited.isEmpty())
+        return;
+    refreshSerialPorts();
+    selectWanted();
+}
+
+// A port asked for that does not exist goes first; one that exists is listed as any other.
+QStringList PortChoice::listedNames() const
+{
+    QStringList names = m_ports.presentNames();
+    for (const QString &asked : {m_asked, m_awaited}) {
+        if (!asked.isEmpty() && !names.contains(asked) && PortList::devicePath(asked).isEmpty())
+            names.prepend(asked);
+    }
+    return names;
 }
 
 void PortChoice::followCard(MySerialport *card)
@@ -94,7 +116,7 @@ void PortChoice::choose(int index)
 
 void PortChoice::refreshSerialPorts()
 {
-    const QStringList names = m_ports.presentNames();
+    const QStringList names = listedNames();
     // Only a change in the number of ports rebuilds the list, so that the choice survives.
     if (names.size() == m_box->count())
         return;
@@ -125,7 +147,9 @@ void PortChoice::showPathsWhole()
 
 void PortChoice::selectWanted()
 {
-    const QString wanted = m_preferred.isEmpty() ? m_preferences->portName : m_preferred;
+    const QString wanted = !m_awaited.isEmpty() ? m_awaited
+                           : !m_asked.isEmpty() ? m_asked
+                                                : m_preferences->portName;
     const int index = m_box->findText(wanted);
     if (!wanted.isEmpty() && index >= 0)
         m_box->setCurrentIndex(index);

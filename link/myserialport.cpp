@@ -2,7 +2,6 @@
 #include "myserialport.h"
 
 #include <QDebug>
-#include <QMetaMethod>
 #include <QTimer>
 
 #include <QLoggingCategory>
@@ -43,14 +42,13 @@ void MySerialport::openPort(QString portName, int baudRate)
     }
     qCDebug(lcLink).noquote() << "port : " + portName;
     const bool opened = openLine(portName, baudRate);
-    const bool holdRead = !opened && reportOpenFailure(portName);
+    if (!opened)
+        reportOpenFailure(portName);
     emit flushMainwindowsSerialView();
-    if (opened)
-        emit portOpened(portName, baudRate);
-    if (holdRead)
-        ++m_heldFrequencyReads;
-    else
-        readCurrentSampleFre(replyTimeoutMs());
+    if (!opened)
+        return;
+    emit portOpened(portName, baudRate);
+    readCurrentSampleFre(replyTimeoutMs());
 }
 
 // The port that returns under the lost one's name is not taken for the card until the card has
@@ -152,28 +150,12 @@ bool MySerialport::tryOpen(const QString &portName, int baudRate)
 }
 
 // The box belongs to the interface thread, and the worker never waits for it: the interface
-// could be waiting for the worker at the same moment. So that the operator still sees the
-// failure before the frequency read's time-out, the read is held until the box has been shown;
-// true when someone is there to say so.
-bool MySerialport::reportOpenFailure(const QString &portName)
+// could be waiting for the worker at the same moment. Nothing is sent on a port that did not
+// open, so nothing follows the failure.
+void MySerialport::reportOpenFailure(const QString &portName)
 {
-    static const QMetaMethod failed = QMetaMethod::fromSignal(&MySerialport::openFailed);
-    if (!isSignalConnected(failed)) {
-        qCDebug(lcLink) << "串口打开失败" << portName << serialPort->errorString();
-        return false;
-    }
+    qCDebug(lcLink) << "串口打开失败" << portName << serialPort->errorString();
     emit openFailed(portName, int(serialPort->error()), serialPort->errorString());
-    return true;
-}
-
-void MySerialport::openFailureShown()
-{
-    if (m_heldFrequencyReads == 0) {
-        qCDebug(lcLink) << "open failure shown, but no frequency read is held";
-        return;
-    }
-    --m_heldFrequencyReads;
-    readCurrentSampleFre(replyTimeoutMs());
 }
 
 void MySerialport::closePort()

@@ -44,9 +44,8 @@ signals:
     // and of the close of an open port: for those who follow the port rather than the controls.
     void portOpened(const QString &portName, int baudRate);
     void portClosed();
-    // The port could not be opened; `error` is the QSerialPort::SerialPortError. The frequency
-    // read that follows every open attempt waits until the interface calls openFailureShown(),
-    // unless nothing is connected here.
+    // The port could not be opened; `error` is the QSerialPort::SerialPortError. Nothing is
+    // sent on it: the card's frequency is read only after an open that succeeded.
     void openFailed(const QString &portName, int error, const QString &errorString);
     // Twice a second while a port is open, and once right after it has opened.
     void linkHealthChanged(const LinkHealth &health);
@@ -58,8 +57,6 @@ public slots:
     void SerialHandleReadyRead();
     void openPort(QString portName, int baudRate);
     void closePort();
-    // The operator has seen an open failure: its frequency read goes ahead.
-    void openFailureShown();
     // Opens the port again after it was lost: never closes an open port and shows nothing when
     // the port cannot be opened yet. The port counts as open, with portOpened() and the
     // frequency's sampleFreResult(), only once the card has answered the frequency read;
@@ -71,7 +68,7 @@ private slots:
 
 private:
     bool tryOpen(const QString &portName, int baudRate);
-    bool reportOpenFailure(const QString &portName);
+    void reportOpenFailure(const QString &portName);
     bool lineIsGone() const;
     void reportLostLine();
     bool openLine(const QString &portName, int baudRate);
@@ -92,8 +89,6 @@ private:
     bool m_lineLost = false;
     // A reopen after a loss is waiting for the card's answer.
     bool m_trialOpen = false;
-    // Frequency reads of failed opens, held until the interface has shown the failure.
-    int m_heldFrequencyReads = 0;
     DiagnosticThrottle m_readErrorLog;
 };
 

@@ -35,6 +35,7 @@ bool PortReconnector::takeLostPort()
     if (!m_enabled || m_portName.isEmpty())
         return false;
     qCDebug(lcLink) << "waiting for lost port" << m_portName;
+    m_unansweredProbes = 0;
     m_lostClock.start();
     m_checkTimer->start();
     setWait(ReconnectWait::Lost);
@@ -52,18 +53,26 @@ void PortReconnector::portOpened(const QString &portName, int baudRate)
     stopWaiting();
 }
 
-// The port is closed again; it is tried again after the hold-off, as long as it is listed.
+// The port is closed again; it is tried again after the hold-off, as long as it is listed. Each
+// try writes a request into whatever holds the name now: one known only by its name is tried a
+// few times only.
 void PortReconnector::portUnanswered(const QString &portName)
 {
     if (!isWaiting() || portName != m_portName)
         return;
+    if (!m_identity.isKnown() && ++m_unansweredProbes >= kMaxProbes) {
+        qCDebug(lcLink) << "no card answers on" << m_portName << "- no longer tried";
+        m_checkTimer->stop();
+        setWait(ReconnectWait::GaveUp);
+        return;
+    }
     m_lostClock.start();
     setWait(ReconnectWait::Unanswered);
 }
 
 void PortReconnector::stopWaiting()
 {
-    if (!isWaiting())
+    if (m_wait == ReconnectWait::None)
         return;
     m_checkTimer->stop();
     setWait(ReconnectWait::None);

@@ -18,6 +18,8 @@ enum class ReconnectWait {
     Lost,        // the port has not come back yet
     Unanswered,  // a port came back, but no card answered there; it has been closed again
     OtherDevice, // the port's name has come back for another device, which is left alone
+    GaveUp,      // the port, known only by its name, came back but never answered as the card:
+                 // it is no longer tried, until the operator opens a port
 };
 
 // Opens a lost port again. While reconnection is on, a port that the card reports lost is
@@ -25,7 +27,9 @@ enum class ReconnectWait {
 // soon as the same device is listed again: the same serial number, vendor and product where the
 // system reports them, else the same name. The wait ends when the card has answered on the
 // reopened port, when the operator takes the port controls over, or when reconnection is turned
-// off.
+// off. A port known only by its name (a pseudo-terminal, some adapters) may have been taken by
+// another program's terminal: it is asked at most kMaxProbes times whether it is the card, and
+// then left alone (GaveUp) until the operator takes over.
 //
 // The window drives it with portOpened() after every open (the port to come back to),
 // takeLostPort() when the card reports the loss and stopWaiting() when the operator takes over.
@@ -43,6 +47,8 @@ public:
     static constexpr qint64 kHoldOffMs = 1000;
     // While a lost port is awaited, its return is looked for this often.
     static constexpr int kCheckIntervalMs = 500;
+    // Reopens of a port without identity on which no card answered, before the wait gives up.
+    static constexpr int kMaxProbes = 3;
 
     using IdentityLookup = std::function<PortIdentity(const QString &portName)>;
 
@@ -60,7 +66,11 @@ public:
     bool isEnabled() const { return m_enabled; }
     // Off ends a wait.
     void setEnabled(bool on);
-    bool isWaiting() const { return m_wait != ReconnectWait::None; }
+    // A port is awaited and still tried.
+    bool isWaiting() const
+    {
+        return m_wait != ReconnectWait::None && m_wait != ReconnectWait::GaveUp;
+    }
 
     // The card reports the open port lost. True when the port is now awaited (reconnection is
     // on and a port has been open): the caller closes it quietly. False: the caller reports the
@@ -88,6 +98,7 @@ private:
     QString m_portName;
     PortIdentity m_identity;
     int m_baudRate = 0;
+    int m_unansweredProbes = 0;
     bool m_enabled = false;
     ReconnectWait m_wait = ReconnectWait::None;
 };

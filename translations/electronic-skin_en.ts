@@ -261,6 +261,13 @@
     </message>
 </context>
 <context>
+    <name>FrequencyChoice</name>
+    <message>
+        <source>驱动卡尚未告知其采样频率。选择一项即请驱动卡以该频率采样。</source>
+        <translation>The card has not told its sample rate yet. Choosing one asks the card for it.</translation>
+    </message>
+</context>
+<context>
     <name>LinkStatusBar</name>
     <message>
         <source>%1 帧/秒</source>
@@ -305,6 +312,10 @@
     <message>
         <source>%1 现为另一设备，等待原设备…</source>
         <translation>%1 is another device now, waiting…</translation>
+    </message>
+    <message>
+        <source>%1 上的设备不像驱动卡那样应答，已停止重连，请按“打开”</source>
+        <translation>%1 does not answer as the card; no longer tried, press “Open”</translation>
     </message>
 </context>
 <context>
@@ -473,10 +484,6 @@ then log in again.</translation>
         <translation>The device belongs to the group %1, which is not one to join. Ask an administrator to add a udev rule for it (for example GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;) or to open it for reading and writing.</translation>
     </message>
     <message>
-        <source>原因：找不到该串口，设备可能已拔出或名称有误。</source>
-        <translation>Cause: the port was not found; the device may be unplugged or the name wrong.</translation>
-    </message>
-    <message>
         <source>请检查连接，或在列表中选择另一个串口。</source>
         <translation>Check the connection, or choose another port in the list.</translation>
     </message>
@@ -515,6 +522,10 @@ then log in again.</translation>
     <message>
         <source>系统信息：%1</source>
         <translation>System message: %1</translation>
+    </message>
+    <message>
+        <source>原因：%1 不存在，设备可能已拔出或名称有误。</source>
+        <translation>Cause: %1 does not exist; the device may be unplugged or the name wrong.</translation>
     </message>
 </context>
 <context>

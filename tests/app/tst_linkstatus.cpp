@@ -9,6 +9,8 @@
 #include "messageboxrecorder.h"
 #include "nomachineports.h"
 #include "openfailuretext.h"
+#include "portchoice.h"
+#include "portreconnector.h"
 #include "recordingcontrol.h"
 #include "simulatedcard.h"
 
@@ -19,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -33,6 +36,8 @@
 namespace {
 
 constexpr int kOpenMs = 10000;  // whatever the card answers at once, on a loaded machine too
+// A condition that a loaded machine may take long to reach.
+constexpr int kSlowMs = 10000;
 constexpr int kResumeMs = 3000; // frames must be back this long after the port returns
 const QString kWaiting = QStringLiteral("串口丢失，等待重连…");
 constexpr int kReadableWidth = 100;
@@ -131,9 +136,9 @@ private slots:
         QTest::addColumn<QStringList>("boxes");
         QTest::newRow("reconnect, three unplugs") << true << false << 3 << QStringList();
         QTest::newRow("no reconnect") << false << false << 1 << QStringList{"串口丢失"};
-        // Nothing is listed when "打开" is pressed: the usual box, and the wait is over.
-        QTest::newRow("operator ends the wait")
-            << true << true << 1 << QStringList{"没有检测到串口"};
+        // The lost port stays selected while it is awaited, also when it is no longer listed:
+        // "打开" ends the wait and tries that port.
+        QTest::newRow("operator ends the wait") << true << true << 1 << QStringList{"串口打开失败"};
     }
     void lostPort_reopenedOnlyWhenAsked()
     {
@@ -153,6 +158,7 @@ private slots:
             if (operatorPressesOpen) {
                 m_window->setExtraPorts({});
                 click("btnSerialOpen");
+                QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts(), boxes, kOpenMs); // the try has failed
                 m_window->setExtraPorts({link()});
             }
 
@@ -212,16 +218,32 @@ private slots:
         }
     }
 
+    void stranger_underTheLostName_isLetGo_untilTheCardAnswers_data()
+    {
+        QTest::addColumn<bool>("cardReturns");
+        QTest::newRow("card returns") << true;
+        QTest::newRow("card stays away: asked three times") << false;
+    }
     // Another device under the lost port's name is tried, but without an answer from a card it is
-    // let go again, and the status bar says so; the card itself is taken once it answers.
+    // let go again, and the status bar says so; the card itself is taken once it answers. A port
+    // known by its name only is asked no more than three times: the stranger's terminal is then
+    // left alone until "打开".
     void stranger_underTheLostName_isLetGo_untilTheCardAnswers()
     {
+        QFETCH(bool, cardReturns);
         action()->setChecked(true);
         QVERIFY(openCard());
         m_card->hangUp();
         QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(), kWaiting, kOpenMs);
         char name[128] = {};
         QVERIFY(::openpty(&m_master, &m_slave, name, nullptr, nullptr) == 0);
+        QByteArray asked;
+        QSocketNotifier fromHost(m_master, QSocketNotifier::Read);
+        connect(&fromHost, &QSocketNotifier::activated, this, [&] {
+            char chunk[256];
+            const ssize_t n = ::read(m_master, chunk, sizeof chunk);
+            asked.append(chunk, qMax<ssize_t>(n, 0));
+        });
         const QString stranger = link() + QStringLiteral(".stranger");
         QVERIFY(QFile::link(QString::fromLocal8Bit(name), stranger));
         QVERIFY(::rename(QFile::encodeName(stranger), QFile::encodeName(link())) == 0);
@@ -229,11 +251,79 @@ private slots:
                                   QStringLiteral("%1 上无驱动卡应答，等待重连…").arg(link()), 5000);
         QCOMPARE(button("btnSerialOpen")->text(), QStringLiteral("打开"));
 
+        const auto frequencyReads = [&] {
+            return asked.count(QByteArray::fromHex("a502842b"));
+        };
+        if (!cardReturns) {
+            QTRY_COMPARE_WITH_TIMEOUT(
+                label("statusPort")->text(),
+                QStringLiteral("%1 上的设备不像驱动卡那样应答，已停止重连，请按“打开”").arg(link()),
+                20000);
+            QTest::qWait(3 * PortReconnector::kHoldOffMs); // a fourth try would have come by now
+            QCOMPARE(frequencyReads(), PortReconnector::kMaxProbes);
+            QCOMPARE(combo("SerialPortSelect")->currentText(), link());
+            QVERIFY(m_boxes->boxes.isEmpty());
+            return;
+        }
         const double before = curves()->sampleCounter();
         QVERIFY(m_card->reconnect());
         QTRY_VERIFY_WITH_TIMEOUT(curves()->sampleCounter() > before + 10, 8000);
         QCOMPARE(label("statusPort")->text(), QStringLiteral("已连接 %1 @ 115200").arg(link()));
         QVERIFY(m_boxes->boxes.isEmpty());
+        QVERIFY(frequencyReads() >= 1);
+    }
+
+    void askedPort_staysSelected_andIsTheOnlyOneTried_data()
+    {
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("given at start, absent") << false;
+        QTest::newRow("lost, awaited and gone from the list") << true;
+    }
+    // Another port, present and remembered from an earlier run, is never opened in place of the
+    // port asked for: "打开" tries that port, says that it does not exist, and tries it again.
+    void askedPort_staysSelected_andIsTheOnlyOneTried()
+    {
+        QFETCH(bool, lost);
+        SimulatedCard other;
+        const QString otherLink = m_dir.filePath(QStringLiteral("other"));
+        QVERIFY(other.start(otherLink));
+        QSettings().setValue(QStringLiteral("serial/port"), otherLink);
+        m_window.reset();
+        createWindow();
+        QComboBox *ports = combo("SerialPortSelect");
+        if (lost) {
+            action()->setChecked(true);
+            QVERIFY(startCard());
+            m_window->setExtraPorts({link(), otherLink});
+            QCOMPARE(ports->currentText(), otherLink);
+            ports->setCurrentIndex(ports->findText(link()));
+            click("btnSerialOpen");
+            QTRY_VERIFY_WITH_TIMEOUT(label("statusPort")->text().startsWith("已连接"), kSlowMs);
+            m_card->hangUp();
+            QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(), kWaiting, kSlowMs);
+            // Gone for good: the terminal's number may be another program's by now.
+            QVERIFY(QFile::remove(link()));
+            QTest::qWait(2 * PortChoice::kScanIntervalMs); // scans that find the port gone
+        } else {
+            m_window->setExtraPorts({link(), otherLink});
+            m_window->preferPort(link());
+        }
+        QCOMPARE(ports->currentText(), link());
+
+        const QString missing = QStringLiteral("原因：%1 不存在").arg(link());
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            click("btnSerialOpen");
+            QTRY_COMPARE_WITH_TIMEOUT(m_boxes->texts(), QStringList(attempt, "串口打开失败"),
+                                      kSlowMs);
+            QVERIFY2(m_boxes->boxes.last().informativeText.contains(missing),
+                     qPrintable(m_boxes->boxes.last().informativeText));
+            QCOMPARE(ports->currentText(), link());
+        }
+        QVERIFY(lost ? m_card->reconnect() : startCard());
+        click("btnSerialOpen");
+        QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
+                                  QStringLiteral("已连接 %1 @ 115200").arg(link()), kSlowMs);
+        QVERIFY(other.receivedBytes().isEmpty());
     }
 
     void lostDuringCheck_checkFails_andIsNotResumed()

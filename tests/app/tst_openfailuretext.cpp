@@ -42,7 +42,7 @@ private slots:
         QTest::newRow("opened exclusively elsewhere")
             << permission << PortAccess::Busy << "dialout" << true << busy << "关闭那个程序";
         QTest::newRow("unplugged") << notFound << PortAccess::Missing << "" << true
-                                   << "原因：找不到该串口，设备可能已拔出或名称有误。"
+                                   << "原因：/dev/ttyUSB0 不存在，设备可能已拔出或名称有误。"
                                    << "选择另一个串口";
         QTest::newRow("a plain file")
             << unsupported << PortAccess::Opened << "root" << false << "原因：该设备不是串口。"
