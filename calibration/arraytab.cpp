@@ -59,6 +59,9 @@ ArrayTab::ArrayTab(Ui::Demarcate *form, QWidget *dialog, CalibrationRun *run, En
     setUpPendingTable();
     m_pointAxis = 0;
     retitleWrittenGroup();
+    // The run leaves its point stored on the card: there is nothing for the operator to write.
+    ui->btnWrite->setEnabled(false);
+    ui->btnWrite->setToolTip(tr("标定时驱动卡已自行存储标定点，无需写入"));
 }
 
 void ArrayTab::setUpWrittenTable()
@@ -95,6 +98,7 @@ void ArrayTab::setUpPendingTable()
 void ArrayTab::retranslate()
 {
     retitleWrittenGroup();
+    ui->btnWrite->setToolTip(tr("标定时驱动卡已自行存储标定点，无需写入"));
     m_readModel->setHorizontalHeaderLabels({tr("选择"), tr("压力")});
     m_writeModel->setHorizontalHeaderLabels({tr("压力")});
 }
@@ -135,9 +139,8 @@ void ArrayTab::fillPendingRow(const CalibrationRun::Sums &sums, int axis)
                               QString::number(CalibrationRun::average(sums[sensor], axis)));
 }
 
-// A card that stored array points would need a request that takes one point (axis, pressure
-// and one value per sensor) and answers with a status; the card object offers none, so the
-// pending row is only edited and checked here.
+// The button stays disabled: the run itself stores the point on the card, and the card object
+// offers no request that takes one (axis, pressure and one value per sensor).
 void ArrayTab::write() {}
 
 void ArrayTab::selectAxis(int index)
@@ -191,9 +194,15 @@ void ArrayTab::answerRemove(int res, int xyz, const QList<short> &list)
         m_pointTable->remove(xyz, list);
 }
 
+// Every point of every axis goes, not only the axis shown: asked first.
 void ArrayTab::removeAll()
 {
-    requestCard(m_card, "demarcateRemoveAll");
+    const auto answer = QMessageBox::question(
+        m_dialog, tr("提示"),
+        tr("确定删除驱动卡上的全部阵列标定数据吗？X、Y、Z 三轴的标定点都将被删除。"),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        requestCard(m_card, "demarcateRemoveAll");
 }
 
 // Any status but 0 means the card kept its points (1 is its "failed"), so the lists stay.

@@ -88,14 +88,17 @@ void Demarcate::setSerial(MySerialport *serial)
 }
 
 // The port's state is read where it is kept, in the driver-card object, each time the worker
-// reports that it changed.
+// reports that it changed. Every button that asks something of the card works only while the
+// port is open, and says so.
 void Demarcate::followPort()
 {
     const bool open = m_serial && m_serial->isPortOpen();
     const QString why = open ? QString() : tr("请打开通信接口");
-    for (QPushButton *run : {ui->btnDemarcate, ui->btnSingleDemarcate}) {
-        run->setEnabled(open);
-        run->setToolTip(why);
+    for (QPushButton *button : {ui->btnRead, ui->btnRemove, ui->btnRemoveAll, ui->btnDemarcate,
+                                ui->btnSingleRead, ui->btnSingleRemove, ui->btnSingleRemoveAll,
+                                ui->btnSingleDemarcate, ui->btnSingleWrite}) {
+        button->setEnabled(open);
+        button->setToolTip(why);
     }
 }
 

@@ -75,7 +75,6 @@ private slots:
 private:
     void retranslate();
     void fillChoices();
-    // The run buttons work only while the port is open, and say so.
     void followPort();
 
     std::unique_ptr<Ui::Demarcate> ui;

@@ -245,6 +245,13 @@ void SingleTab::answerRemove(int res, int xyz, int sensorId, const QList<short> 
 void SingleTab::removeAll()
 {
     const Target target = choice();
+    const auto answer = QMessageBox::question(
+        m_dialog, tr("提示"),
+        tr("确定删除驱动卡上传感器%1 %2轴的全部单点标定数据吗？")
+            .arg(ui->sensorIdSelect->currentText(), ui->comSingleAxitSelect->currentText()),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
     if (requestCard(m_card, "demarcateSingleRemoveAll", Q_ARG(int, target.axis),
                     Q_ARG(int, target.sensor)))
         m_pendingClears.push_back(target);

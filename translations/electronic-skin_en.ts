@@ -43,6 +43,14 @@
         <source>删除驱动卡标定数据失败</source>
         <translation>Could not delete the calibration data from the driver card</translation>
     </message>
+    <message>
+        <source>标定时驱动卡已自行存储标定点，无需写入</source>
+        <translation>The card stores the point itself during the run: there is nothing to write</translation>
+    </message>
+    <message>
+        <source>确定删除驱动卡上的全部阵列标定数据吗？X、Y、Z 三轴的标定点都将被删除。</source>
+        <translation>Delete all array calibration data on the driver card? The points of all three axes, X, Y and Z, will be deleted.</translation>
+    </message>
 </context>
 <context>
     <name>CurveGraphic</name>
@@ -763,6 +771,10 @@ then log in again.</translation>
     <message>
         <source>删除驱动卡标定数据失败</source>
         <translation>Could not delete the calibration data from the driver card</translation>
+    </message>
+    <message>
+        <source>确定删除驱动卡上传感器%1 %2轴的全部单点标定数据吗？</source>
+        <translation>Delete all single-point calibration data of sensor %1, %2 axis, on the driver card?</translation>
     </message>
 </context>
 <context>

@@ -57,6 +57,7 @@ struct Removal
     QString box;
     int axisChosen = 0;
     int yPointsAfter = 4; // rows of the Y list once it has taken one more point
+    QMessageBox::StandardButton answer = QMessageBox::Yes; // to the question of a remove-all
 };
 
 struct Write
@@ -217,6 +218,8 @@ private slots:
         QTest::newRow("refused") << Removal{"btnRemove", {0}, Refusing, "86 00 00 32", points, one};
         // Any answer but 0 leaves the card's points, and so the lists, as they were.
         QTest::newRow("all") << Removal{"btnRemoveAll", {}, None, "87", {}, {}, 0, 1};
+        QTest::newRow("all answered No")
+            << Removal{"btnRemoveAll", {}, None, "87", points, {}, 0, 4, QMessageBox::No};
         QTest::newRow("all answered 1")
             << Removal{"btnRemoveAll", {}, Refusing, "87", points, every};
         QTest::newRow("all unanswered") << Removal{"btnRemoveAll", {}, Silent, "87", points, every};
@@ -227,6 +230,8 @@ private slots:
         QTest::newRow("single refused")
             << Removal{"btnSingleRemove", {0}, Refusing, "8a 00 00 00 32", pairs, one};
         QTest::newRow("single all") << Removal{"btnSingleRemoveAll", {}, None, "8b 00 00", {}, {}};
+        QTest::newRow("single all answered No") << Removal{
+            "btnSingleRemoveAll", {}, None, "8b 00 00", pairs, {}, 0, 4, QMessageBox::No};
         QTest::newRow("single all refused")
             << Removal{"btnSingleRemoveAll", {}, Refusing, "8b 00 00", pairs, every};
     }
@@ -248,16 +253,29 @@ private slots:
         select("comAxitSelect", removal.axisChosen);
         m_card->withModel([&](CardModel &card) { applyFault(card, removal.fault); });
         shortenReplyTimeoutIf(removal.fault == Silent);
+        m_boxes->setAnswer(removal.answer);
 
         click(qPrintable(removal.button));
 
-        QVERIFY(awaitAnswer(QStringLiteral("demarcate"), kNoAnswerMs));
-        QCOMPARE(requests(removal.request.left(2)), QStringList{removal.request});
+        // Removing everything is asked first, saying what goes; "否" sends nothing.
+        const bool sends = removal.answer == QMessageBox::Yes;
+        if (sends)
+            QVERIFY(awaitAnswer(QStringLiteral("demarcate"), kNoAnswerMs));
+        else
+            QTest::qWait(300); // a request would be on the wire by now
+        QCOMPARE(requests(removal.request.left(2)),
+                 sends ? QStringList{removal.request} : QStringList());
         QStringList pressures;
         for (const QString &row : rows(table))
             pressures << row.section(QLatin1Char('|'), 0, 0);
         QCOMPARE(pressures, removal.shown);
-        QCOMPARE(m_boxes->texts(), optional(removal.box));
+        const QString question =
+            single ? QStringLiteral("确定删除驱动卡上传感器1 X轴的全部单点标定数据吗？")
+                   : QStringLiteral("确定删除驱动卡上的全部阵列标定数据吗？X、Y、Z "
+                                    "三轴的标定点都将被删除。");
+        QCOMPARE(m_boxes->texts(),
+                 (removal.button.endsWith("RemoveAll") ? QStringList{question} : QStringList()) +
+                     optional(removal.box));
         if (single)
             return;
         m_worker->run([](MySerialport &port) {
@@ -464,6 +482,42 @@ private slots:
             QVERIFY(!widget<QPushButton>(run)->isEnabled());
             QCOMPARE(widget<QPushButton>(run)->toolTip(), QStringLiteral("请打开通信接口"));
         }
+    }
+
+    void cardButtons_workOnlyWhileThePortIsOpen_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("closedTip");
+        for (const char *button :
+             {"btnRead", "btnRemove", "btnRemoveAll", "btnDemarcate", "btnSingleRead",
+              "btnSingleRemove", "btnSingleRemoveAll", "btnSingleDemarcate", "btnSingleWrite"})
+            QTest::newRow(button) << button << QStringLiteral("请打开通信接口");
+        QTest::newRow("btnWrite: the run stores the point")
+            << "btnWrite" << QStringLiteral("标定时驱动卡已自行存储标定点，无需写入");
+    }
+    // Nothing that needs the card can be pressed while the port is closed, and its tooltip says
+    // why; the array tab's "写入" has nothing to do at all.
+    void cardButtons_workOnlyWhileThePortIsOpen()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, closedTip);
+        auto *pressed = widget<QPushButton>(qPrintable(button));
+        const bool needsCard = closedTip == QStringLiteral("请打开通信接口");
+        QCOMPARE(pressed->isEnabled(), needsCard);
+        QCOMPARE(pressed->toolTip(), needsCard ? QString() : closedTip);
+        const QByteArray sentBefore = m_card->receivedBytes();
+
+        m_worker->run([](MySerialport &port) { port.closePort(); });
+        QTRY_VERIFY(!pressed->isEnabled());
+        QCOMPARE(pressed->toolTip(), closedTip);
+        QTest::mouseClick(pressed, Qt::LeftButton);
+        QTest::qWait(300); // a box or a request would have come by now
+        QVERIFY(!QApplication::activeModalWidget());
+        QVERIFY(m_boxes->boxes.isEmpty());
+        QCOMPARE(m_card->receivedBytes(), sentBefore);
+
+        m_worker->open(m_card->portName());
+        QTRY_COMPARE(pressed->isEnabled(), needsCard);
     }
 
 private:
