@@ -10,6 +10,7 @@
 #include "streamcontrol.h"
 #include "streamserver.h"
 #include "terminationsignals.h"
+#include "windowsystemstart.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -234,7 +235,9 @@ int main(int argc, char *argv[])
     QApplication::setAttribute(Qt::AA_Use96Dpi);
     QApplication::setHighDpiScaleFactorRoundingPolicy(
         Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
+    std::optional<WindowSystemStart> windowSystem(std::in_place, QStringLiteral("electronic-skin"));
     QApplication app(argc, argv);
+    windowSystem.reset();
     nameApplication();
     // Lets the desktop match the windows with the installed entry (its icon, its name).
     QGuiApplication::setDesktopFileName(QStringLiteral("electronic-skin"));

@@ -21,10 +21,55 @@ CommandLine::CommandLine(const QString &program, const QString &version, const Q
     m_parser.addVersionOption();
 }
 
+void CommandLine::addOption(const QCommandLineOption &option)
+{
+    m_parser.addOption(option);
+    m_names += option.names();
+    if (!option.valueName().isEmpty())
+        m_valueNames += option.names();
+}
+
+void CommandLine::addOptions(const QList<QCommandLineOption> &options)
+{
+    for (const QCommandLineOption &option : options)
+        addOption(option);
+}
+
+// Values are skipped: "--speed -1" holds no option "-1".
+QString CommandLine::oneDashWord(const QStringList &arguments) const
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &word = arguments.at(i);
+        if (word == QLatin1String("--"))
+            break;
+        if (word.startsWith(QLatin1String("--"))) {
+            if (!word.contains(u'=') && m_valueNames.contains(word.mid(2)))
+                ++i;
+        } else if (word.startsWith(u'-') && word.size() > 2) {
+            return word;
+        }
+    }
+    return {};
+}
+
 int CommandLine::parse(const QStringList &arguments)
 {
+    if (const QString word = oneDashWord(arguments); !word.isEmpty()) {
+        const QString name = word.mid(1).section(u'=', 0, 0);
+        const bool known = m_names.contains(name) || name == QLatin1String("help") ||
+                           name == QLatin1String("help-all") || name == QLatin1String("version");
+        refuse(known ? QStringLiteral("unknown option '%1'; did you mean '-%1'?").arg(word)
+                     : QStringLiteral("unknown option '%1'").arg(word));
+        return kExitUsage;
+    }
     if (!m_parser.parse(arguments)) {
         refuse(m_parser.errorText());
+        return kExitUsage;
+    }
+    // Also after --help or --version: the line holds something the program does not take.
+    const QStringList stray = m_parser.positionalArguments();
+    if (!stray.isEmpty()) {
+        refuse(QStringLiteral("unexpected argument: %1").arg(stray.constFirst()));
         return kExitUsage;
     }
     if (m_parser.isSet(QStringLiteral("help")) || m_parser.isSet(QStringLiteral("help-all"))) {
@@ -36,11 +81,7 @@ int CommandLine::parse(const QStringList &arguments)
         print(stdout, m_program + u' ' + m_version + u'\n');
         return 0;
     }
-    const QStringList stray = m_parser.positionalArguments();
-    if (stray.isEmpty())
-        return kGoOn;
-    refuse(QStringLiteral("unexpected argument: %1").arg(stray.constFirst()));
-    return kExitUsage;
+    return kGoOn;
 }
 
 bool CommandLine::refuse(const QString &what) const

@@ -9,8 +9,10 @@
 // The command line of the programs (electronic-skin, eskin-card-sim, eskin-record), read by the
 // same rules: an unknown option, a missing or bad value, an option without the one it needs
 // and a stray argument are refused with "program: what is wrong" and the usage hint on standard
-// error, and exit code 2; --help and --version print and exit 0. Nothing here needs an
-// application object, so a windowed program can refuse before it needs a display.
+// error, and exit code 2; --help and --version print and exit 0 (with a stray argument they are
+// refused too). A word after one dash is one option, never a bundle of one-letter ones:
+// "-simulate" is refused by its name, with the option meant. Nothing here needs an application
+// object, so a windowed program can refuse before it needs a display.
 //
 // A program adds its options, calls parse() and then checks its values with the refusals below,
 // which return false (after printing) so that checks chain with &&:
@@ -31,8 +33,8 @@ public:
 
     CommandLine(const QString &program, const QString &version, const QString &description);
 
-    void addOption(const QCommandLineOption &option) { m_parser.addOption(option); }
-    void addOptions(const QList<QCommandLineOption> &options) { m_parser.addOptions(options); }
+    void addOption(const QCommandLineOption &option);
+    void addOptions(const QList<QCommandLineOption> &options);
 
     // `arguments` starts with the program's own path. kGoOn when the program goes on; else the
     // exit code, after help, version or a refusal has been printed. Positional arguments are
@@ -56,9 +58,14 @@ public:
     bool oneOf(const QString &name, const QStringList &allowed) const;
 
 private:
+    // The first word after a single dash that is not a one-letter option; empty when none.
+    QString oneDashWord(const QStringList &arguments) const;
+
     QString m_program;
     QString m_version;
     QCommandLineParser m_parser;
+    QStringList m_names;      // the options' long names
+    QStringList m_valueNames; // those of them that take a value
 };
 
 #endif // COMMANDLINE_H

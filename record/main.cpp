@@ -136,10 +136,13 @@ int main(int argc, char *argv[])
 
     RecordSession session(settings);
     int exitCode = 0;
+    const bool quiet = line.isSet(QStringLiteral("quiet"));
     QObject::connect(&session, &RecordSession::ended, &app,
-                     [&exitCode](int code, const QString &error) {
+                     [&exitCode, &session, quiet](int code, const QString &error) {
                          if (!error.isEmpty())
                              printError(error);
+                         else if (code == 0 && !quiet)
+                             printError(session.summary());
                          exitCode = code;
                          QCoreApplication::exit(code);
                      });

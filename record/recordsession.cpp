@@ -2,6 +2,7 @@
 #include "recordsession.h"
 
 #include "myserialport.h"
+#include "portaccess.h"
 #include "portlist.h"
 #include "samplerates.h"
 #include "streamserver.h"
@@ -34,6 +35,40 @@ QString unwritableReason(const QString &path)
     const QByteArray probe = QFile::encodeName(file.exists() ? path : file.absolutePath());
     const int access = file.exists() ? W_OK : W_OK | X_OK;
     return ::access(probe.constData(), access) == 0 ? QString() : systemReason(errno);
+}
+
+// What an operator who may not open the port does, as the window says it: join the device's
+// group when it is one to join.
+QString permissionAdvice(const QString &group)
+{
+    if (isJoinableGroup(group))
+        return QStringLiteral("add yourself to the group %1 that owns it: sudo usermod -aG %1 "
+                              "$USER, then log in again")
+            .arg(group);
+    return QStringLiteral("it belongs to the group %1, which is not one to join: ask an "
+                          "administrator for a udev rule (for example GROUP=\"dialout\", "
+                          "MODE=\"0660\") or to open it for reading and writing")
+        .arg(group.isEmpty() ? QStringLiteral("?") : group);
+}
+
+// Why the port would not open, told by an open of our own.
+QString openFailureCause(const PortAccess &access)
+{
+    switch (access.result) {
+    case PortAccess::Denied:
+        return systemReason(EACCES) + QStringLiteral("; ") + permissionAdvice(access.group);
+    case PortAccess::Busy:
+        return QStringLiteral("another program is using it");
+    case PortAccess::Missing:
+        return systemReason(ENOENT);
+    case PortAccess::Opened:
+        if (!access.terminal)
+            return QStringLiteral("not a serial port");
+        break;
+    case PortAccess::OtherError:
+        break;
+    }
+    return QStringLiteral("busy, or not a serial port");
 }
 
 } // namespace
@@ -153,16 +188,22 @@ RecordHeader RecordSession::header(int frequencyHz) const
 // card's frequency.
 bool RecordSession::openPort()
 {
-    const QByteArray path = QFile::encodeName(PortList::location(m_settings.port));
+    const QString location = PortList::location(m_settings.port);
+    const QByteArray path = QFile::encodeName(location);
     if (::access(path.constData(), R_OK | W_OK) != 0) {
-        end(1, QStringLiteral("cannot open %1: %2").arg(m_settings.port, systemReason(errno)));
+        const int error = errno;
+        const bool denied = error == EACCES || error == EPERM;
+        end(1, QStringLiteral("cannot open %1: %2")
+                   .arg(m_settings.port, denied ? openFailureCause(probePortAccess(location))
+                                                : systemReason(error)));
         return false;
     }
     m_port->openPort(m_settings.port, m_settings.baudRate);
     if (m_ended)
         return false;
     if (!m_port->isPortOpen()) {
-        end(1, QStringLiteral("cannot open %1: busy, or not a serial port").arg(m_settings.port));
+        end(1, QStringLiteral("cannot open %1: %2")
+                   .arg(m_settings.port, openFailureCause(probePortAccess(location))));
         return false;
     }
     return true;
@@ -243,6 +284,20 @@ void RecordSession::limitReached()
     m_full = true;
     if (m_recording)
         end(0);
+}
+
+QString RecordSession::summary() const
+{
+    const unsigned long long dropped = m_port->linkCounters().checksumErrors;
+    const QString where = m_settings.output.isEmpty() ? QStringLiteral("served")
+                          : m_settings.output == QLatin1String("-")
+                              ? QStringLiteral("written to standard output")
+                              : QStringLiteral("written to %1").arg(m_settings.output);
+    const qint64 frames = m_settings.output.isEmpty() ? m_frames : m_writer.framesWritten();
+    return QStringLiteral("%1 frames %2, %3 dropped (bad checksum)")
+        .arg(frames)
+        .arg(where)
+        .arg(dropped);
 }
 
 void RecordSession::reportProgress()

@@ -54,6 +54,9 @@ public:
     // opening, or before any row of an output, it is a failure, as nothing is written.
     void stop();
     qint64 frames() const { return m_frames; }
+    // The frames written (or served, without an output) and those dropped for a bad checksum,
+    // and where they went: the line that ends a complete run.
+    QString summary() const;
     // A marker at the newest frame, numbered from 1, in the output and to the stream's clients
     // (which get nothing before the stream's first frame).
     void addMarker(const QString &label);

@@ -9,6 +9,17 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+const QStringList kSwitches{QStringLiteral("silent"), QStringLiteral("refuse"),
+                            QStringLiteral("full"), QStringLiteral("stream")};
+const QStringList kSettings{QStringLiteral("corrupt"), QStringLiteral("split"),
+                            QStringLiteral("sensors"), QStringLiteral("frequency"),
+                            QStringLiteral("capacity")};
+const QStringList kLineCommands{QStringLiteral("hangup"), QStringLiteral("reconnect")};
+
+} // namespace
+
 CardConsole::CardConsole(CardModel *model, PtyCardServer *server, QObject *parent)
     : QObject(parent)
     , m_model(model)
@@ -28,7 +39,15 @@ QString CardConsole::help()
                           "  frequency INDEX     0..4 = 10, 20, 50, 100, 200 Hz\n"
                           "  capacity N          single-point entries per sensor and axis\n"
                           "  hangup              take the line away\n"
-                          "  reconnect           a new line under the same link\n");
+                          "  reconnect           a new line under the same link\n"
+                          "  help                this list\n"
+                          "  quit                end the card\n");
+}
+
+QStringList CardConsole::commandNames()
+{
+    return kSwitches + kSettings + kLineCommands +
+           QStringList{QStringLiteral("help"), QStringLiteral("quit")};
 }
 
 bool CardConsole::execute(const QString &line)
@@ -39,16 +58,25 @@ bool CardConsole::execute(const QString &line)
         return true;
     const QString name = words.first().toLower();
     const QStringList values = words.mid(1);
-    if (name == QLatin1String("hangup") && values.isEmpty()) {
-        m_server->hangUp();
-        return true;
-    }
-    if (name == QLatin1String("reconnect") && values.isEmpty())
+    if (kLineCommands.contains(name)) {
+        if (!values.isEmpty())
+            return refuse(QStringLiteral("%1 takes no value").arg(name));
+        if (name == QLatin1String("hangup")) {
+            m_server->hangUp();
+            return true;
+        }
         return m_server->reconnect() || refuse(m_server->errorString());
-    if (values.size() == 1 &&
-        (values.first() == QLatin1String("on") || values.first() == QLatin1String("off")))
-        return switchFault(name, values.first());
-    return setNumber(name, values);
+    }
+    if (kSwitches.contains(name)) {
+        const bool onOrOff = values.size() == 1 && (values.first() == QLatin1String("on") ||
+                                                    values.first() == QLatin1String("off"));
+        return onOrOff ? switchFault(name, values.first())
+                       : refuse(QStringLiteral("%1 takes on or off").arg(name));
+    }
+    if (kSettings.contains(name))
+        return setNumber(name, values);
+    return refuse(QStringLiteral("unknown command: %1 (commands: %2)")
+                      .arg(words.first(), commandNames().join(QStringLiteral(", "))));
 }
 
 bool CardConsole::switchFault(const QString &name, const QString &value)
@@ -60,10 +88,8 @@ bool CardConsole::switchFault(const QString &name, const QString &value)
         m_model->setRefusing(on);
     else if (name == QLatin1String("full"))
         m_model->setStorageFull(on);
-    else if (name == QLatin1String("stream"))
-        m_model->setStreaming(on);
     else
-        return refuse(QStringLiteral("unknown command: ") + name);
+        m_model->setStreaming(on);
     return true;
 }
 
@@ -98,8 +124,8 @@ bool CardConsole::setNumber(const QString &name, const QStringList &values)
              inRange(0, kMaxSinglePointCapacity))
         m_model->setSinglePointCapacity(int(numbers[0]));
     else
-        return refuse(QStringLiteral("unknown command or value out of range: ") + name + u' ' +
-                      values.join(QLatin1Char(' ')));
+        return refuse(QStringLiteral("value out of range for %1: %2")
+                          .arg(name, values.join(QLatin1Char(' '))));
     return true;
 }
 

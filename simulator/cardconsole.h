@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class CardModel;
 class PtyCardServer;
@@ -22,6 +23,8 @@ public:
     bool execute(const QString &line);
     QString lastError() const { return m_error; }
     static QString help();
+    // Every command a line may begin with, "help" and "quit" included.
+    static QStringList commandNames();
 
 private:
     bool switchFault(const QString &name, const QString &value);

@@ -2,7 +2,8 @@
 // The command line of the three programs, by the same rules and without a display: a refused
 // command line says "program: what is wrong" and the usage hint and exits 2; a replay that is
 // not a recording exits 1 with its line; help exits 0. The rules are shared, so each is tried
-// in one program, and each program's own checks in it.
+// in one program, and each program's own checks in it. Beside them: the window without a
+// display, the simulated card's console, and the man pages that name every option.
 
 #include "testfile.h"
 
@@ -38,6 +39,16 @@ private slots:
         };
         row("unknown option", app, {"--bogus"}, 2, "Unknown option 'bogus'.");
         row("Qt's own options pass", app, {"-style", "fusion", "--x"}, 2, "Unknown option 'x'.");
+        // A word after one dash is one option, named as given, never a bundle of letters.
+        row("one-dash word", app, {"-reverse", "-simulate"}, 2,
+            "unknown option '-simulate'; did you mean '--simulate'?");
+        row("one-dash unknown word", rec, {"-bogus"}, 2, "unknown option '-bogus'");
+        row("a value with a dash is a value", sim, {"--seed", "-5"}, 2,
+            "--seed: not a whole number from 0 to");
+        row("version with a stray argument", app, {"--version", "extra"}, 2,
+            "unexpected argument: extra");
+        row("help with a stray argument", rec, {"--help", "stray"}, 2,
+            "unexpected argument: stray");
         row("missing value", sim, {"--replay"}, 2, "Missing value after '--replay'.");
         row("stray argument", rec, out + QStringList{"--frames", "5", "extra"}, 2,
             "unexpected argument: extra");
@@ -112,6 +123,90 @@ private slots:
                         QStringLiteral("\nTry '%1 --help' for more information.\n").arg(name)) &&
                     error.count(u'\n') == 2,
                 qPrintable(error));
+    }
+
+    void noDisplay_saysSoAndExitsOne_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::newRow("DISPLAY not set") << QString();
+        QTest::newRow("display not there") << QStringLiteral(":987");
+    }
+    // A valid command line without a display: what to do instead of Qt's abort.
+    void noDisplay_saysSoAndExitsOne()
+    {
+        QFETCH(QString, display);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        if (display.isEmpty())
+            environment.remove(QStringLiteral("DISPLAY"));
+        else
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ESKIN_APP), {"--simulate"});
+        QVERIFY(process.waitForFinished(20000));
+        const QString error = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(error.startsWith(QStringLiteral("electronic-skin: no display found (")) &&
+                     error.contains(QStringLiteral("xvfb-run -a electronic-skin")) &&
+                     error.count(u'\n') == 2,
+                 qPrintable(error));
+    }
+
+    void cardConsole_namesAnUnknownCommand_andListsTheCommands_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("a word") << "explode";
+        QTest::newRow("a word with a number") << "explode 3";
+        QTest::newRow("a word with on") << "explode on";
+    }
+    void cardConsole_namesAnUnknownCommand_andListsTheCommands()
+    {
+        QFETCH(QString, line);
+        QProcess card;
+        card.start(QStringLiteral(ESKIN_CARD_SIM), {"--no-stream"});
+        QVERIFY(card.waitForStarted());
+        card.write((line + QStringLiteral("\nquit\n")).toLocal8Bit());
+        QVERIFY(card.waitForFinished(20000));
+        QCOMPARE(card.exitCode(), 0);
+        const QString error = QString::fromLocal8Bit(card.readAllStandardError());
+        // A debug build prints the card's diagnostics there too.
+        QVERIFY2(error.contains(QStringLiteral(
+                     "unknown command: explode (commands: silent, refuse, full, stream, corrupt, "
+                     "split, sensors, frequency, capacity, hangup, reconnect, help, quit)\n")),
+                 qPrintable(error));
+    }
+
+    void manPage_namesEveryOption_data()
+    {
+        QTest::addColumn<QString>("program");
+        for (const char *program : {ESKIN_APP, ESKIN_CARD_SIM, ESKIN_RECORD})
+            QTest::newRow(qPrintable(QFileInfo(program).fileName())) << QString(program);
+    }
+    void manPage_namesEveryOption()
+    {
+        QFETCH(QString, program);
+        QProcess process;
+        process.start(program, {"--help"});
+        QVERIFY(process.waitForFinished(20000));
+        const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
+        QFile page(QStringLiteral(ESKIN_MAN_DIR "/%1.1.in").arg(QFileInfo(program).fileName()));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QString options = QString::fromUtf8(page.readAll()).section(".SH OPTIONS", 1);
+        const QRegularExpression option(QStringLiteral("^\\s+(?:-\\S, )?(--[a-z-]+)"),
+                                        QRegularExpression::MultilineOption);
+        QStringList missing;
+        int named = 0;
+        for (const QRegularExpressionMatch &found : option.globalMatch(help)) {
+            ++named;
+            QString roff = found.captured(1);
+            if (!options.contains(roff.replace(u'-', QLatin1String("\\-"))))
+                missing << found.captured(1);
+        }
+        QVERIFY(named > 5);
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(u' ')));
     }
 
 private:

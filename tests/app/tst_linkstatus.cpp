@@ -8,11 +8,11 @@
 #include "mainwindow.h"
 #include "messageboxrecorder.h"
 #include "nomachineports.h"
-#include "openfailuretext.h"
 #include "portchoice.h"
 #include "portreconnector.h"
 #include "recordingcontrol.h"
 #include "simulatedcard.h"
+#include "unwritablenode.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -368,16 +368,11 @@ private slots:
         QVERIFY(action()->isChecked() && action("actionFollowCardSensors")->isChecked());
     }
 
-    // Root opens any file, but a read-only kernel attribute refuses writing to everyone.
     void openFailure_noPermission_boxNamesTheGroup()
     {
         QTemporaryFile locked;
-        QString node = QStringLiteral("/sys/kernel/uevent_seqnum");
-        if (::geteuid() != 0) {
-            QVERIFY(locked.open());
-            QVERIFY(locked.setPermissions(QFileDevice::ReadOwner));
-            node = locked.fileName();
-        }
+        const QString node = unwritableNode(locked);
+        QVERIFY(!node.isEmpty());
         m_window->setExtraPorts({node});
         click("btnSerialOpen");
 
@@ -386,11 +381,7 @@ private slots:
         QCOMPARE(box.icon, QMessageBox::Critical);
         QCOMPARE(box.title, QStringLiteral("错误信息"));
         QCOMPARE(box.text, QStringLiteral("串口打开失败"));
-        const QString group = QFileInfo(node).group();
-        // A group such as root is not one to join: the box points to a udev rule instead.
-        const QString remedy = isJoinableGroup(group)
-                                   ? QStringLiteral("sudo usermod -aG %1 $USER").arg(group)
-                                   : QStringLiteral("udev");
+        const QString remedy = permissionRemedy(node);
         QVERIFY2(box.informativeText.contains(QStringLiteral("串口：%1").arg(node)) &&
                      box.informativeText.contains(remedy) &&
                      !box.informativeText.contains(QStringLiteral("usermod -aG root")),

@@ -10,6 +10,7 @@
 #include "recordreader.h"
 #include "recordwriter.h"
 #include "testfile.h"
+#include "unwritablenode.h"
 
 #include <QBuffer>
 #include <QProcess>
@@ -109,6 +110,22 @@ private slots:
         QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
     }
 
+    void noPermission_givesTheWindowsAdvice()
+    {
+        QTemporaryFile locked;
+        const QString node = unwritableNode(locked);
+        QVERIFY(!node.isEmpty());
+        const auto [code, error] =
+            runRecorder({"--port", node, "--frames", "5", "--output", m_dir.filePath("n.csv")});
+        QCOMPARE(code, 1);
+        const QString remedy = permissionRemedy(node);
+        QVERIFY2(
+            error.startsWith(
+                QStringLiteral("eskin-record: cannot open %1: Permission denied; ").arg(node)) &&
+                error.contains(remedy) && error.count(u'\n') == 1,
+            qPrintable(error));
+    }
+
     // Nothing is written before the card's frequency is settled: the test's own terminal never
     // answers the frequency read.
     void interruptedWhileOpening_leavesNoFile()
@@ -144,6 +161,10 @@ private slots:
         auto [code, error] = runRecorder(recorderArguments(
             m_dir, {"--frequency", "200", "--frames", "400", "--output", original}));
         QVERIFY2(code == 0, qPrintable(error));
+        // One line ends the run: what was written, what was dropped, and where.
+        QCOMPARE(error, QStringLiteral("eskin-record: 400 frames written to %1, 0 dropped (bad "
+                                       "checksum)\n")
+                            .arg(original));
         RecordReader first;
         QVERIFY2(first.read(original), qPrintable(first.errorString()));
         QCOMPARE(first.frames().size(), std::size_t(400));
@@ -154,9 +175,10 @@ private slots:
         const QString again = m_dir.filePath(QStringLiteral("again.csv"));
         sim = startCard(m_dir, {"--replay", original});
         QVERIFY(sim);
-        std::tie(code, error) =
-            runRecorder(recorderArguments(m_dir, {"--frames", "200", "--output", again}));
-        QVERIFY2(code == 0, qPrintable(error));
+        std::tie(code, error) = runRecorder(
+            recorderArguments(m_dir, {"--frames", "200", "--output", again, "--quiet"}));
+        QCOMPARE(code, 0);
+        QCOMPARE(error, QString());
         RecordReader second;
         QVERIFY2(second.read(again), qPrintable(second.errorString()));
         const ReplayMatch match = matchReplay(first.frames(), second.frames());
