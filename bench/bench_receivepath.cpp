@@ -2,8 +2,9 @@
 // Throughput of the receive path of the driver-card link: a stream of 16-sensor sensor-data
 // frames is cut into serial-sized chunks and pushed through the codec and the protocol layer,
 // and every decoded reading set crosses to a receiver in another thread through a queued
-// connection, the way it reaches the curve window. The time of an iteration ends only when the
-// receiver has taken the last frame of the batch, so delivery is part of what is measured.
+// connection with its stamp, the way it reaches the curve window. The time of an iteration ends
+// only when the receiver has taken the last frame of the batch, so delivery is part of what is
+// measured.
 
 #include "devicerecords.h"
 #include "slavecodec.h"
@@ -95,7 +96,8 @@ FrameStream makeStream(bool withNoise)
 }
 
 // Stands in for the curve window: takes each reading set in its own thread and reads every
-// entry, so the delivered copy is really used.
+// entry, so the delivered copy is really used, and checks that the stamps number the frames
+// one by one at increasing times.
 class FrameCounter : public QObject
 {
     Q_OBJECT
@@ -105,8 +107,11 @@ public:
     qint64 badCounts() const { return m_badCounts.load(std::memory_order_acquire); }
 
 public slots:
-    void takeReadings(const QList<Axit_t> &readings, uint num)
+    void takeReadings(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
     {
+        if (stamp.sequence != m_lastStamp.sequence + 1 || stamp.timeUs <= m_lastStamp.timeUs)
+            m_badCounts.fetch_add(1, std::memory_order_relaxed);
+        m_lastStamp = stamp;
         qint64 sum = 0;
         for (const Axit_t &reading : readings)
             sum += reading.x;
@@ -120,6 +125,7 @@ private:
     std::atomic<qint64> m_frames{0};
     std::atomic<qint64> m_xSum{0};
     std::atomic<qint64> m_badCounts{0};
+    FrameStamp m_lastStamp;
 };
 
 // The codec without a serial port. The receive path must never write to the card, so writes
@@ -163,7 +169,7 @@ public:
     {
         m_counter->moveToThread(&m_receiverThread);
         QObject::connect(&m_receiverThread, &QThread::finished, m_counter, &QObject::deleteLater);
-        QObject::connect(&m_codec, &SlaveProtocol::AxitReflushGraphic, m_counter,
+        QObject::connect(&m_codec, &SlaveProtocol::stampedFrame, m_counter,
                          &FrameCounter::takeReadings, Qt::QueuedConnection);
         m_receiverThread.start();
     }
@@ -208,7 +214,7 @@ bool skipIfNotDelivered(benchmark::State &state, const ReceivePath &path, const 
     else if (path.counter().xSum() != batches * stream.xSum)
         fault = "delivered readings differ from the readings sent";
     else if (path.counter().badCounts() != 0)
-        fault = "a delivered reading set does not hold 16 sensors";
+        fault = "a delivered reading set does not hold 16 sensors, or its stamp is out of order";
     else if (path.writes() != 0)
         fault = "the receive path wrote to the card";
     if (fault == nullptr)
@@ -255,8 +261,8 @@ void BM_DecodeSensorFramesInPlace(benchmark::State &state)
     const int chunkSize = int(state.range(0));
     PortlessCodec codec;
     FrameCounter counter;
-    QObject::connect(&codec, &SlaveProtocol::AxitReflushGraphic, &counter,
-                     &FrameCounter::takeReadings, Qt::DirectConnection);
+    QObject::connect(&codec, &SlaveProtocol::stampedFrame, &counter, &FrameCounter::takeReadings,
+                     Qt::DirectConnection);
 
     for (auto _ : state) {
         feedInChunks(codec, stream.bytes, chunkSize);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "devicerecords.h"
 
+#include "framestamp.h"
+
 namespace {
 
 // Signals take the lists by non-const reference; a queued connection looks the argument type up
@@ -20,4 +22,5 @@ void registerDeviceRecordTypes()
     registerList<QList<singleDemarcateInfoUnit_t>>("QList<singleDemarcateInfoUnit_t>",
                                                    "QList<singleDemarcateInfoUnit_t>&");
     registerList<QList<short>>("QList<short>", "QList<short>&");
+    qRegisterMetaType<FrameStamp>("FrameStamp");
 }

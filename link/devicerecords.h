@@ -56,8 +56,9 @@ Q_DECLARE_METATYPE(Axit_t)
 Q_DECLARE_METATYPE(AxitSingle_t)
 Q_DECLARE_METATYPE(singleDemarcateInfoUnit_t)
 
-// Registers the four list types under their own names so that they can cross threads as
-// arguments of queued signal-slot connections. Safe to call more than once.
+// Registers the four list types and the frames' stamp (FrameStamp) under their own names so that
+// they can cross threads as arguments of queued signal-slot connections. Safe to call more than
+// once.
 void registerDeviceRecordTypes();
 
 #endif // DEVICERECORDS_H

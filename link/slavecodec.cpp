@@ -88,6 +88,7 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
     if (!data)
         return 0;
     m_counters.bytesReceived += n;
+    frameStamper().beginArrival();
     // The held count is 16-bit: a chunk that would overflow it is taken in pieces.
     while (n > 0) {
         if (m_rxLen + n > kMaxHeldBytes)
@@ -99,6 +100,7 @@ int SlaveCodec::receiveBytes(const char *data, quint16 n)
         data += take;
         n = quint16(n - take);
     }
+    frameStamper().endArrival();
     if (m_rxPending != 0)
         m_rxTimer->start();
     else

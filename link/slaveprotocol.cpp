@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "slaveprotocol.h"
 
+#include "samplerates.h"
+
 #include <QDebug>
 #include <QEventLoop>
 #include <QMutexLocker>
@@ -182,10 +184,9 @@ void SlaveProtocol::setSampleFre(uint freIndex, int mesc)
     m_freIndex.store(int(freIndex), std::memory_order_relaxed);
     runInTurn([this, freIndex, mesc] {
         const quint8 index = quint8(freIndex);
+        m_askedFreIndex = int(freIndex);
         const int res = sendAndWait(CmdSetFrequency, &index, 1, mesc);
-        if (res == kStatusDone)
-            m_cardFreIndex = int(freIndex);
-        else if (res == kStatusFailed)
+        if (res == kStatusFailed)
             takeBackRefusedIndex(int(freIndex));
         emit sampleFreResult(1, res, 0);
     });
@@ -397,6 +398,7 @@ void SlaveProtocol::decodeSensorData(const quint8 *payload, int len)
         m_axitList.append(readAxit(payload + i * kAxitWireBytes));
     m_sensorCount.store(n, std::memory_order_relaxed);
     emit AxitReflushGraphic(m_axitList, uint(n));
+    emit stampedFrame(m_stamper.next(sampleRateHz(m_cardFreIndex)), m_axitList, uint(n));
 }
 
 void SlaveProtocol::decodeAccumulation(const quint8 *payload, int len)
@@ -469,7 +471,10 @@ void SlaveProtocol::decodeFrequency(const quint8 *payload, int len)
 void SlaveProtocol::decodeStatus(quint8 cmd, const quint8 *payload, int len)
 {
     // A status reply without its status byte is a failed reply, never a success.
-    endWait(cmd, len >= 1 ? payload[0] : kStatusFailed);
+    const int status = len >= 1 ? payload[0] : kStatusFailed;
+    if (cmd == CmdSetFrequency && isAwaiting(cmd) && status == kStatusDone)
+        m_cardFreIndex = m_askedFreIndex;
+    endWait(cmd, status);
 }
 
 void SlaveProtocol::decodeCalibrationPoint(const quint8 *payload, int len)

@@ -5,6 +5,7 @@
 #include "awaitedreply.h"
 #include "devicerecords.h"
 #include "diagnosticthrottle.h"
+#include "framestamper.h"
 
 #include <QList>
 #include <QMutex>
@@ -106,6 +107,9 @@ public:
 signals:
     void slaveCheckRec(bool ok);
     void AxitReflushGraphic(QList<Axit_t> &Axit, uint num);
+    // Every sensor-data frame once more, right after AxitReflushGraphic, with its stamp: for the
+    // readers that need to know which frame it is and when it came.
+    void stampedFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
     void sampleFreResult(int option, int res, int param);
     void demarcateOperationResult(int option, int res, int param);
     void demarcateInfo(int type, short pressure, QList<short> &info);
@@ -134,6 +138,8 @@ protected:
     void readFrequencyThen(int mesc, std::function<void(int res)> outcome);
     // The port has closed: the card's index is unknown.
     void forgetFrequency();
+    // The codec opens an arrival around the bytes of one read (FrameStamper).
+    FrameStamper &frameStamper() { return m_stamper; }
 
     // Sample-frequency index as last set or read; -1 while unknown.
     std::atomic<int> m_freIndex{-1};
@@ -161,8 +167,13 @@ private:
     AxitSum_t m_demarcateSums[kMaxSensors] = {};
     quint8 m_checkWriteBuf[kCheckWriteBufBytes] = {};
     std::atomic<int> m_sensorCount{-1};
-    // The index the card has confirmed by a read or an accepted set; -1 while unknown.
+    // The index the card has confirmed by a read or an accepted set; -1 while unknown. It is
+    // taken when the card's answer is decoded, so that the frames decoded after the answer are
+    // stamped with the new rate.
     int m_cardFreIndex = -1;
+    // The index a waiting set asks for.
+    int m_askedFreIndex = -1;
+    FrameStamper m_stamper;
     int m_replyResult = 255;
     QMutex m_accumulatorLock;
     QList<Axit_t> m_axitList;

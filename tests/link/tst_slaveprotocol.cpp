@@ -71,6 +71,7 @@ private slots:
 
     void setSampleFre_reportsStatusOrTimeout_data();
     void setSampleFre_reportsStatusOrTimeout();
+    void sensorFrames_areStampedInOrder_withTheRateTheCardConfirmed();
     void readCurrentSampleFre_reportsIndex_data();
     void readCurrentSampleFre_reportsIndex();
     void checkDataWrite_reportsStatus_data();
@@ -210,6 +211,38 @@ void TestSlaveProtocol::setSampleFre_reportsStatusOrTimeout()
         QVERIFY2(elapsed >= mesc * 9 / 10, qPrintable(QString::number(elapsed)));
     else
         QVERIFY2(elapsed < mesc, qPrintable(QString::number(elapsed)));
+}
+
+// A frame that comes in the same read right after the card's acceptance is already at the new
+// rate; frames read together share one reading of the clock.
+void TestSlaveProtocol::sensorFrames_areStampedInOrder_withTheRateTheCardConfirmed()
+{
+    RecordingCodec card;
+    const QByteArray frame = sensorFrame({1, 2, 3});
+    card.responder = [&frame](const QByteArray &written) {
+        if (commandOf(written) == CmdReadFrequency)
+            return makeFrame(CmdReadFrequency, bytes({3}));
+        if (commandOf(written) == CmdSetFrequency)
+            return frame + makeFrame(CmdSetFrequency, bytes({0x00})) + frame;
+        return QByteArray();
+    };
+    QList<FrameStamp> stamps;
+    connect(&card, &SlaveProtocol::stampedFrame, this,
+            [&stamps](const FrameStamp &stamp) { stamps << stamp; });
+
+    card.feed(frame + frame);
+    card.readCurrentSampleFre(kReplyTimeoutMs);
+    card.feed(frame);
+    card.setSampleFre(4, kReplyTimeoutMs);
+
+    QList<int> rates;
+    for (int i = 0; i < stamps.size(); ++i) {
+        QCOMPARE(stamps[i].sequence, quint64(i + 1));
+        QVERIFY(i == 0 || stamps[i].timeUs > stamps[i - 1].timeUs);
+        rates << stamps[i].frequencyHz;
+    }
+    QCOMPARE(rates, (QList<int>{0, 0, 100, 100, 200}));
+    QCOMPARE(stamps[1].timeUs, stamps[0].timeUs + 1);
 }
 
 void TestSlaveProtocol::readCurrentSampleFre_reportsIndex_data()
