@@ -119,7 +119,7 @@ void MainWindow::preferPort(const QString &portName)
 
 void MainWindow::connectWorker()
 {
-    connect(serial, &SlaveProtocol::AxitReflushGraphic, curveGraphic, &CurveGraphic::setItemData);
+    connect(serial, &SlaveProtocol::stampedFrame, curveGraphic, &CurveGraphic::setStampedData);
     connect(serial, &MySerialport::portLost, this, &MainWindow::serialPortLostHandle);
     connect(serial, &SlaveProtocol::sampleFreResult, this, &MainWindow::SampleFreResult);
     connect(this, &MainWindow::serialOpen, serial, &MySerialport::openPort);

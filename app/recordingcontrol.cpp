@@ -120,7 +120,7 @@ void RecordingControl::connectWriter(RecordWriter *writer)
 {
     writer->moveToThread(m_worker);
     connect(m_worker, &QThread::finished, writer, &QObject::deleteLater);
-    connect(m_card, &SlaveProtocol::AxitReflushGraphic, writer, &RecordWriter::writeFrame);
+    connect(m_card, &SlaveProtocol::stampedFrame, writer, &RecordWriter::writeFrame);
     connect(m_card, &SlaveProtocol::sampleFreResult, writer,
             [writer](int option, int res, int index) {
                 if (option == 0)
@@ -135,19 +135,17 @@ bool RecordingControl::start(const QString &path)
     if (m_writer || !m_portOpen || !m_worker)
         return false;
     auto *writer = new RecordWriter;
-    if (!writer->open(path, header(), RecordWriter::FrequencyToCome)) {
+    // The card's rate comes with the first frames when it is known, else with the frequency read
+    // that follows every open; a marker comes from the window a moment after its frame.
+    if (!writer->open(path, header(),
+                      RecordWriter::FrequencyToCome | RecordWriter::FrequencyFromFrames |
+                          RecordWriter::HoldForMarkers)) {
         QMessageBox::critical(m_window, tr("错误信息"),
                               tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
         delete writer;
         return false;
     }
     connectWriter(writer);
-    // Read after the connection: a frequency read that ends from now on reaches the writer, and
-    // one that has ended has left its answer here.
-    if (const int index = m_card->freIndex(); index >= 0)
-        QMetaObject::invokeMethod(
-            writer, [writer, hz = sampleRateHz(index)] { writer->setFrequency(hz); },
-            Qt::QueuedConnection);
     m_writer = writer;
     m_path = path;
     showProgress(0);
@@ -160,13 +158,13 @@ void RecordingControl::stop()
         QMetaObject::invokeMethod(m_writer, &RecordWriter::finish, Qt::QueuedConnection);
 }
 
-void RecordingControl::writeMarker(int number, const QString &label)
+void RecordingControl::writeMarker(int number, const QString &label, const FrameStamp &marked)
 {
     if (!m_writer)
         return;
     RecordWriter *writer = m_writer;
     QMetaObject::invokeMethod(
-        writer, [writer, number, label] { writer->writeMarker(number, label); },
+        writer, [writer, marked, number, label] { writer->writeMarker(marked, number, label); },
         Qt::QueuedConnection);
 }
 

@@ -2,6 +2,8 @@
 #ifndef RECORDINGCONTROL_H
 #define RECORDINGCONTROL_H
 
+#include "framestamp.h"
+
 #include <QObject>
 #include <QString>
 
@@ -24,7 +26,9 @@ struct RecordHeader;
 //   from the decoder, so that recording costs the interface nothing; this object only hears of
 //   its progress and of its end, after which it releases it.
 // The file's comment lines wait for the card's frequency, read at every open, so that they name
-// it (RecordWriter::FrequencyToCome).
+// it (RecordWriter::FrequencyToCome); a frequency the card confirms later is written among the
+// rows. Rows are held a moment before they are written, so that a marker from the window follows
+// the row of the frame it marks.
 //
 // A recording ends on "停止记录", when the port closes, when the file cannot be written (with a
 // message) and at exit, when the worker thread's end takes the writer with it: the window then
@@ -60,8 +64,8 @@ public slots:
     void portClosed();
     // A lost port is awaited (true), or no longer (false): back, or given up.
     void portAwaited(bool waiting);
-    // A marker placed now: while recording, its line follows the newest frame's row.
-    void writeMarker(int number, const QString &label);
+    // A marker on the frame `marked`: while recording, its line follows that frame's row.
+    void writeMarker(int number, const QString &label, const FrameStamp &marked);
 
 protected:
     bool event(QEvent *event) override;

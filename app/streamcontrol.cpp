@@ -34,7 +34,7 @@ StreamControl::StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *stat
     menu->addAction(m_action);
     connect(m_action, &QAction::triggered, this, &StreamControl::toggle);
     // In the worker thread: the server formats the line there and hands it over.
-    connect(card, &SlaveProtocol::AxitReflushGraphic, m_server, &StreamServer::addFrame,
+    connect(card, &SlaveProtocol::stampedFrame, m_server, &StreamServer::addFrame,
             Qt::DirectConnection);
     followPort(card);
     connect(m_server, &StreamServer::clientCountChanged, this, &StreamControl::showState);
@@ -73,10 +73,10 @@ void StreamControl::stop()
     showState();
 }
 
-void StreamControl::sendMarker(int number, const QString &label)
+void StreamControl::sendMarker(int number, const QString &label, const FrameStamp &marked)
 {
     if (isServing())
-        m_server->addMarker(number, label);
+        m_server->addMarker(marked, number, label);
 }
 
 void StreamControl::toggle()

@@ -2,6 +2,8 @@
 #ifndef STREAMCONTROL_H
 #define STREAMCONTROL_H
 
+#include "framestamp.h"
+
 #include <QObject>
 #include <QString>
 
@@ -42,8 +44,9 @@ public:
     const StreamServer *server() const { return m_server; }
 
 public slots:
-    // A marker goes to the clients after the newest frame's line, as a recording places it.
-    void sendMarker(int number, const QString &label);
+    // A marker on the frame `marked` goes to the clients after the newest frame's line, with the
+    // time of the frame it marks.
+    void sendMarker(int number, const QString &label, const FrameStamp &marked);
 
 protected:
     bool event(QEvent *event) override;

@@ -167,7 +167,7 @@ int main(int argc, char **argv)
     curves.setSensorSum(kMaxSensors);
     BenchLink link;
     MySerialport *port = link.port;
-    QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves, &CurveGraphic::setItemData);
+    QObject::connect(port, &SlaveProtocol::stampedFrame, &curves, &CurveGraphic::setStampedData);
     std::atomic<qint64> decoded{0};
     QObject::connect(
         port, &SlaveProtocol::AxitReflushGraphic, port,

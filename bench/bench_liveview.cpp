@@ -195,7 +195,7 @@ int main(int argc, char *argv[])
     curves.setSensorSum(kMaxSensors);
     BenchLink cardLink;
     MySerialport *port = cardLink.port;
-    QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves, &CurveGraphic::setItemData);
+    QObject::connect(port, &SlaveProtocol::stampedFrame, &curves, &CurveGraphic::setStampedData);
     int framesReceived = 0;
     QObject::connect(port, &SlaveProtocol::AxitReflushGraphic, &curves,
                      [&](QList<Axit_t> &, uint) { ++framesReceived; });

@@ -59,8 +59,10 @@ void WriterThroughput(benchmark::State &state)
             state.SkipWithError("cannot write the file");
             return;
         }
+        FrameStamper stamps;
         for (int i = 0; i < kFramesPerBatch; ++i)
-            writer.writeFrame(frames[std::size_t(i) % frames.size()], kMaxSensors);
+            writer.writeFrame(stamps.next(200), frames[std::size_t(i) % frames.size()],
+                              kMaxSensors);
         writer.finish();
         total += writer.framesWritten();
     }
@@ -86,8 +88,7 @@ void RecordingCpuAt200Hz(benchmark::State &state)
 
         RecordWriter writer;
         writer.open(dir.filePath(QStringLiteral("live.csv")), {});
-        QObject::connect(&port, &SlaveProtocol::AxitReflushGraphic, &writer,
-                         &RecordWriter::writeFrame);
+        QObject::connect(&port, &SlaveProtocol::stampedFrame, &writer, &RecordWriter::writeFrame);
         cpu = threadCpuSeconds();
         runEventLoopFor(kMeasureSeconds * 1000);
         const double with = (threadCpuSeconds() - cpu) / kMeasureSeconds;

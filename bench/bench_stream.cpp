@@ -157,13 +157,13 @@ int main(int argc, char *argv[])
     Worker worker;
     // As the programs feed it: straight from the decoder, in the worker thread.
     QObject::connect(
-        worker.port, &SlaveProtocol::AxitReflushGraphic, worker.port,
-        [&](QList<Axit_t> &readings, uint num) {
+        worker.port, &SlaveProtocol::stampedFrame, worker.port,
+        [&](const FrameStamp &stamp, const QList<Axit_t> &readings, uint num) {
             worker.decoded.fetch_add(1, std::memory_order_relaxed);
             if (!worker.serving.load(std::memory_order_relaxed))
                 return;
             const Clock::time_point start = Clock::now();
-            server.addFrame(readings, num);
+            server.addFrame(stamp, readings, num);
             worker.handoffUs.push_back(
                 std::chrono::duration<double, std::micro>(Clock::now() - start).count());
         },

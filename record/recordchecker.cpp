@@ -24,6 +24,7 @@ RecordChecker::RecordChecker(const QString &name, FrameSink sink)
     : m_name(name)
     , m_sink(std::move(sink))
     , m_headerLine(RecordFormat::headerLine())
+    , m_recentTimes(std::size_t(RecordFormat::kMarkerReachRows))
 {}
 
 bool RecordChecker::feed(const char *data, qsizetype size)
@@ -120,9 +121,10 @@ bool RecordChecker::checkLine(QByteArrayView line, qint64 offset)
 
 bool RecordChecker::checkTopLine(QByteArrayView line)
 {
-    if (line.startsWith(RecordFormat::kMarkerPrefix) || line.startsWith(RecordFormat::kGapPrefix))
-        return fail(QStringLiteral("a marker or gap line before the header line; such lines "
-                                   "follow the rows they belong to"));
+    if (line.startsWith(RecordFormat::kMarkerPrefix) || line.startsWith(RecordFormat::kGapPrefix) ||
+        line.startsWith(RecordFormat::kFrequencyPrefix))
+        return fail(QStringLiteral("a marker, gap or frequency line before the header line; such "
+                                   "lines stand among the rows they belong to"));
     if (line.startsWith('#')) {
         RecordFormat::readCommentLine(line, m_header);
         return true;
@@ -140,11 +142,14 @@ bool RecordChecker::checkCommentAmongRows(QByteArrayView line)
         return checkMarker(line);
     if (line.startsWith(RecordFormat::kGapPrefix))
         return checkGap(line);
+    if (line.startsWith(RecordFormat::kFrequencyPrefix))
+        return checkFrequency(line);
     return fail(QStringLiteral("a comment line among the rows; after the header line only "
-                               "\"%1\" and \"%2\" lines are allowed, other comments belong at the "
-                               "top")
+                               "\"%1\", \"%2\" and \"%3\" lines are allowed, other comments "
+                               "belong at the top")
                     .arg(QLatin1String(RecordFormat::kMarkerPrefix).trimmed(),
-                         QLatin1String(RecordFormat::kGapPrefix).trimmed()));
+                         QLatin1String(RecordFormat::kGapPrefix).trimmed(),
+                         QLatin1String(RecordFormat::kFrequencyPrefix).trimmed()));
 }
 
 bool RecordChecker::checkMarker(QByteArrayView line)
@@ -156,12 +161,45 @@ bool RecordChecker::checkMarker(QByteArrayView line)
     if (m_frames == 0)
         return fail(QStringLiteral("a marker before the first row; a marker follows the row of "
                                    "the frame it marks"));
-    if (marker.timeUs != m_lastUs)
-        return fail(
-            QStringLiteral("marker time %1 is not the time of the row before (%2)")
-                .arg(RecordFormat::timeText(marker.timeUs), RecordFormat::timeText(m_lastUs)));
-    marker.frameIndex = m_frames - 1;
+    marker.frameIndex = rowOfTime(marker.timeUs);
+    if (marker.frameIndex < 0)
+        return fail(QStringLiteral("marker time %1 is not the time of a row among the last %2 "
+                                   "(the newest is %3)")
+                        .arg(RecordFormat::timeText(marker.timeUs))
+                        .arg(RecordFormat::kMarkerReachRows)
+                        .arg(RecordFormat::timeText(m_lastUs)));
     m_markers.push_back(marker);
+    return true;
+}
+
+// The newest of the recent rows with this time, -1 when none has it.
+qint64 RecordChecker::rowOfTime(qint64 timeUs) const
+{
+    const qint64 reach = qint64(m_recentTimes.size());
+    for (qint64 row = m_frames - 1; row >= 0 && row >= m_frames - reach; --row) {
+        const qint64 time = m_recentTimes[std::size_t(row % reach)];
+        if (time == timeUs)
+            return row;
+        if (time < timeUs)
+            break;
+    }
+    return -1;
+}
+
+bool RecordChecker::checkFrequency(QByteArrayView line)
+{
+    RecordRateChange change;
+    QString error;
+    if (!RecordFormat::parseFrequencyLine(line, change, error))
+        return fail(error);
+    if (m_rateChangeDue)
+        return fail(QStringLiteral("a second frequency line before the same row"));
+    if (change.timeUs < qMax(m_lastUs, m_gapEndUs))
+        return fail(QStringLiteral("frequency time %1 is earlier than the line before (%2)")
+                        .arg(RecordFormat::timeText(change.timeUs),
+                             RecordFormat::timeText(qMax(m_lastUs, m_gapEndUs))));
+    m_dueChange = change;
+    m_rateChangeDue = true;
     return true;
 }
 
@@ -197,9 +235,19 @@ bool RecordChecker::checkFrame(QByteArrayView line, qint64 offset)
         return fail(
             QStringLiteral("time %1 is earlier than the end of the gap before (%2)")
                 .arg(RecordFormat::timeText(frame.timeUs), RecordFormat::timeText(m_gapEndUs)));
-    if (m_frames > 0 && m_gapEndUs < 0)
+    if (m_rateChangeDue) {
+        if (frame.timeUs != m_dueChange.timeUs)
+            return fail(QStringLiteral("time %1 is not the time of the frequency line before (%2)")
+                            .arg(RecordFormat::timeText(frame.timeUs),
+                                 RecordFormat::timeText(m_dueChange.timeUs)));
+        m_dueChange.frameIndex = m_frames;
+        m_rateChanges.push_back(m_dueChange);
+        m_rateChangeDue = false;
+    } else if (m_frames > 0 && m_gapEndUs < 0 && m_rateChanges.empty()) {
         ++m_intervals[rateIndex(frame.timeUs - m_lastUs)];
+    }
     m_gapEndUs = -1;
+    m_recentTimes[std::size_t(m_frames % qint64(m_recentTimes.size()))] = frame.timeUs;
     m_lastUs = frame.timeUs;
     ++m_frames;
     if (m_sink)

@@ -16,9 +16,10 @@
 // checking code behind every reader of the format. A file that is not in the format is refused
 // at its first wrong line with "FILE:LINE: what is wrong".
 //
-// Comment lines are allowed at the top (before the header line); after it only marker and gap
-// lines (RecordFormat), in their places. A last line without its line end (a recording cut
-// short) is left out with a warning. A file with no row is refused.
+// Comment lines are allowed at the top (before the header line); after it only marker, gap and
+// frequency lines (RecordFormat), in their places. A last line without its line end (a recording
+// cut short) is left out with a warning, and so is a frequency line that no row follows. A file
+// with no row is refused.
 class RecordChecker
 {
 public:
@@ -41,12 +42,15 @@ public:
     const RecordHeader &header() const { return m_header; }
     const std::vector<RecordMarker> &markers() const { return m_markers; }
     const std::vector<RecordGap> &gaps() const { return m_gaps; }
+    // The rate changes among the rows, in order; the rows before the first are at frequencyHz().
+    const std::vector<RecordRateChange> &rateChanges() const { return m_rateChanges; }
     qint64 frameCount() const { return m_frames; }
     qint64 lastTimeUs() const { return m_lastUs; }
     // Where the checked lines end: the last line left out starts here.
     qint64 checkedBytes() const { return m_lineStart; }
-    // The recording's rate: its "# frequency_hz" line, else the median interval between rows
-    // (gaps left out), each taken to the nearest rate of a card; 0 when neither tells.
+    // The rate of the recording's first rows: its "# frequency_hz" line, else the median interval
+    // between them (gaps left out, up to the first rate change), each taken to the nearest rate
+    // of a card; 0 when neither tells.
     int frequencyHz() const;
 
 private:
@@ -55,6 +59,8 @@ private:
     bool checkCommentAmongRows(QByteArrayView line);
     bool checkMarker(QByteArrayView line);
     bool checkGap(QByteArrayView line);
+    bool checkFrequency(QByteArrayView line);
+    qint64 rowOfTime(qint64 timeUs) const;
     bool checkFrame(QByteArrayView line, qint64 offset);
     bool fail(const QString &what);
 
@@ -72,6 +78,11 @@ private:
     qint64 m_frames = 0;
     qint64 m_lastUs = 0;
     qint64 m_gapEndUs = -1; // the end of a gap since the last row, else -1
+    std::vector<RecordRateChange> m_rateChanges;
+    bool m_rateChangeDue = false; // a frequency line waits for its row
+    RecordRateChange m_dueChange;
+    // The times of the last kMarkerReachRows rows, by frame index modulo their number.
+    std::vector<qint64> m_recentTimes;
     // Intervals between rows, counted by the card rate they are nearest to.
     std::array<qint64, kSampleRatesHz.size()> m_intervals{};
     QString m_error;

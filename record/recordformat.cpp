@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -195,6 +196,11 @@ QByteArray RecordFormat::gapLine(qint64 startMicros, qint64 lengthMicros, const 
            oneLineText(cause).toUtf8() + '\n';
 }
 
+QByteArray RecordFormat::frequencyLine(qint64 micros, int hz)
+{
+    return kFrequencyPrefix + timeBytes(micros) + ',' + QByteArray::number(hz) + '\n';
+}
+
 QString RecordFormat::oneLineText(const QString &text)
 {
     QString line = text;
@@ -340,6 +346,39 @@ bool RecordFormat::parseGapLine(QByteArrayView line, RecordGap &gap, QString &er
     }
     gap.cause = QString::fromUtf8(fields[2]);
     return true;
+}
+
+bool RecordFormat::parseFrequencyLine(QByteArrayView line, RecordRateChange &change, QString &error)
+{
+    const QByteArrayView rest = line.sliced(qsizetype(std::strlen(kFrequencyPrefix)));
+    const qsizetype comma = rest.indexOf(',');
+    if (comma < 0) {
+        error = QStringLiteral("a frequency line is \"%1time_s,hz\"")
+                    .arg(QLatin1String(kFrequencyPrefix));
+        return false;
+    }
+    if (!parseTime(rest.first(comma), change.timeUs)) {
+        error = QStringLiteral("frequency time %1 is not a time in seconds")
+                    .arg(quoted(rest.first(comma)));
+        return false;
+    }
+    const QByteArrayView hz = rest.sliced(comma + 1);
+    if (!parseInt(hz, change.hz) || change.hz < 1 || change.hz > kMaxRateHz) {
+        error = QStringLiteral("frequency %1 is not a rate from 1 to %2 Hz")
+                    .arg(quoted(hz))
+                    .arg(kMaxRateHz);
+        return false;
+    }
+    return true;
+}
+
+int RecordFormat::rateAt(int firstHz, const std::vector<RecordRateChange> &changes,
+                         qint64 frameIndex)
+{
+    const auto after = std::upper_bound(
+        changes.begin(), changes.end(), frameIndex,
+        [](qint64 index, const RecordRateChange &c) { return index < c.frameIndex; });
+    return after == changes.begin() ? firstHz : std::prev(after)->hz;
 }
 
 QString RecordFormat::quoted(QByteArrayView cell)

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 // What the comment lines at the top of a recording say; empty or zero fields are left out.
 struct RecordHeader
@@ -50,6 +51,17 @@ struct RecordGap
     QString cause;
 };
 
+// A change of the card's rate in the middle of a recording (a new frequency that the card
+// confirmed): the rows from `frameIndex` on were sent at `hz`. Its line comes just before that
+// row and carries that row's time. Before the first row (a stream joined after a change), it
+// names the rate of the first rows instead of the head.
+struct RecordRateChange
+{
+    qint64 frameIndex = 0;
+    qint64 timeUs = 0;
+    int hz = 0;
+};
+
 // The lines of the recording format, shared by every program that writes or reads it (a file or
 // a stream):
 //   # key: value                      comment lines, at the top
@@ -57,9 +69,12 @@ struct RecordGap
 //   0.010213,2,-93,41,-270,...        one line per sensor-data frame
 //   # marker: 0.010213,1,load on      after the row of the frame it marks, with that row's time
 //   # gap: 0.015000,2.500000,cause    before the first row after a gap: start, length
+//   # frequency: 2.530345,200         before the first row sent at a new rate: its time, the rate
 // with the time in seconds since the first frame (6 decimals), the frame's sensor count and its
-// readings; cells beyond the count stay empty. Every line ends with '\n'. Marker and gap lines
-// are comments, so readers that skip '#' lines read the rows of any recording unchanged.
+// readings; cells beyond the count stay empty. Every line ends with '\n'. Marker, gap and
+// frequency lines are comments, so readers that skip '#' lines read the rows of any recording
+// unchanged. A file puts a marker right after its row; a live stream sends it once it is given,
+// so that rows of newer frames may come between, but never more than kMarkerReachRows.
 class RecordFormat
 {
 public:
@@ -72,6 +87,11 @@ public:
     static constexpr int kColumns = 2 + kAxisCount * kMaxSensors;
     static constexpr char kMarkerPrefix[] = "# marker: ";
     static constexpr char kGapPrefix[] = "# gap: ";
+    static constexpr char kFrequencyPrefix[] = "# frequency: ";
+    // How far back, in rows, a marker may mark: a reader finds its row among as many.
+    static constexpr int kMarkerReachRows = 4096;
+    // No card sends faster; a frequency line above this is not a rate.
+    static constexpr int kMaxRateHz = 100000;
 
     // The header line, without its line end.
     static QByteArray headerLine();
@@ -87,6 +107,9 @@ public:
     static QByteArray markerLine(qint64 micros, int number, const QString &label);
     // The line of a gap that starts at `startMicros`, with its line end.
     static QByteArray gapLine(qint64 startMicros, qint64 lengthMicros, const QString &cause);
+    // The line of a new rate, before the first row at that rate (whose time is `micros`), with
+    // its line end.
+    static QByteArray frequencyLine(qint64 micros, int hz);
     // A label or cause as it can stand on one line: line breaks and other control characters
     // become spaces, and it is cut to kMaxTextBytes of UTF-8.
     static QString oneLineText(const QString &text);
@@ -101,6 +124,10 @@ public:
     static bool parseMarkerLine(QByteArrayView line, RecordMarker &marker, QString &error);
     // `line` starts with kGapPrefix; the frame index is left to the caller.
     static bool parseGapLine(QByteArrayView line, RecordGap &gap, QString &error);
+    // `line` starts with kFrequencyPrefix; the frame index is left to the caller.
+    static bool parseFrequencyLine(QByteArrayView line, RecordRateChange &change, QString &error);
+    // The rate of frame `frameIndex` of a recording whose first rows are at `firstHz`.
+    static int rateAt(int firstHz, const std::vector<RecordRateChange> &changes, qint64 frameIndex);
     // A cell of a file for a message: the first few dozen characters, control characters
     // escaped, in double quotes, with its length when it is cut.
     static QString quoted(QByteArrayView cell);

@@ -56,6 +56,7 @@ void RecordIndex::close()
     m_frequencyHz = 0;
     m_markers.clear();
     m_gaps.clear();
+    m_rateChanges.clear();
     m_blocks.clear();
     m_blocks.shrink_to_fit();
     m_frameCount = m_lastUs = m_endOffset = 0;
@@ -124,6 +125,7 @@ bool RecordIndex::check(const QString &path, const Progress &progress)
     m_frequencyHz = checker.frequencyHz();
     m_markers = checker.markers();
     m_gaps = checker.gaps();
+    m_rateChanges = checker.rateChanges();
     m_frameCount = checker.frameCount();
     m_lastUs = checker.lastTimeUs();
     m_endOffset = checker.checkedBytes();

@@ -53,6 +53,13 @@ public:
     int frequencyHz() const { return m_frequencyHz; }
     const std::vector<RecordMarker> &markers() const { return m_markers; }
     const std::vector<RecordGap> &gaps() const { return m_gaps; }
+    // See RecordChecker::rateChanges().
+    const std::vector<RecordRateChange> &rateChanges() const { return m_rateChanges; }
+    // The rate of frame `index`: frequencyHz() up to the first change.
+    int frequencyAt(qint64 index) const
+    {
+        return RecordFormat::rateAt(m_frequencyHz, m_rateChanges, index);
+    }
     qint64 frameCount() const { return m_frameCount; }
     qint64 firstTimeUs() const;
     qint64 lastTimeUs() const { return m_lastUs; }
@@ -89,6 +96,7 @@ private:
     int m_frequencyHz = 0;
     std::vector<RecordMarker> m_markers;
     std::vector<RecordGap> m_gaps;
+    std::vector<RecordRateChange> m_rateChanges;
     std::vector<Block> m_blocks;
     qint64 m_frameCount = 0;
     qint64 m_lastUs = 0;

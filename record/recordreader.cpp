@@ -60,6 +60,7 @@ template<typename Read> bool RecordReader::readAll(const QString &name, Read rea
     }
     m_markers = checker.markers();
     m_gaps = checker.gaps();
+    m_rateChanges = checker.rateChanges();
     m_header = checker.header();
     m_frequencyHz = checker.frequencyHz();
     return true;

@@ -25,6 +25,8 @@ public:
     const std::vector<RecordedFrame> &frames() const { return m_frames; }
     const std::vector<RecordMarker> &markers() const { return m_markers; }
     const std::vector<RecordGap> &gaps() const { return m_gaps; }
+    // See RecordChecker::rateChanges().
+    const std::vector<RecordRateChange> &rateChanges() const { return m_rateChanges; }
     const RecordHeader &header() const { return m_header; }
     // See RecordChecker::frequencyHz().
     int frequencyHz() const { return m_frequencyHz; }
@@ -37,6 +39,7 @@ private:
     std::vector<RecordedFrame> m_frames;
     std::vector<RecordMarker> m_markers;
     std::vector<RecordGap> m_gaps;
+    std::vector<RecordRateChange> m_rateChanges;
     RecordHeader m_header;
     int m_frequencyHz = 0;
     QString m_error;

@@ -121,9 +121,9 @@ void RecordSession::addMarker(const QString &label)
 {
     const int number = ++m_markers;
     if (!m_settings.output.isEmpty())
-        m_writer.writeMarker(number, label);
+        m_writer.writeMarker(m_newest, number, label);
     if (m_server)
-        m_server->addMarker(number, label);
+        m_server->addMarker(m_newest, number, label);
 }
 
 // First, so that an address that cannot be used fails before the card is touched.
@@ -151,7 +151,7 @@ bool RecordSession::startServer()
 // first row.
 bool RecordSession::openOutput()
 {
-    connect(m_port, &SlaveProtocol::AxitReflushGraphic, this, &RecordSession::onFrame);
+    connect(m_port, &SlaveProtocol::stampedFrame, this, &RecordSession::onFrame);
     if (m_settings.output.isEmpty())
         return true;
     const QString problem = unwritableReason(m_settings.output);
@@ -258,10 +258,11 @@ void RecordSession::beginRecording()
         end(0);
 }
 
-void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
+void RecordSession::onFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
 {
     if (m_ended)
         return;
+    m_newest = stamp;
     // A stream that stops is a failure too, rather than a recorder that waits for ever.
     m_noDataTimer->start(kNoDataTimeoutMs);
     // Only a file holds frames until the frequency is settled.
@@ -270,9 +271,9 @@ void RecordSession::onFrame(const QList<Axit_t> &readings, uint num)
     if (m_frames == 0 && m_settings.seconds > 0)
         m_durationTimer->start(int(m_settings.seconds * 1000));
     ++m_frames;
-    m_writer.writeFrame(readings, num);
+    m_writer.writeFrame(stamp, readings, num);
     if (m_server && m_recording)
-        m_server->addFrame(readings, num);
+        m_server->addFrame(stamp, readings, num);
     if (m_settings.frames > 0 && m_frames >= m_settings.frames)
         limitReached();
 }

@@ -57,8 +57,8 @@ public:
     // The frames written (or served, without an output) and those dropped for a bad checksum,
     // and where they went: the line that ends a complete run.
     QString summary() const;
-    // A marker at the newest frame, numbered from 1, in the output and to the stream's clients
-    // (which get nothing before the stream's first frame).
+    // A marker on the newest frame decoded so far, numbered from 1, in the output and to the
+    // stream's clients (which get nothing before the stream's first frame).
     void addMarker(const QString &label);
 
 signals:
@@ -74,7 +74,7 @@ private:
     bool settleFrequency();
     RecordHeader header(int frequencyHz) const;
     void beginRecording();
-    void onFrame(const QList<Axit_t> &readings, uint num);
+    void onFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
     void limitReached();
     void reportProgress();
     void end(int code, QString error = QString());
@@ -84,6 +84,7 @@ private:
     RecordWriter m_writer;
     StreamServer *m_server = nullptr;
     qint64 m_frames = 0;
+    FrameStamp m_newest;
     int m_markers = 0;
     QTimer *m_noDataTimer = nullptr;
     QTimer *m_durationTimer = nullptr;

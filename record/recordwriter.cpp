@@ -3,6 +3,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -34,7 +35,7 @@ RecordWriter::~RecordWriter()
 {
     if (m_active) {
         m_frequencyPending = false;
-        writeOut();
+        writeOut(true);
         m_file.close();
     }
 }
@@ -55,9 +56,14 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     m_active = true;
     m_headWritten = false;
     m_frequencyPending = options.testFlag(FrequencyToCome);
+    m_frequencyFromFrames = options.testFlag(FrequencyFromFrames);
+    m_holdForMarkers = options.testFlag(HoldForMarkers);
     m_openClock.start();
     discardHeldRows(); // nothing held yet: it starts the time base afresh
+    if (!m_frequencyPending)
+        m_timeline.nameRate(header.frequencyHz);
     m_rowsOut = m_bytesOut = 0;
+    m_lastOutUs = -1;
     m_heldMarkers.clear();
     m_flushTimer->start();
     return true;
@@ -80,54 +86,72 @@ bool RecordWriter::discardHeldRows()
     if (m_headWritten)
         return false;
     m_buffer.clear();
-    m_rowsHeld = 0;
+    m_heldRows.clear();
     m_frames.store(0, std::memory_order_relaxed);
-    m_clock.invalidate();
-    m_firstFrameTime = QDateTime();
-    m_newestUs = 0;
+    m_timeline.restart();
     m_gapStartUs = -1;
     return true;
 }
 
-void RecordWriter::writeFrame(const QList<Axit_t> &readings, uint num)
+void RecordWriter::writeFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
 {
     if (!m_active)
         return;
-    qint64 micros = 0;
-    if (m_clock.isValid()) {
-        micros = m_clock.nsecsElapsed() / 1000;
-    } else { // the first frame is the recording's time zero
-        m_clock.start();
-        m_firstFrameTime = QDateTime::currentDateTime();
-    }
+    if (m_frequencyPending && m_frequencyFromFrames && stamp.frequencyHz > 0)
+        setFrequency(stamp.frequencyHz);
     if (m_gapStartUs >= 0)
-        writeGapLine(micros);
-    RecordFormat::appendFrameLine(m_buffer, micros, readings, num);
-    m_newestUs = micros;
-    ++m_rowsHeld;
+        writeGapLine(m_timeline.timeOf(stamp));
+    m_timeline.appendFrame(&m_buffer, stamp, readings, num);
+    m_heldRows.push_back({stamp.sequence, m_timeline.newestMicros(), m_buffer.size()});
     m_frames.fetch_add(1, std::memory_order_relaxed);
     for (const auto &[number, label] : m_heldMarkers)
-        m_buffer += RecordFormat::markerLine(micros, number, label);
+        insertLine(m_buffer.size(), RecordFormat::markerLine(0, number, label));
     m_heldMarkers.clear();
     if (m_buffer.size() >= kWriteThresholdBytes)
         writeOut();
 }
 
-void RecordWriter::writeMarker(int number, const QString &label)
+// After the row of the marked frame while it is held, else after the newest row of the file; a
+// frame from before the recording is marked on its first row.
+void RecordWriter::writeMarker(const FrameStamp &marked, int number, const QString &label)
 {
     if (!m_active)
         return;
-    if (!m_clock.isValid())
+    if (!m_timeline.hasStarted()) {
         m_heldMarkers.emplace_back(number, label);
-    else
-        m_buffer += RecordFormat::markerLine(m_newestUs, number, label);
+        return;
+    }
+    auto row = m_heldRows.end(); // none held: after the file's newest row
+    if (!m_heldRows.empty() && !marked.isValid()) {
+        row = std::prev(row);
+    } else if (!m_heldRows.empty()) {
+        row = std::upper_bound(
+            m_heldRows.begin(), m_heldRows.end(), marked.sequence,
+            [](quint64 sequence, const HeldRow &held) { return sequence < held.sequence; });
+        if (row != m_heldRows.begin())
+            --row;
+        else if (m_lastOutUs >= 0)
+            row = m_heldRows.end(); // its row has gone out
+    }
+    if (row != m_heldRows.end())
+        insertLine(row->end, RecordFormat::markerLine(row->micros, number, label));
+    else if (m_lastOutUs >= 0)
+        insertLine(0, RecordFormat::markerLine(m_lastOutUs, number, label));
+}
+
+// Rows ending at or after `at` move on by the line.
+void RecordWriter::insertLine(qsizetype at, const QByteArray &line)
+{
+    m_buffer.insert(at, line);
+    for (auto row = m_heldRows.rbegin(); row != m_heldRows.rend() && row->end >= at; ++row)
+        row->end += line.size();
 }
 
 void RecordWriter::beginGap(const QString &cause)
 {
-    if (!m_active || !m_clock.isValid() || m_gapStartUs >= 0)
+    if (!m_active || !m_timeline.hasStarted() || m_gapStartUs >= 0)
         return;
-    m_gapStartUs = m_clock.nsecsElapsed() / 1000;
+    m_gapStartUs = m_timeline.microsAt(FrameStamp::clockMicros());
     m_gapCause = cause;
 }
 
@@ -135,7 +159,7 @@ void RecordWriter::setFrequency(int hz)
 {
     if (!m_active || !m_frequencyPending)
         return;
-    m_header.frequencyHz = qMax(hz, 0);
+    m_timeline.nameRate(hz);
     m_frequencyPending = false;
     writeOut();
 }
@@ -160,7 +184,7 @@ void RecordWriter::flushBuffer()
 }
 
 // False after a failed write, which ends the recording.
-bool RecordWriter::writeOut()
+bool RecordWriter::writeOut(bool everything)
 {
     if (!m_active)
         return false;
@@ -176,23 +200,53 @@ bool RecordWriter::writeOut()
     }
     if (!m_headWritten) {
         const QDateTime start =
-            m_firstFrameTime.isValid() ? m_firstFrameTime : QDateTime::currentDateTime();
-        m_buffer.prepend(RecordFormat::headLines(m_header, start));
+            m_timeline.hasStarted() ? m_timeline.startTime() : QDateTime::currentDateTime();
+        m_header.frequencyHz = m_timeline.headRate();
+        insertLine(0, RecordFormat::headLines(m_header, start));
         m_headWritten = true;
     }
-    if (m_buffer.isEmpty())
+    const qsizetype bytes = everything ? m_buffer.size() : dueBytes();
+    if (bytes == 0)
         return true;
-    const qint64 written = writeAll(m_buffer);
-    if (written < m_buffer.size()) {
+    const qint64 written = writeAll(QByteArray::fromRawData(m_buffer.constData(), bytes));
+    if (written < bytes) {
         keepCompleteRows(written);
         fail(m_error);
         return false;
     }
-    m_rowsOut += m_rowsHeld;
-    m_rowsHeld = 0;
     m_bytesOut += written;
-    m_buffer.resize(0); // keeps its room for the next lines
+    takeOut(bytes);
     return true;
+}
+
+// Every line, unless rows are held for markers: then the rows older than the hold with their
+// markers; the lines that wait for the next row stay.
+qsizetype RecordWriter::dueBytes() const
+{
+    if (!m_holdForMarkers)
+        return m_buffer.size();
+    const qint64 dueUs =
+        m_timeline.microsAt(FrameStamp::clockMicros()) - qint64(kMarkerHoldMs) * 1000;
+    const auto firstHeld =
+        std::upper_bound(m_heldRows.begin(), m_heldRows.end(), dueUs,
+                         [](qint64 due, const HeldRow &row) { return due < row.micros; });
+    return firstHeld == m_heldRows.begin() ? 0 : std::prev(firstHeld)->end;
+}
+
+// The first `bytes` of the buffer have gone out.
+void RecordWriter::takeOut(qsizetype bytes)
+{
+    while (!m_heldRows.empty() && m_heldRows.front().end <= bytes) {
+        m_lastOutUs = m_heldRows.front().micros;
+        m_heldRows.pop_front();
+        ++m_rowsOut;
+    }
+    for (HeldRow &row : m_heldRows)
+        row.end -= bytes;
+    if (bytes == m_buffer.size())
+        m_buffer.resize(0); // keeps its room for the next lines
+    else
+        m_buffer.remove(0, bytes);
 }
 
 // QFile reports a write that stops halfway as "Unknown error": the system's own reason is
@@ -238,8 +292,8 @@ void RecordWriter::finish()
         return;
     m_frequencyPending = false;
     if (m_gapStartUs >= 0)
-        writeGapLine(m_clock.nsecsElapsed() / 1000);
-    if (!writeOut())
+        writeGapLine(m_timeline.microsAt(FrameStamp::clockMicros()));
+    if (!writeOut(true))
         return; // fail() has reported the end
     m_flushTimer->stop();
     m_file.close();
@@ -251,7 +305,7 @@ void RecordWriter::fail(const QString &what)
 {
     m_error = what;
     m_buffer.clear();
-    m_rowsHeld = 0;
+    m_heldRows.clear();
     m_flushTimer->stop();
     m_file.close();
     m_active = false;

@@ -4,6 +4,7 @@
 
 #include "devicerecords.h"
 #include "recordformat.h"
+#include "recordtimeline.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -13,28 +14,32 @@
 #include <QString>
 
 #include <atomic>
+#include <deque>
 #include <utility>
 #include <vector>
 
 class QTimer;
 
 // Writes the sensor-data stream to a file in the recording format (RecordFormat), one line per
-// frame, with the time taken from a monotonic clock started at the first frame.
+// frame, each at the time of its stamp since the first frame's (RecordTimeline); a rate that the
+// card confirmed during the recording is written among the rows, before the first row at it.
 //
-// Lines are formatted into a buffer and written whole, at the latest every 250 ms, so that a
-// recording cut short anywhere still ends on complete lines (at most one partial line). After a
-// failed write the file is cut back to its last complete line where it can be, and the frame
-// count is that of the rows in the file. The writer runs in whatever thread it lives in;
-// framesWritten() may be read from any thread.
+// Lines are formatted into a buffer and written whole, every 250 ms, so that a recording cut
+// short anywhere still ends on complete lines (at most one partial line). After a failed write
+// the file is cut back to its last complete line where it can be, and the frame count is that of
+// the rows in the file. The writer runs in whatever thread it lives in; framesWritten() may be
+// read from any thread.
 //
 // The comment lines at the top go out with the first lines written, with the first frame's
 // wall-clock time as the start. When the card's frequency is still being asked for
 // (FrequencyToCome), they wait for setFrequency(), and the rows wait behind them, for at most
 // kFrequencyWaitMs: the frequency line can only stand at the top.
 //
-// Markers and gaps go in as the format places them: a marker after the newest row, a gap before
-// the first row after it. The first frame starts the time base, so a marker given before it is
-// held and written after the first row (at time 0), and a gap before it is not written.
+// Markers and gaps go in as the format places them: a marker right after the row of the frame
+// it marks, a gap before the first row after it. A marker for a frame whose row has already gone
+// out (HoldForMarkers keeps them for kMarkerHoldMs) follows the newest row in the file. The first
+// frame starts the time base, so a marker given before it is held and written after the first
+// row (at time 0), and a gap before it is not written.
 class RecordWriter : public QObject
 {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
     static constexpr int kFlushIntervalMs = 250;
     // Beyond the card's reply time-out, and a request that the frequency read waits behind.
     static constexpr int kFrequencyWaitMs = 5000;
+    // Beyond the time a frame takes to reach the window and a marker to come back from it.
+    static constexpr int kMarkerHoldMs = 1000;
 
     enum OpenOption {
         // The file is created (or truncated) only when its first row is written, so that a
@@ -49,6 +56,12 @@ public:
         CreateOnFirstRow = 0x1,
         // The header's frequency is not known yet: see setFrequency().
         FrequencyToCome = 0x2,
+        // While the frequency is to come, the first frame whose rate the card has confirmed names
+        // it too.
+        FrequencyFromFrames = 0x4,
+        // Rows stay in memory for kMarkerHoldMs before they are written, so that a marker placed
+        // on a frame the window showed a moment ago still follows that frame's row.
+        HoldForMarkers = 0x8,
     };
     Q_DECLARE_FLAGS(OpenOptions, OpenOption)
 
@@ -78,10 +91,10 @@ public:
 
 public slots:
     // One sensor-data frame; `num` readings of the list are recorded (at most 16).
-    void writeFrame(const QList<Axit_t> &readings, uint num);
-    // A marker at the newest frame (see above), numbered by the caller; the label is made one
-    // line (RecordFormat::oneLineText).
-    void writeMarker(int number, const QString &label);
+    void writeFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
+    // A marker on the frame `marked` (the newest frame when it has no stamp), numbered by the
+    // caller; the label is made one line (RecordFormat::oneLineText).
+    void writeMarker(const FrameStamp &marked, int number, const QString &label);
     // The data stop from now on, for `cause` (the port was lost). The gap's line is written
     // before the next frame's row, its length reaching to that frame; a recording that ends
     // first ends with the gap, as long as it lasted. A second call before a frame changes
@@ -101,9 +114,22 @@ signals:
     void finished(qint64 frames, const QString &error);
 
 private:
+    // A row in the buffer that has not gone out: its frame, its time and where it ends, with
+    // the markers that follow it.
+    struct HeldRow
+    {
+        quint64 sequence;
+        qint64 micros;
+        qsizetype end;
+    };
+
     bool createFile();
     void flushBuffer();
-    bool writeOut();
+    // Writes the rows that are due (every row unless they are held for markers), or every line.
+    bool writeOut(bool everything = false);
+    qsizetype dueBytes() const;
+    void takeOut(qsizetype bytes);
+    void insertLine(qsizetype at, const QByteArray &line);
     qint64 writeAll(const QByteArray &bytes);
     void keepCompleteRows(qint64 written);
     void fail(const QString &what);
@@ -117,14 +143,15 @@ private:
     bool m_headWritten = false;
     bool m_frequencyPending = false;
     int m_frequencyWaitMs = kFrequencyWaitMs;
+    bool m_frequencyFromFrames = false;
+    bool m_holdForMarkers = false;
     QElapsedTimer m_openClock;
-    QDateTime m_firstFrameTime;
+    RecordTimeline m_timeline;
     QByteArray m_buffer;
-    qint64 m_rowsHeld = 0;                              // rows in m_buffer
+    std::deque<HeldRow> m_heldRows;                     // the rows in m_buffer, oldest first
     qint64 m_rowsOut = 0;                               // rows in the file
     qint64 m_bytesOut = 0;                              // bytes in the file
-    QElapsedTimer m_clock;                              // started at the first frame
-    qint64 m_newestUs = 0;                              // the newest row's time
+    qint64 m_lastOutUs = -1;                            // the time of the file's newest row
     std::vector<std::pair<int, QString>> m_heldMarkers; // given before the first frame
     qint64 m_gapStartUs = -1; // a gap that has begun and has not been written, else -1
     QString m_gapCause;

@@ -3,7 +3,13 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <utility>
+
+QByteArray StreamFeed::Batch::linesForNewcomer() const
+{
+    return firstRow < 0 ? QByteArray() : firstRowRate + lines.sliced(firstRow);
+}
 
 StreamFeed::StreamFeed(std::function<void()> wake)
     : m_wake(std::move(wake))
@@ -14,7 +20,8 @@ void StreamFeed::start()
     const QMutexLocker locker(&m_lock);
     m_head.clear();
     m_pending.clear();
-    m_clock.invalidate();
+    m_timeline.restart();
+    m_firstPendingRow = -1;
     m_overflowed = false;
     m_running = true;
 }
@@ -31,29 +38,47 @@ void StreamFeed::setHeader(const RecordHeader &header)
     m_header = header;
 }
 
-void StreamFeed::addFrame(const QList<Axit_t> &readings, uint num)
+void StreamFeed::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
 {
     bool wake = false;
     {
         const QMutexLocker locker(&m_lock);
         if (!m_running)
             return;
-        qint64 micros = 0;
-        if (m_clock.isValid()) {
-            micros = m_clock.nsecsElapsed() / 1000;
-        } else {
-            m_clock.start();
-            m_start = QDateTime::currentDateTime();
-        }
-        m_newestMicros = micros;
-        if (!m_readers.load(std::memory_order_relaxed))
+        if (!m_timeline.hasStarted())
+            m_timeline.nameRate(m_header.frequencyHz);
+        if (!m_readers.load(std::memory_order_relaxed)) {
+            m_timeline.appendFrame(nullptr, stamp, readings, num);
             return;
-        if (m_pending.size() + RecordFormat::kMaxFrameLineBytes > kMaxPendingBytes) {
+        }
+        if (m_pending.size() + 2 * RecordFormat::kMaxFrameLineBytes > kMaxPendingBytes) {
             m_overflowed = true;
+            m_timeline.appendFrame(nullptr, stamp, readings, num);
             return;
         }
         wake = m_pending.isEmpty();
-        RecordFormat::appendFrameLine(m_pending, micros, readings, num);
+        const qsizetype at = m_pending.size();
+        m_timeline.appendFrame(&m_pending, stamp, readings, num);
+        if (m_firstPendingRow < 0) {
+            // The row itself, after a frequency line that may come first.
+            m_firstPendingRow = m_pending.lastIndexOf('\n', m_pending.size() - 2) + 1;
+            m_firstPendingRow = std::max(m_firstPendingRow, at);
+            m_firstPendingRowHz = m_timeline.currentRate();
+            m_firstPendingRowUs = m_timeline.newestMicros();
+        }
+    }
+    if (wake)
+        m_wake();
+}
+
+void StreamFeed::addMarker(const FrameStamp &marked, int number, const QString &label)
+{
+    bool wake = false;
+    {
+        const QMutexLocker locker(&m_lock);
+        if (!m_running || !m_timeline.hasStarted() || !m_readers.load(std::memory_order_relaxed))
+            return;
+        wake = append(RecordFormat::markerLine(m_timeline.markerMicros(marked), number, label));
     }
     if (wake)
         m_wake();
@@ -64,20 +89,27 @@ void StreamFeed::addLine(const std::function<QByteArray(qint64 newestFrameMicros
     bool wake = false;
     {
         const QMutexLocker locker(&m_lock);
-        if (!m_running || !m_clock.isValid() || !m_readers.load(std::memory_order_relaxed))
+        if (!m_running || !m_timeline.hasStarted() || !m_readers.load(std::memory_order_relaxed))
             return;
-        const QByteArray line = compose(m_newestMicros);
-        if (m_pending.size() + line.size() + 1 > kMaxPendingBytes) {
-            m_overflowed = true;
-            return;
-        }
-        wake = m_pending.isEmpty();
-        m_pending += line;
+        QByteArray line = compose(m_timeline.newestMicros());
         if (!line.endsWith('\n'))
-            m_pending += '\n';
+            line += '\n';
+        wake = append(line);
     }
     if (wake)
         m_wake();
+}
+
+// True when the line is the first to wait.
+bool StreamFeed::append(const QByteArray &line)
+{
+    if (m_pending.size() + line.size() > kMaxPendingBytes) {
+        m_overflowed = true;
+        return false;
+    }
+    const bool first = m_pending.isEmpty();
+    m_pending += line;
+    return first;
 }
 
 QByteArray StreamFeed::head()
@@ -95,12 +127,18 @@ StreamFeed::Batch StreamFeed::take()
     batch.head = m_head;
     batch.lines.swap(m_pending);
     batch.overflowed = std::exchange(m_overflowed, false);
+    batch.firstRow = std::exchange(m_firstPendingRow, -1);
+    if (batch.firstRow >= 0 && m_firstPendingRowHz > 0 && m_firstPendingRowHz != m_headHz)
+        batch.firstRowRate = RecordFormat::frequencyLine(m_firstPendingRowUs, m_firstPendingRowHz);
     return batch;
 }
 
 // With the lock held.
 void StreamFeed::composeHead()
 {
-    if (m_head.isEmpty() && m_clock.isValid())
-        m_head = RecordFormat::headLines(m_header, m_start);
+    if (!m_head.isEmpty() || !m_timeline.hasStarted())
+        return;
+    RecordHeader header = m_header;
+    header.frequencyHz = m_headHz = m_timeline.headRate();
+    m_head = RecordFormat::headLines(header, m_timeline.startTime());
 }

@@ -4,10 +4,10 @@
 
 #include "devicerecords.h"
 #include "recordformat.h"
+#include "recordtimeline.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QList>
 #include <QMutex>
 
@@ -19,11 +19,12 @@
 // to a pending buffer; the server's side takes the whole buffer at once. The lock is held only
 // to format one line or to swap the buffer, so the feeding thread never waits for the network.
 //
-// The stream's time base is its first frame: that frame is time zero and its wall-clock time is
-// the stream's start. The head every client receives first (the comment lines and the header
-// line) is composed when it is first asked for after the first frame, with the header as it is
-// then (the port's frequency is often known only a little after its first frame), and stays
-// the same for every client from then on.
+// The stream's time base is its first frame (RecordTimeline): that frame is time zero and its
+// wall-clock time is the stream's start. The head every client receives first (the comment lines
+// and the header line) is composed when it is first asked for after the first frame, with the
+// header as it is then and the first frame's rate when it is known, and stays the same for every
+// client from then on. A client that comes later starts at a row, with a frequency line before
+// it when the rate has changed since the head.
 class StreamFeed
 {
 public:
@@ -36,6 +37,13 @@ public:
         QByteArray head; // empty before the first frame
         QByteArray lines;
         bool overflowed = false;
+        // For a client that has had none of the lines before: where the first row starts (-1:
+        // no row), and the frequency line its rate needs after the head.
+        qsizetype firstRow = -1;
+        QByteArray firstRowRate;
+
+        // The lines for a client that has had the head and nothing else.
+        QByteArray linesForNewcomer() const;
     };
 
     // `wake` is called in the feeding thread when lines wait in a buffer that was empty.
@@ -52,7 +60,10 @@ public:
     void setReaders(bool present) { m_readers.store(present, std::memory_order_relaxed); }
 
     // Thread-safe; never waits for the server's thread.
-    void addFrame(const QList<Axit_t> &readings, uint num);
+    void addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
+    // A marker line right after the newest frame's, with the time of the frame it marks
+    // (RecordTimeline::markerMicros). Ignored before the first frame.
+    void addMarker(const FrameStamp &marked, int number, const QString &label);
     // An extra line right after the newest frame's: `compose` gets that frame's time and runs
     // with the lock held. Ignored before the first frame; a line end is added when it has none.
     void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
@@ -63,15 +74,19 @@ public:
 
 private:
     void composeHead();
+    // With the lock held.
+    bool append(const QByteArray &line);
 
     const std::function<void()> m_wake;
     mutable QMutex m_lock;
     RecordHeader m_header;
     QByteArray m_head;
     QByteArray m_pending;
-    QElapsedTimer m_clock; // started at the first frame
-    QDateTime m_start;
-    qint64 m_newestMicros = 0;
+    RecordTimeline m_timeline;
+    qsizetype m_firstPendingRow = -1;
+    int m_firstPendingRowHz = 0; // the rate in force there
+    int m_headHz = 0;
+    qint64 m_firstPendingRowUs = 0;
     bool m_running = false;
     bool m_overflowed = false;
     std::atomic<bool> m_readers{false};

@@ -91,23 +91,30 @@ void StreamHub::sendPending()
     const StreamFeed::Batch batch = m_feed->take();
     const QList<QTcpSocket *> sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets) {
-        auto client = m_clients.find(socket);
-        if (client == m_clients.end())
+        // Looked up again after each send, which may have parted with the client.
+        if (!m_clients.contains(socket))
             continue; // gone while an earlier one was served
-        if (!client->started) {
+        if (!m_clients[socket].started) {
             if (batch.head.isEmpty())
                 continue;
-            client->started = true;
+            m_clients[socket].started = true;
             sendTo(socket, batch.head);
-            if (batch.overflowed)
-                continue; // lines with a gap behind them: it starts with the next ones
-        } else if (batch.overflowed) {
+            if (!m_clients.contains(socket))
+                continue;
+        }
+        const bool joined = m_clients[socket].joined;
+        if (batch.overflowed) {
             // Lines this client should have had are lost: it must not read a stream with a gap.
-            drop(socket, "missed lines while the server fell behind");
+            // One that has had none starts with the next ones.
+            if (joined)
+                drop(socket, "missed lines while the server fell behind");
             continue;
         }
-        if (!batch.lines.isEmpty() && m_clients.contains(socket))
-            sendTo(socket, batch.lines);
+        const QByteArray lines = joined ? batch.lines : batch.linesForNewcomer();
+        if (lines.isEmpty())
+            continue;
+        m_clients[socket].joined = true;
+        sendTo(socket, lines);
     }
 }
 

@@ -58,6 +58,7 @@ private:
     struct Client
     {
         bool started = false; // has its head
+        bool joined = false;  // has had lines, from a row on
         qint64 received = 0;  // bytes it has sent, thrown away
     };
 

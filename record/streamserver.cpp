@@ -159,9 +159,9 @@ void StreamServer::setHeader(const RecordHeader &header)
     m_feed->setHeader(header);
 }
 
-void StreamServer::addFrame(const QList<Axit_t> &readings, uint num)
+void StreamServer::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
 {
-    m_feed->addFrame(readings, num);
+    m_feed->addFrame(stamp, readings, num);
 }
 
 void StreamServer::addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose)
@@ -169,9 +169,7 @@ void StreamServer::addLine(const std::function<QByteArray(qint64 newestFrameMicr
     m_feed->addLine(compose);
 }
 
-void StreamServer::addMarker(int number, const QString &label)
+void StreamServer::addMarker(const FrameStamp &marked, int number, const QString &label)
 {
-    addLine([number, label](qint64 newestFrameMicros) {
-        return RecordFormat::markerLine(newestFrameMicros, number, label);
-    });
+    m_feed->addMarker(marked, number, label);
 }

@@ -3,6 +3,7 @@
 #define STREAMSERVER_H
 
 #include "devicerecords.h"
+#include "framestamp.h"
 #include "recordformat.h"
 
 #include <QByteArray>
@@ -63,7 +64,7 @@ public:
     void setHeader(const RecordHeader &header);
 
     // Thread-safe; never waits for the network or for a client.
-    void addFrame(const QList<Axit_t> &readings, uint num);
+    void addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
     // Sends an extra line to every client, right after the newest frame's line: the hook for
     // the lines the recording format puts between its rows, such as a marker, which carries the
     // time of the row it follows. `compose` gets that frame's time in microseconds on the
@@ -71,8 +72,9 @@ public:
     // with the hand-off held, so it must be quick. Thread-safe; nothing is sent before the
     // stream's first frame.
     void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
-    // A marker line, with the newest frame's time (see addLine).
-    void addMarker(int number, const QString &label);
+    // A marker on the frame `marked`: it follows the newest frame's line and carries the time of
+    // the frame it marks (RecordTimeline::markerMicros). Thread-safe.
+    void addMarker(const FrameStamp &marked, int number, const QString &label);
 
 signals:
     void clientCountChanged(int clients);

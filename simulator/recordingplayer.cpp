@@ -19,6 +19,8 @@ constexpr qint64 kMinRoundUs = 1000; // a looped round never takes less than a m
 constexpr int kMaxBurst = 1000;
 // Frames read from the file at once.
 constexpr qint64 kReadAhead = 512;
+// The card's own rate when the recording does not tell its rate.
+constexpr int kUnknownRateHz = 100;
 
 } // namespace
 
@@ -37,8 +39,7 @@ RecordingPlayer::RecordingPlayer(std::unique_ptr<RecordIndex> recording, double 
     connect(model, &CardModel::hostOpenChanged, this, &RecordingPlayer::hostOpenChanged);
     model->setOwnSampling(false);
     model->setWaitsForHost(true);
-    const int rate = m_recording->frequencyHz() > 0 ? m_recording->frequencyHz() : 100;
-    model->setFrequencyIndex(sampleRateIndex(rate));
+    showRateOf(0);
     model->setFixedFrequency(true);
     const qint64 count = m_recording->frameCount();
     if (const RecordedFrame *first = frameAt(0))
@@ -147,6 +148,7 @@ void RecordingPlayer::playFrame()
     const RecordedFrame *frame = frameAt(m_next);
     if (!frame)
         return;
+    showRateOf(m_next);
     m_model->sampleReadings(
         QList<Axit_t>(frame->readings.begin(), frame->readings.begin() + frame->sensors));
     ++m_played;
@@ -157,6 +159,15 @@ void RecordingPlayer::playFrame()
             emit markerPlayed(markers[m_nextMarker].number, markers[m_nextMarker].label);
     }
     ++m_next;
+}
+
+// The card runs at the rate of the part of the recording it plays, as its frequency read says.
+void RecordingPlayer::showRateOf(qint64 index)
+{
+    const int hz = m_recording->frequencyAt(index);
+    const int rate = sampleRateIndex(hz > 0 ? RecordFormat::nearestCardRate(hz) : kUnknownRateHz);
+    if (rate != m_model->frequencyIndex())
+        m_model->setFrequencyIndex(rate);
 }
 
 void RecordingPlayer::scheduleNext(qint64 nowUs)

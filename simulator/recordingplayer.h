@@ -22,8 +22,8 @@ class QTimer;
 // each time a host opens the port and pauses while none has it open, so that a host never
 // misses the start. At the end it stops, or starts again after one mean frame interval when
 // looping; a looping replay goes on where it paused instead of starting again. The card streams
-// at the recording's rate (RecordIndex::frequencyHz(), 100 Hz when it does not tell) and refuses
-// to change it.
+// each part of the recording at its rate (RecordIndex::frequencyAt(), 100 Hz when the recording
+// does not tell) and refuses to change it.
 class RecordingPlayer : public QObject
 {
     Q_OBJECT
@@ -56,6 +56,7 @@ private:
     void resume();
     void playDue();
     void playFrame();
+    void showRateOf(qint64 index);
     const RecordedFrame *frameAt(qint64 index);
     qint64 offsetUs(qint64 index); // from the round's start, in real time
     qint64 dueUs(qint64 index);

@@ -670,6 +670,10 @@ then log in again.</translation>
         <source>%1 s / %2 s</source>
         <translation>%1 s / %2 s</translation>
     </message>
+    <message>
+        <source>%1，%2 Hz</source>
+        <translation>%1, %2 Hz</translation>
+    </message>
 </context>
 <context>
     <name>SensorTable</name>

@@ -231,11 +231,16 @@ void CurveGraphic::removeSensor(int sensor)
 
 void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
 {
+    setStampedData(m_ownStamps.next(0), axit, num);
+}
+
+void CurveGraphic::setStampedData(const FrameStamp &stamp, const QList<Axit_t> &axit, uint num)
+{
     // The port is closed for a review; frames it sent before must not mix into the recording.
     if (m_review)
         return;
     m_sampleCounter += 1;
-    m_times.stamp(m_sampleCounter);
+    m_times.add(m_sampleCounter, stamp);
     // num comes from the frame; never read past the readings actually delivered.
     const uint recorded = std::min({m_sensorSum, num, uint(axit.size())});
     for (uint j = 0; j < recorded; ++j)
@@ -263,6 +268,7 @@ void CurveGraphic::refreshPlot()
     // A marker leaves with its frame, the oldest that sensor 0 (present in every frame) keeps.
     if (!m_markers->isEmpty() && !m_series[0].keys.isEmpty())
         m_markers->dropBefore(m_series[0].keys.first());
+    m_drawnKey = m_sampleCounter;
     m_settingRanges = true;
     plot->xAxis->setRange(m_sampleCounter, kVisibleKeys, Qt::AlignRight);
     fitValueAxis();
@@ -468,6 +474,20 @@ qint64 CurveGraphic::frameMicros(double key) const
     return (m_paused ? m_pausedTimes : m_times).microsAt(key);
 }
 
+FrameStamp CurveGraphic::frameStamp(double key) const
+{
+    if (m_review)
+        return key == std::floor(key) ? m_review->stampAt(qint64(key)) : FrameStamp();
+    return (m_paused ? m_pausedTimes : m_times).stampAt(key);
+}
+
+double CurveGraphic::newestShownKey() const
+{
+    if (m_review)
+        return double(m_review->cursor());
+    return isVisible() && m_drawnKey > 0 ? m_drawnKey : m_sampleCounter;
+}
+
 QAction *CurveGraphic::markerAction() const
 {
     return ui->actionMarker;
@@ -475,15 +495,32 @@ QAction *CurveGraphic::markerAction() const
 
 int CurveGraphic::addMarker(const QString &label)
 {
-    return m_sampleCounter > 0 ? addMarkerAt(m_sampleCounter, label) : 0;
+    return m_review || m_sampleCounter > 0 ? addMarkerAt(newestShownKey(), label) : 0;
 }
 
 int CurveGraphic::addMarkerAt(double key, const QString &label)
 {
+    if (m_review)
+        return addReviewMarker(key, label);
     const int number = ++m_markerCount;
     const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
     drawMarker({number, named, key}, label.isEmpty());
-    emit markerAdded(number, named, key);
+    emit markerAdded(number, named, frameStamp(key), key);
+    replotWhilePaused();
+    return number;
+}
+
+// Shown with the file's markers while their frames are, and saved with the shown data; the file
+// itself is only read.
+int CurveGraphic::addReviewMarker(double key, const QString &label)
+{
+    const int number = ++m_reviewMarkerCount;
+    const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
+    const auto after =
+        std::upper_bound(m_reviewMarkers.begin(), m_reviewMarkers.end(), key,
+                         [](double k, const PlotMarker &marker) { return k < marker.key; });
+    m_reviewMarkers.insert(after, {number, named, key});
+    showReviewMarkers();
     replotWhilePaused();
     return number;
 }
@@ -534,14 +571,13 @@ bool CurveGraphic::saveShown(const QString &path, QString &error)
     const QCPRange keys =
         m_zoomed ? ui->graphic->xAxis->range() : QCPRange(-kEverywhere, kEverywhere);
     const QList<ShownFrame> frames = ShownData::collect(
-        *ui->graphic, int(m_sensorSum), keys, [this](double key) { return frameMicros(key); });
+        *ui->graphic, int(m_sensorSum), keys, [this](double key) { return frameStamp(key); });
     if (frames.isEmpty()) {
         error = tr("没有可保存的数据");
         return false;
     }
-    // A review's times are the recording's own.
-    const QDateTime start = m_review ? QDateTime() : m_times.startTime();
-    if (ShownData::write(path, frames, markers(), start, error))
+    // A review's frames have no date and time of their own here.
+    if (ShownData::write(path, frames, markers(), !m_review, error))
         return true;
     error = tr("数据未能保存：%1（%2）").arg(QDir::toNativeSeparators(path), error);
     return false;
@@ -613,6 +649,10 @@ bool CurveGraphic::beginReview(std::unique_ptr<RecordIndex> recording, QString &
         parkLive();
     }
     m_review = std::move(review);
+    m_reviewMarkers.clear();
+    m_reviewMarkerCount = 0;
+    for (const RecordMarker &marker : m_review->recording().markers())
+        m_reviewMarkerCount = std::max(m_reviewMarkerCount, marker.number);
     RecordingReview *shown = m_review.get();
     connect(shown, &RecordingReview::cursorMoved, this, &CurveGraphic::showReviewCursor);
     connect(shown, &RecordingReview::playingChanged, this, [this](bool playing) {
@@ -642,7 +682,6 @@ void CurveGraphic::parkLive()
     m_liveMarkers->setVisible(false);
     m_markers = std::make_unique<PlotMarkers>(ui->graphic);
     ui->actionPause->setShortcut(QKeySequence());
-    ui->actionMarker->setEnabled(false);
     m_timeline->show();
 }
 
@@ -653,6 +692,7 @@ void CurveGraphic::endReview()
     m_timeline->attach(nullptr);
     m_timeline->hide();
     m_review.reset();
+    m_reviewMarkers.clear();
     ui->actionPause->setChecked(false);
     m_markers->clear();
     m_markers = std::move(m_liveMarkers);
@@ -665,7 +705,6 @@ void CurveGraphic::endReview()
     showReadings(m_liveReadings);
     m_liveReadings.clear();
     ui->actionPause->setShortcut(Qt::Key_Space);
-    ui->actionMarker->setEnabled(true);
     refreshPlot();
 }
 
@@ -711,4 +750,10 @@ void CurveGraphic::showReviewMarkers()
     for (const RecordMarker &marker : m_review->shownMarkers())
         drawMarker({marker.number, marker.label, double(marker.frameIndex)},
                    marker.label == tr("标记 %1").arg(marker.number));
+    const double first = double(m_review->firstShown());
+    const double last = double(m_review->cursor());
+    for (const PlotMarker &marker : m_reviewMarkers) {
+        if (marker.key >= first && marker.key <= last)
+            drawMarker(marker, marker.label == tr("标记 %1").arg(marker.number));
+    }
 }

@@ -3,6 +3,7 @@
 #define CURVEGRAPHIC_H
 
 #include "devicerecords.h"
+#include "framestamper.h"
 #include "frametimes.h"
 #include "plotmarkers.h"
 #include "sensorseries.h"
@@ -30,8 +31,9 @@ class CurveGraphic;
 
 // The visualisation window: the vector and plane graphs above a plot of three curves per
 // sensor, and a sensor list that shows or hides each sensor's curves. Every sensor-data frame
-// is recorded, whether the window is shown or not; drawing runs from 30 ms timers while it is
-// shown.
+// is recorded, whether the window is shown or not, with the stamp the driver-card object gave it
+// (its time for the readout and the saved data, its number for a marker); drawing runs from 30 ms
+// timers while it is shown.
 //
 // A tool bar above the plot looks closer at the display: pause (the curves and both views stay as
 // they are while frames are still stored), mouse zoom and pan (which pause), automatic ranges, a
@@ -40,7 +42,8 @@ class CurveGraphic;
 //
 // In review mode the window shows a recording instead (RecordingReview), with a timeline below the
 // curves: the curves hold the 1000 frames that end at the timeline's cursor, the views show the
-// cursor's frame, the sensor count follows that frame, and the file's markers are drawn. The live
+// cursor's frame, the sensor count follows that frame, and the file's markers are drawn, with the
+// markers put on the review's frames meanwhile (they are not written to the file). The live
 // curves are kept aside meanwhile (live frames that still arrive are dropped) and come back as
 // they were when the review ends.
 class CurveGraphic : public QWidget
@@ -75,6 +78,12 @@ public:
     // Microseconds from the first frame to the frame of `key` as the plot shows it, -1 when not
     // known (the last 1000 frames are).
     qint64 frameMicros(double key) const;
+    // The stamp of the frame of `key` as the plot shows it; invalid when not known. In review,
+    // the recording's time and rate of the frame with that index.
+    FrameStamp frameStamp(double key) const;
+    // The key of the frame the window shows as newest: the newest drawn (also while paused), the
+    // newest taken while the window is not shown, the cursor's in review.
+    double newestShownKey() const;
     QList<PlotMarker> markers() const { return m_markers->markers(); }
     // "标记", for the main window's menu too.
     QAction *markerAction() const;
@@ -86,16 +95,20 @@ public:
     bool saveShown(const QString &path, QString &error);
 
 public slots:
+    // A frame without a stamp: the window stamps it as it comes.
     void setItemData(QList<Axit_t> &axit, uint num);
-    // A marker at the newest frame; an empty label gives "标记 N". Returns its number, or 0 before
-    // the first frame.
+    // A frame as the driver-card object stamped it.
+    void setStampedData(const FrameStamp &stamp, const QList<Axit_t> &axit, uint num);
+    // A marker at the frame the window shows as newest; an empty label gives "标记 N". Returns its
+    // number, or 0 before the first frame.
     int addMarker(const QString &label = QString());
     // A marker at the frame of `key`, such as one read from a recording.
     int addMarkerAt(double key, const QString &label);
 
 signals:
-    // A marker was placed at the frame of `key`, for a recording to keep.
-    void markerAdded(int number, const QString &label, double key);
+    // A live marker was placed at the frame of `key`, whose stamp is `marked` (invalid when the
+    // frame is no longer kept), for a recording and the stream to keep.
+    void markerAdded(int number, const QString &label, const FrameStamp &marked, double key);
     // The recording under review can no longer be read (it shrank or changed); sent once, from
     // the event loop, so that the review may be ended at once.
     void reviewFailed(const QString &error);
@@ -137,6 +150,7 @@ private:
     void showSaveFailure(const QString &error);
     void parkLive();
     void showReviewCursor(qint64 index, bool continued);
+    int addReviewMarker(double key, const QString &label);
     void showReviewMarkers();
     void drawMarker(const PlotMarker &marker, bool numberedLabel);
 
@@ -147,6 +161,9 @@ private:
     // Key of the newest point that each sensor's graphs hold; keys start at 1.
     std::array<double, kMaxSensors> m_plottedUpTo{};
     double m_sampleCounter = 0;
+    // The newest key of the last refresh: the frame at the curves' right end.
+    double m_drawnKey = 0;
+    FrameStamper m_ownStamps; // for frames that come without a stamp
     uint m_sensorSum = 0;
 
     FrameTimes m_times;
@@ -165,6 +182,9 @@ private:
 
     std::unique_ptr<RecordingReview> m_review;
     ReviewTimeline *m_timeline = nullptr;
+    // Markers put on the review's frames, by frame index; numbered after the file's.
+    QList<PlotMarker> m_reviewMarkers;
+    int m_reviewMarkerCount = 0;
     // The live display while a recording is reviewed.
     uint m_liveSensorSum = 0;
     std::array<SensorSeries, kMaxSensors> m_liveSeries;

@@ -3,24 +3,27 @@
 
 #include <cmath>
 
-void FrameTimes::stamp(double key)
+void FrameTimes::add(double key, const FrameStamp &stamp)
 {
     // The first frame is time zero.
-    if (!m_clock.isValid()) {
-        m_clock.start();
-        m_start = QDateTime::currentDateTime();
-    }
-    const qint64 micros = m_micros.isEmpty() ? 0 : m_clock.nsecsElapsed() / 1000;
-    if (m_micros.size() >= kCapacity)
-        m_micros.removeFirst();
-    m_micros.append(micros);
+    if (m_lastKey == 0 && m_stamps.isEmpty())
+        m_firstUs = stamp.timeUs;
+    if (m_stamps.size() >= kCapacity)
+        m_stamps.removeFirst();
+    m_stamps.append(stamp);
     m_lastKey = key;
+}
+
+FrameStamp FrameTimes::stampAt(double key) const
+{
+    const double back = m_lastKey - key;
+    if (back < 0 || back >= double(m_stamps.size()) || back != std::floor(back))
+        return {};
+    return m_stamps.at(m_stamps.size() - 1 - qsizetype(back));
 }
 
 qint64 FrameTimes::microsAt(double key) const
 {
-    const double back = m_lastKey - key;
-    if (back < 0 || back >= double(m_micros.size()) || back != std::floor(back))
-        return -1;
-    return m_micros.at(m_micros.size() - 1 - qsizetype(back));
+    const FrameStamp stamp = stampAt(key);
+    return stamp.isValid() ? stamp.timeUs - m_firstUs : -1;
 }

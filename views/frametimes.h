@@ -2,30 +2,30 @@
 #ifndef FRAMETIMES_H
 #define FRAMETIMES_H
 
-#include <QDateTime>
-#include <QElapsedTimer>
+#include "framestamp.h"
+
 #include <QList>
 
-// When each of the last frames arrived, by the frame's key (the curve window's sample counter,
-// which grows by one per frame), in microseconds since the first frame on a monotonic clock. The
-// plot's x axis counts frames; these times give them back their real spacing.
+// The stamps of the last frames, by the frame's key (the curve window's sample counter, which
+// grows by one per frame). The plot's x axis counts frames; the stamps give them back the times
+// the card sent them at, the same as in a recording or on the stream, and name each frame for a
+// marker.
 class FrameTimes
 {
 public:
     // As many as a curve holds points.
     static constexpr int kCapacity = 1000;
 
-    // The frame with `key` has arrived now; a full list first drops its oldest time.
-    void stamp(double key);
-    // Microseconds since the first frame, or -1 for a key whose time is not kept.
+    // The frame with `key` has come; a full list first drops its oldest stamp.
+    void add(double key, const FrameStamp &stamp);
+    // The stamp of the frame with `key`; invalid for a key whose stamp is not kept.
+    FrameStamp stampAt(double key) const;
+    // Microseconds since the first frame, or -1 for a key whose stamp is not kept.
     qint64 microsAt(double key) const;
-    // Wall-clock time of the first frame; invalid before it.
-    QDateTime startTime() const { return m_start; }
 
 private:
-    QElapsedTimer m_clock;
-    QDateTime m_start;
-    QList<qint64> m_micros;
+    QList<FrameStamp> m_stamps;
+    qint64 m_firstUs = 0;
     double m_lastKey = 0;
 };
 

@@ -42,6 +42,14 @@ qint64 RecordingReview::timeUsAt(qint64 index) const
     return at >= 0 && at < qint64(m_shown.size()) ? m_shown[std::size_t(at)].timeUs : -1;
 }
 
+FrameStamp RecordingReview::stampAt(qint64 index) const
+{
+    const qint64 time = timeUsAt(index);
+    if (time < 0)
+        return {};
+    return FrameStamp{quint64(index) + 1, time, m_recording->frequencyAt(index)};
+}
+
 // The file's markers are in the order of their frames; a playing review asks at every step.
 std::vector<RecordMarker> RecordingReview::shownMarkers() const
 {

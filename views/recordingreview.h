@@ -2,6 +2,7 @@
 #ifndef RECORDINGREVIEW_H
 #define RECORDINGREVIEW_H
 
+#include "framestamp.h"
 #include "recordformat.h"
 
 #include <QElapsedTimer>
@@ -14,7 +15,8 @@ class QTimer;
 class RecordIndex;
 
 // A recording looked at frame by frame: a cursor over its frames that seeks, steps by frames, by
-// seconds and to its markers, and plays at 0.1 to 10 times the recorded pace. The frames that end
+// seconds and to its markers, and plays at 0.1 to 10 times the recorded pace (each part of a
+// recording whose rate changed at its own). The frames that end
 // at the cursor (as many as a curve holds) are read from the file as the cursor moves; nothing
 // else of the file is held.
 //
@@ -44,6 +46,9 @@ public:
     const RecordedFrame &cursorFrame() const { return m_shown.back(); }
     // The time of a shown frame, -1 for another.
     qint64 timeUsAt(qint64 index) const;
+    // A shown frame's stamp: numbered from 1 in the file, at its recorded time and rate; invalid
+    // for another.
+    FrameStamp stampAt(qint64 index) const;
     // The file's markers on the shown frames.
     std::vector<RecordMarker> shownMarkers() const;
     bool isPlaying() const;

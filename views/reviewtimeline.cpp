@@ -165,9 +165,12 @@ void ReviewTimeline::showCursor(qint64 index)
         const QSignalBlocker quiet(m_slider);
         m_slider->setValue(int(index));
     }
-    m_time->setText(tr("%1 s / %2 s")
-                        .arg(seconds(m_review->cursorFrame().timeUs),
-                             seconds(m_review->recording().lastTimeUs())));
+    const QString time = tr("%1 s / %2 s")
+                             .arg(seconds(m_review->cursorFrame().timeUs),
+                                  seconds(m_review->recording().lastTimeUs()));
+    // The rate of the part of the recording the cursor is in.
+    const int hz = m_review->recording().frequencyAt(index);
+    m_time->setText(hz > 0 ? tr("%1，%2 Hz").arg(time).arg(hz) : time);
 }
 
 void ReviewTimeline::chooseSpeed(int entry)

@@ -15,10 +15,10 @@ class RecordingReview;
 
 // The timeline of a recording under review, below the curves: "播放" (`actionPlay`, Space), the
 // speed (0.1x to 10x), a slider over every frame (`reviewSlider`, its value the cursor's frame)
-// with the time at the cursor and the recording's length (`reviewTime`), and the previous and
-// next marker when the file has any. Keys: left and right one frame, with Shift one second, Home
-// and End the first and last frame, PgUp and PgDn the markers. Its actions are live only while
-// a review is attached.
+// with the time at the cursor, the recording's length and the rate there (`reviewTime`), and the
+// previous and next marker when the file has any. Keys: left and right one frame, with Shift one
+// second, Home and End the first and last frame, PgUp and PgDn the markers. Its actions are live
+// only while a review is attached.
 class ReviewTimeline : public QWidget
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 #include "showndata.h"
 
 #include "recordformat.h"
+#include "recordtimeline.h"
 
 #include <qcustomplot.h>
 
@@ -33,13 +34,14 @@ struct Cursor
 };
 
 // The comment lines of a recording whose time zero is `start`, not the moment of writing; without
-// a start (a review's frames keep the recording's own times) there is no start line.
-QByteArray commentLines(const QDateTime &start)
+// a start (the frames of a review) there is no start line.
+QByteArray commentLines(int frequencyHz, const QDateTime &start)
 {
     RecordHeader header;
     header.program =
         (QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion())
             .trimmed();
+    header.frequencyHz = frequencyHz;
     QByteArray out;
     for (const QByteArray &line : RecordFormat::commentLines(header, start).split('\n')) {
         if (!line.isEmpty() && (start.isValid() || !line.startsWith("# start:")))
@@ -51,7 +53,7 @@ QByteArray commentLines(const QDateTime &start)
 } // namespace
 
 QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const QCPRange &keys,
-                                     const std::function<qint64(double)> &microsAt)
+                                     const std::function<FrameStamp(double)> &stampAt)
 {
     std::vector<Cursor> cursors;
     for (int g = 0; g < sensors * kAxisCount && g < plot.graphCount(); ++g) {
@@ -64,8 +66,8 @@ QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const
     const auto data = plot.graph(0)->data();
     for (Points first = cursors.front().at; first != data->constEnd() && first->key <= keys.upper;
          ++first) {
-        ShownFrame frame{first->key, microsAt(first->key), {}};
-        if (frame.micros < 0)
+        ShownFrame frame{first->key, stampAt(first->key), {}};
+        if (!frame.stamp.isValid())
             continue;
         for (std::size_t s = 0; s + kAxisCount <= cursors.size(); s += kAxisCount) {
             double v[kAxisCount] = {};
@@ -82,18 +84,23 @@ QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const
 }
 
 bool ShownData::write(const QString &path, const QList<ShownFrame> &frames,
-                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error)
+                      const QList<PlotMarker> &markers, bool withStart, QString &error)
 {
-    QByteArray out = commentLines(start) + RecordFormat::headerLine() + '\n';
+    RecordTimeline timeline;
+    timeline.nameRate(frames.isEmpty() ? 0 : frames.first().stamp.frequencyHz);
+    QByteArray rows;
     auto marker = markers.cbegin();
     for (const ShownFrame &frame : frames) {
-        RecordFormat::appendFrameLine(out, frame.micros, frame.readings,
-                                      uint(frame.readings.size()));
+        timeline.appendFrame(&rows, frame.stamp, frame.readings, uint(frame.readings.size()));
         for (; marker != markers.cend() && marker->key <= frame.key; ++marker) {
             if (marker->key == frame.key)
-                out += RecordFormat::markerLine(frame.micros, marker->number, marker->label);
+                rows += RecordFormat::markerLine(timeline.newestMicros(), marker->number,
+                                                 marker->label);
         }
     }
+    const QByteArray out =
+        commentLines(timeline.headRate(), withStart ? timeline.startTime() : QDateTime()) +
+        RecordFormat::headerLine() + '\n' + rows;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit()) {
         error = file.errorString();

@@ -3,9 +3,9 @@
 #define SHOWNDATA_H
 
 #include "devicerecords.h"
+#include "framestamp.h"
 #include "plotmarkers.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -14,12 +14,12 @@
 class QCPRange;
 class QCustomPlot;
 
-// One frame as the plot holds it: its key, its time, and the readings of the sensors that have
+// One frame as the plot holds it: its key, its stamp, and the readings of the sensors that have
 // a point at that key (always sensors 0 to n - 1).
 struct ShownFrame
 {
     double key = 0;
-    qint64 micros = 0;
+    FrameStamp stamp;
     QList<Axit_t> readings;
 };
 
@@ -29,17 +29,19 @@ class ShownData
 public:
     // The frames within `keys` whose points the graphs of the first `sensors` sensors hold
     // (three graphs per sensor, in sensor order). Every frame with readings has a point of sensor
-    // 0; a frame takes the leading sensors with a point at its key. Frames whose time
-    // (`microsAt`) is not known are left out.
+    // 0; a frame takes the leading sensors with a point at its key. Frames whose stamp
+    // (`stampAt`) is not known are left out.
     static QList<ShownFrame> collect(const QCustomPlot &plot, int sensors, const QCPRange &keys,
-                                     const std::function<qint64(double)> &microsAt);
+                                     const std::function<FrameStamp(double)> &stampAt);
 
-    // Writes `frames` to `path` in the recording format, their times counted from `start` (the
-    // first frame's wall-clock time), each marker (in key order) after the row of its frame; a
-    // marker whose frame is not written is left out. False, with `error`, when the file cannot
-    // be written.
+    // Writes `frames` to `path` in the recording format as a recording of their own: their
+    // times counted from the first frame's stamp, the rate of the first frame as its
+    // "# frequency_hz" and a frequency line where it changes, each marker (in key order) after
+    // the row of its frame; a marker whose frame is not written is left out. The start line
+    // gives the first frame's date and time when `withStart`. False, with `error`, when the
+    // file cannot be written.
     static bool write(const QString &path, const QList<ShownFrame> &frames,
-                      const QList<PlotMarker> &markers, const QDateTime &start, QString &error);
+                      const QList<PlotMarker> &markers, bool withStart, QString &error);
 };
 
 #endif // SHOWNDATA_H

@@ -18,6 +18,7 @@
 #include "recordingplayer.h"
 #include "recordreader.h"
 #include "simulatedcard.h"
+#include "slaveprotocol.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -37,6 +38,13 @@ namespace {
 
 constexpr int kOpenMs = 3000;
 constexpr int kFastestIndex = 4; // 200 Hz
+
+// The mean interval between rows first .. last - 1, in microseconds.
+qint64 meanIntervalUs(const std::vector<RecordedFrame> &rows, qint64 first, qint64 last)
+{
+    return (rows[std::size_t(last - 1)].timeUs - rows[std::size_t(first)].timeUs) /
+           (last - 1 - first);
+}
 
 } // namespace
 
@@ -253,10 +261,17 @@ private slots:
         RecordReader reader;
         QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
         QCOMPARE(int(reader.markers().size()), markers);
+        const SensorSeries &shown = curves->series(0);
         for (int i = 0; i < markers; ++i) {
-            QCOMPARE(reader.markers().at(std::size_t(i)).number, i + 1);
-            QCOMPARE(reader.markers().at(std::size_t(i)).label,
-                     QStringLiteral("标记 %1").arg(i + 1));
+            const RecordMarker &marker = reader.markers().at(std::size_t(i));
+            QCOMPARE(marker.number, i + 1);
+            QCOMPARE(marker.label, QStringLiteral("标记 %1").arg(i + 1));
+            // After the row of the frame the window marked.
+            const qsizetype at = shown.keys.indexOf(curves->markers().at(i).key);
+            const Axit_t &row = reader.frames().at(std::size_t(marker.frameIndex)).readings[0];
+            QCOMPARE(
+                QList<double>({double(row.x), double(row.y), double(row.z)}),
+                QList<double>({shown.xValues.at(at), shown.yValues.at(at), shown.zValues.at(at)}));
         }
         // Comments at the top, the header, then a row per frame and a line per marker only.
         QFile file(path);
@@ -285,6 +300,53 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(curves->markers().size(), 2 * markers, 5000);
         QCOMPARE(curves->markers().last().label, QStringLiteral("标记 %1").arg(markers));
         m_window.reset(); // before the card it reads
+    }
+
+    // The card goes from 200 to 100 Hz during a recording: the file says so at the first row at
+    // 100 Hz, and its replay serves each part at its rate (its review: tst_review).
+    void rateChange_isInTheFile_andItsReplayServesEachPartAtItsRate()
+    {
+        openPort();
+        const QString path = m_dir.filePath(QStringLiteral("rates.csv"));
+        QVERIFY(m_window->recording()->start(path));
+        QTRY_VERIFY_WITH_TIMEOUT(framesShown() > 150, 5000);
+        m_window->findChild<QComboBox *>(QStringLiteral("SampleFreSelect"))->setCurrentIndex(3);
+        QTRY_COMPARE_WITH_TIMEOUT(m_boxes->boxes.size(), 1, kOpenMs);
+        QCOMPARE(m_boxes->boxes.first().text, QStringLiteral("采样频率设置成功"));
+        const qint64 changedAt = framesShown();
+        QTRY_VERIFY_WITH_TIMEOUT(framesShown() > changedAt + 100, 5000);
+        m_action->trigger();
+        QTRY_VERIFY(!m_window->recording()->isRecording());
+
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        const std::vector<RecordedFrame> &rows = reader.frames();
+        QCOMPARE(reader.header().frequencyHz, 200);
+        QCOMPARE(reader.rateChanges().size(), std::size_t(1));
+        const RecordRateChange change = reader.rateChanges().front();
+        QCOMPARE(change.hz, 100);
+        QCOMPARE(change.timeUs, rows[std::size_t(change.frameIndex)].timeUs);
+        const qint64 fast = meanIntervalUs(rows, 0, change.frameIndex);
+        const qint64 slow = meanIntervalUs(rows, change.frameIndex, qint64(rows.size()));
+        QVERIFY2(qAbs(fast - 5000) < 1000 && qAbs(slow - 10000) < 1500,
+                 qPrintable(QStringLiteral("%1 us, then %2 us").arg(fast).arg(slow)));
+
+        auto recording = std::make_unique<RecordIndex>();
+        QVERIFY(recording->open(path));
+        CardModel replay;
+        QList<int> rates; // the card's frequency index as it sends each frame
+        connect(&replay, &CardModel::bytesToHost, this, [&](const QByteArray &bytes) {
+            if (bytes.size() > 2 && bytes.at(2) == char(CmdSensorData))
+                rates.append(replay.frequencyIndex());
+        });
+        auto *player = new RecordingPlayer(std::move(recording), 10, false, &replay);
+        QSignalSpy ended(player, &RecordingPlayer::ended);
+        replay.start();
+        replay.setHostOpen(true);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 10000);
+        QCOMPARE(rates.size(), qsizetype(rows.size()));
+        QCOMPARE(rates.count(kFastestIndex), change.frameIndex);
+        QCOMPARE(rates.indexOf(3), change.frameIndex);
     }
 
 private:

@@ -34,6 +34,14 @@ namespace {
 constexpr qint64 kFrames = 3000;
 constexpr qint64 kShown = 1000;
 
+constexpr qint64 kRateChange = 1500;
+
+// Frame i's time: 200 Hz up to frame 1499, then 100 Hz.
+qint64 timeUs(qint64 i)
+{
+    return i < kRateChange ? i * 5000 : kRateChange * 5000 + (i - kRateChange) * 10000;
+}
+
 // 4 sensors up to frame 1499, then 3; markers after frames 100, 1200 and 2500.
 QByteArray recording()
 {
@@ -43,9 +51,11 @@ QByteArray recording()
         for (int s = 0; s < (i < 1500 ? 4 : 3); ++s)
             readings.append(
                 {qint16(i % 1000 + s), qint16(-(i % 700) - s), qint16(s * 100 + i % 13)});
-        RecordFormat::appendFrameLine(out, i * 5000, readings, uint(readings.size()));
+        if (i == kRateChange)
+            out += RecordFormat::frequencyLine(timeUs(i), 100);
+        RecordFormat::appendFrameLine(out, timeUs(i), readings, uint(readings.size()));
         if (i == 100 || i == 1200 || i == 2500)
-            out += RecordFormat::markerLine(i * 5000, int(i), i == 1200 ? "load on" : "标记 1");
+            out += RecordFormat::markerLine(timeUs(i), int(i), i == 1200 ? "load on" : "标记 1");
     }
     return out;
 }
@@ -100,9 +110,14 @@ private slots:
         QTest::newRow("first frame") << "" << qint64(0);
         QTest::newRow("last frame") << "End" << kFrames - 1;
         QTest::newRow("middle, by the slider") << "slider:1700" << qint64(1700);
+        // A second is 100 frames from frame 1500 on, 200 before.
         QTest::newRow("frames and a second on")
-            << "slider:1700 Right Right Shift+Right Left" << qint64(1901);
-        QTest::newRow("a second back") << "slider:1700 Shift+Left" << qint64(1500);
+            << "slider:1700 Right Right Shift+Right Left" << qint64(1801);
+        QTest::newRow("a second back") << "slider:1700 Shift+Left" << qint64(1600);
+        QTest::newRow("a second back, across the rate change")
+            << "slider:1550 Shift+Left" << qint64(1400);
+        QTest::newRow("marked at the cursor, not in the file")
+            << "slider:1700 M Right Right" << qint64(1702);
         QTest::newRow("to start") << "slider:2000 Home" << qint64(0);
         QTest::newRow("next markers") << "PgDown PgDown" << qint64(1200);
         QTest::newRow("past the last marker") << "End PgDown PgUp PgUp" << qint64(1200);
@@ -115,6 +130,7 @@ private slots:
         QFETCH(qint64, cursor);
         QVERIFY(m_window->openRecording(m_path));
         QVERIFY(QTest::qWaitForWindowExposed(m_curves));
+        QSignalSpy liveMarkers(m_curves, &CurveGraphic::markerAdded);
         auto *slider = m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"));
         for (const QString &move : moves.split(u' ', Qt::SkipEmptyParts)) {
             const QString value = move.section(u':', 1);
@@ -132,7 +148,9 @@ private slots:
             QVERIFY(!m_curves->findChild<QAction *>(QStringLiteral("actionPlay"))->isChecked());
             cursor = slider->value();
         }
-        checkShown(cursor);
+        checkShown(cursor,
+                   moves.contains(QLatin1String(" M ")) ? QList<double>{1700} : QList<double>{});
+        QVERIFY(liveMarkers.isEmpty());
     }
 
     void refusedFile_isToldAsReplayTellsIt_andNothingChanges_data()
@@ -187,7 +205,7 @@ private slots:
         QVERIFY(writeTestFile(path, content));
         QVERIFY(m_window->openRecording(path));
         QVERIFY(!button("btnSerialOpen")->isEnabled());
-        const qsizetype row = content.indexOf("\n10.000000,") + 11; // frame 2000's sensor count
+        const qsizetype row = content.indexOf("\n12.500000,") + 11; // frame 2000's sensor count
         content[row] = '7';
         QVERIFY(writeTestFile(path, shrink ? content.left(content.size() / 2) : content));
         auto *slider = m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"));
@@ -244,8 +262,9 @@ private:
         return m_window->findChild<QAction *>(QLatin1String(name));
     }
 
-    // The curves hold the file's rows up to the cursor (1000 at most), the views its frame.
-    void checkShown(qint64 cursor)
+    // The curves hold the file's rows up to the cursor (1000 at most), the views its frame;
+    // the markers are the file's and those put on the review's frames.
+    void checkShown(qint64 cursor, const QList<double> &reviewMarkers = {})
     {
         QCOMPARE(m_curves->findChild<QSlider *>(QStringLiteral("reviewSlider"))->value(), cursor);
         const std::vector<RecordedFrame> &rows = m_file.frames();
@@ -276,9 +295,13 @@ private:
         for (const RecordMarker &marker : m_file.markers())
             if (marker.frameIndex >= first && marker.frameIndex <= cursor)
                 fileMarkers.append(double(marker.frameIndex));
+        fileMarkers += reviewMarkers;
+        std::sort(fileMarkers.begin(), fileMarkers.end());
         QCOMPARE(markers, fileMarkers);
         QCOMPARE(m_curves->findChild<QLabel *>(QStringLiteral("reviewTime"))->text(),
-                 QStringLiteral("%1 s / 14.995 s").arg(double(now.timeUs) / 1e6, 0, 'f', 3));
+                 QStringLiteral("%1 s / 22.490 s，%2 Hz")
+                     .arg(double(now.timeUs) / 1e6, 0, 'f', 3)
+                     .arg(cursor < kRateChange ? 200 : 100));
     }
 
     QTemporaryDir m_dir;

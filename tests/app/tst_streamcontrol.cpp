@@ -5,16 +5,19 @@
 // (tst_commandline).
 
 #include "cardmodel.h"
+#include "curvegraphic.h"
 #include "mainwindow.h"
 #include "menuentry.h"
 #include "messageboxrecorder.h"
 #include "modaldialoganswer.h"
 #include "nomachineports.h"
+#include "recordreader.h"
 #include "simulatedcard.h"
 #include "streamcontrol.h"
 #include "streamserver.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QSettings>
@@ -65,10 +68,18 @@ private slots:
         QVERIFY(mark);
         mark->trigger();
         QTRY_VERIFY((lines += client.readAll()).contains(",1,标记 1\n"));
-        // A line of its own, with the time of the row it follows.
-        const qsizetype marker = lines.indexOf("\n# marker: ") + 1;
-        const QByteArray row = lines.left(marker - 1).split('\n').last();
-        QCOMPARE(lines.mid(marker + 10).split(',').first(), row.split(',').first());
+        // On the frame the window shows as newest, with that frame's time.
+        QBuffer stream(&lines);
+        RecordReader streamed;
+        QVERIFY(stream.open(QIODevice::ReadOnly) && streamed.read(stream, QStringLiteral("s")));
+        QCOMPARE(streamed.markers().size(), std::size_t(1));
+        const auto *curves = qobject_cast<CurveGraphic *>(mark->parent());
+        const SensorSeries &shown = curves->series(0);
+        const qsizetype at = shown.keys.indexOf(curves->markers().first().key);
+        const Axit_t marked =
+            streamed.frames().at(std::size_t(streamed.markers()[0].frameIndex)).readings[0];
+        QCOMPARE(QList<double>({double(marked.x), double(marked.y), double(marked.z)}),
+                 QList<double>({shown.xValues.at(at), shown.yValues.at(at), shown.zValues.at(at)}));
 
         m_action->trigger();
         QVERIFY(!m_window->stream()->isServing());

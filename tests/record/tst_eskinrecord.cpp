@@ -337,7 +337,14 @@ private slots:
             const ReplayMatch match = matchReplay(recording.frames(), streamed.frames());
             QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
             QVERIFY(sameFrame(streamed.frames().back(), recording.frames().back()));
+            // Each marker on the same frame, the newest when its line was read, on both.
             QCOMPARE(streamed.markers().size(), recording.markers().size());
+            for (std::size_t m = 0; m < recording.markers().size(); ++m) {
+                const auto rowOf = [](const RecordReader &r, std::size_t marker) {
+                    return r.frames().at(std::size_t(r.markers().at(marker).frameIndex));
+                };
+                QVERIFY(sameFrame(rowOf(streamed, m), rowOf(recording, m)));
+            }
         }
         // The same head and the same lines, times included, whenever a client came.
         const QByteArray header = RecordWriter::headerLine() + '\n';

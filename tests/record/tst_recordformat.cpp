@@ -2,6 +2,7 @@
 // The recording format as scripts and the replay depend on it: what the writer puts in a file,
 // that the reader gives it back, and every kind of file the reader refuses and where.
 
+#include "framestamper.h"
 #include "recordcompare.h"
 #include "recordindex.h"
 #include "recordreader.h"
@@ -50,9 +51,10 @@ private slots:
             RecordWriter writer;
             QVERIFY(writer.open(
                 path, {QStringLiteral("test 1"), QStringLiteral("/dev/ttyX"), 115200, 200}));
-            writer.writeFrame(readings(16, 32750), 16);
-            writer.writeFrame(readings(16, -32768), 1); // only the first reading counts
-            writer.writeFrame(readings(3, 5), 3);
+            FrameStamper stamps;
+            writer.writeFrame(stamps.next(0), readings(16, 32750), 16);
+            writer.writeFrame(stamps.next(0), readings(16, -32768), 1); // only the first counts
+            writer.writeFrame(stamps.next(0), readings(3, 5), 3);
             QCOMPARE(writer.framesWritten(), 3);
             writer.finish();
         }
@@ -83,21 +85,25 @@ private slots:
         QVERIFY(reader.warnings().isEmpty());
     }
 
-    void markersAndGaps_comeBackFromTheReader()
+    // Frames at 100 Hz, then a gap, then 200 Hz; the second marker is given for the second frame
+    // once the third has come, as the window's markers come.
+    void markersGapsAndRates_comeBackFromTheReader()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("marked.csv"));
+        const qint64 start = FrameStamp::clockMicros() - 20000;
+        const FrameStamp secondFrame{2, start + 10000, 100};
         {
             RecordWriter writer;
             QVERIFY(writer.open(path, {}));
-            writer.writeMarker(1, QStringLiteral("before\nthe first")); // held for the first row
+            writer.writeMarker({}, 1, QStringLiteral("before\nthe first")); // for the first row
             writer.beginGap(QStringLiteral("no time base yet"));
-            writer.writeFrame(readings(2, 1), 2);
-            writer.writeFrame(readings(2, 2), 2);
-            writer.writeMarker(2, QStringLiteral("load, on\u2028"));
+            writer.writeFrame({1, start, 100}, readings(2, 1), 2);
+            writer.writeFrame(secondFrame, readings(2, 2), 2);
             writer.beginGap(QStringLiteral("port lost"));
             writer.beginGap(QStringLiteral("lost again"));
-            writer.writeFrame(readings(2, 3), 2);
+            writer.writeFrame({3, FrameStamp::clockMicros() + 1000, 200}, readings(2, 3), 2);
+            writer.writeMarker(secondFrame, 2, QStringLiteral("load, on\u2028"));
             writer.beginGap(QStringLiteral("lost at the end"));
             writer.finish();
         }
@@ -113,6 +119,7 @@ private slots:
         QCOMPARE(first.label, QStringLiteral("before the first"));
         QCOMPARE(second.frameIndex, 1);
         QCOMPARE(second.timeUs, frames[1].timeUs);
+        QCOMPARE(frames[1].timeUs, 10000); // the stamps' times
         QCOMPARE(second.label, QStringLiteral("load, on "));
         QCOMPARE(reader.gaps().size(), std::size_t(2));
         const RecordGap lost = reader.gaps()[0], atEnd = reader.gaps()[1];
@@ -123,6 +130,10 @@ private slots:
         QCOMPARE(atEnd.frameIndex, 3);
         QCOMPARE(atEnd.cause, QStringLiteral("lost at the end"));
         QVERIFY(atEnd.startUs >= frames[2].timeUs);
+        QCOMPARE(reader.frequencyHz(), 100);
+        QCOMPARE(reader.rateChanges().size(), std::size_t(1));
+        QCOMPARE(reader.rateChanges()[0].frameIndex, 2);
+        QCOMPARE(reader.rateChanges()[0].hz, 200);
     }
 
     void index_readsAnyRange_andRefusesAFileThatChanged()
@@ -252,7 +263,7 @@ private slots:
         QTest::newRow("other header") << QByteArray("# x\ntime,sensors\n") << "f.csv:2: expected";
         QTest::newRow("comment among rows") << header + dataLine("0.0", 1) + "# late\n"
                                             << "f.csv:3: a comment line among the rows; after "
-                                               "the header line only \"# marker:\" and";
+                                               "the header line only \"# marker:\", ";
         QTest::newRow("header, no rows") << "# x\n" + header << "f.csv:3: no row after the header";
         QTest::newRow("huge cell, cut and escaped")
             << header + dataLine("0.0", 1).replace(",7,", ",\x01" + QByteArray(30000, 'a') + ",")
@@ -260,16 +271,22 @@ private slots:
         QTest::newRow("line too long") << header + QByteArray(100000, ',') + '\n'
                                        << "f.csv:2: a line longer than 65536 bytes";
         QTest::newRow("marker at the top") << "# marker: 0.000000,1,x\n" + header
-                                           << "f.csv:1: a marker or gap line before the header";
+                                           << "f.csv:1: a marker, gap or frequency line before";
         QTest::newRow("marker before a row") << header + "# marker: 0.000000,1,x\n"
                                              << "f.csv:2: a marker before the first row";
         QTest::newRow("marker off its row")
             << header + dataLine("0.5", 1) + "# marker: 0.400000,1,x\n"
-            << "f.csv:3: marker time 0.400000 is not the time of the row before (0.500000)";
+            << "f.csv:3: marker time 0.400000 is not the time of a row among the last 4096";
         QTest::newRow("marker without label") << header + dataLine("0.5", 1) + "# marker: 0.5,1\n"
                                               << "f.csv:3: a marker line is";
         QTest::newRow("marker number") << header + dataLine("0.5", 1) + "# marker: 0.5,one,x\n"
                                        << "f.csv:3: marker number \"one\" is not an integer";
+        QTest::newRow("frequency off its row")
+            << header + dataLine("0.5", 1) + "# frequency: 0.6,200\n" + dataLine("0.7", 1)
+            << "f.csv:4: time 0.700000 is not the time of the frequency line before (0.600000)";
+        QTest::newRow("frequency not a rate")
+            << header + dataLine("0.5", 1) + "# frequency: 0.6,0\n"
+            << "f.csv:3: frequency \"0\" is not a rate from 1 to 100000 Hz";
         QTest::newRow("gap before a row") << header + "# gap: 0.0,1.0,x\n"
                                           << "f.csv:2: a gap before the first row";
         QTest::newRow("gap starts early") << header + dataLine("2.0", 1) + "# gap: 1.0,1.0,x\n"

@@ -2,6 +2,7 @@
 // The stream server with real TCP clients on the loopback: the frames come from a thread of
 // their own, as from the driver-card object, and are recorded there at the same time.
 
+#include "framestamper.h"
 #include "recordcompare.h"
 #include "recordwriter.h"
 #include "streamserver.h"
@@ -33,8 +34,9 @@ public:
                 QList<Axit_t> readings;
                 for (int s = 0; s < kMaxSensors; ++s)
                     readings.append({qint16(m_sent), qint16(-32768 + s), qint16(m_sent * 7)});
-                server->addFrame(readings, uint(1 + m_sent % kMaxSensors));
-                m_writer.writeFrame(readings, uint(1 + m_sent % kMaxSensors));
+                const FrameStamp stamp = m_stamps.next(0);
+                server->addFrame(stamp, readings, uint(1 + m_sent % kMaxSensors));
+                m_writer.writeFrame(stamp, readings, uint(1 + m_sent % kMaxSensors));
             }
             if (m_sent == total) {
                 m_writer.finish();
@@ -53,6 +55,7 @@ public:
 private:
     WorkerThread m_thread;
     RecordWriter m_writer;
+    FrameStamper m_stamps;
     int m_sent = 0;
     std::atomic<bool> m_done{false};
 };
@@ -144,7 +147,8 @@ private slots:
         QCOMPARE(streamed.size(), std::size_t(kFrames));
         const ReplayMatch match = matchReplay(reader.frames(), streamed);
         QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
-        QVERIFY(qAbs(streamed.back().timeUs - reader.frames().back().timeUs) < 50000);
+        // One stamp, one time, in the file and on the stream.
+        QCOMPARE(streamed.back().timeUs, reader.frames().back().timeUs);
     }
 
     void clientsComingAndGoingAtRandom_getGaplessRuns()
@@ -231,29 +235,52 @@ private slots:
         QCOMPARE(server.droppedClients(), 0);
     }
 
-    void extraLine_followsTheNewestFrame_withItsTime()
+    // A marker follows the newest frame's line with the time of the frame it marks; a client that
+    // comes after the rate has changed is told the rate before its first row.
+    void marker_carriesItsFramesTime_andALateClientLearnsTheRate()
     {
         StreamServer server;
+        server.setHeader({QStringLiteral("test"), {}, 0, 100});
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
-        Client client(server.serverPort());
+        Client early(server.serverPort());
         QTRY_COMPARE(server.clientCount(), 1);
         server.addLine([](qint64) { return QByteArray("# before the first frame"); });
-        const QList<Axit_t> readings{{1, 2, 3}};
-        for (int i = 0; i < 3; ++i)
-            server.addFrame(readings, 1);
-        server.addLine([](qint64 micros) { return "# marker: " + QByteArray::number(micros); });
-        server.addFrame(readings, 1);
+        const qint64 start = FrameStamp::clockMicros();
+        const auto add = [&](quint64 first, quint64 last, int hz) {
+            for (quint64 n = first; n <= last; ++n)
+                server.addFrame({n, start + qint64(n) * 10000, hz}, {{qint16(n), 2, 3}}, 1);
+        };
+        add(1, 3, 100);
+        server.addMarker({2, start + 20000, 100}, 1, QStringLiteral("late"));
+        add(4, 5, 200);
+        QTRY_VERIFY(early.bytes.contains("\n0.040000,1,5,"));
+        Client late(server.serverPort());
+        QTRY_COMPARE(server.clientCount(), 2);
+        add(6, 7, 200);
         server.close();
-        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
-        const QList<QByteArray> lines = client.bytes.split('\n');
-        QVERIFY(!client.bytes.contains("# before"));
-        const auto marker = std::find_if(lines.begin(), lines.end(), [](const QByteArray &line) {
-            return line.startsWith("# marker: ");
-        });
-        QCOMPARE(lines.end() - marker, 3); // then the last frame and the end
-        QCOMPARE(marker->mid(10).toLongLong(),
-                 marker[-1].split(',').first().replace('.', "").toLongLong());
-        QVERIFY(marker[-4].startsWith("time_s,"));
+        QTRY_COMPARE(early.socket.state(), QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(late.socket.state(), QAbstractSocket::UnconnectedState);
+        QVERIFY(!early.bytes.contains("# before"));
+
+        RecordReader streams[2];
+        for (int i = 0; i < 2; ++i) {
+            QByteArray &bytes = (i == 0 ? early : late).bytes;
+            QBuffer buffer(&bytes);
+            QVERIFY(buffer.open(QIODevice::ReadOnly));
+            QVERIFY2(streams[i].read(buffer, QStringLiteral("stream")),
+                     qPrintable(streams[i].errorString()));
+            QCOMPARE(streams[i].header().frequencyHz, 100);
+        }
+        const RecordReader &all = streams[0], &joined = streams[1];
+        QCOMPARE(all.frames().size(), std::size_t(7));
+        QCOMPARE(all.markers().size(), std::size_t(1));
+        QCOMPARE(all.markers()[0].frameIndex, 1);
+        QCOMPARE(all.markers()[0].timeUs, 10000);
+        QCOMPARE(all.rateChanges().size(), std::size_t(1));
+        QCOMPARE(all.rateChanges()[0].frameIndex, 3);
+        QCOMPARE(joined.frames().front().readings[0].x, qint16(6));
+        QCOMPARE(joined.frames().front().timeUs, 50000);
+        QCOMPARE(RecordFormat::rateAt(joined.frequencyHz(), joined.rateChanges(), 0), 200);
     }
 
     void parseAddress_data()

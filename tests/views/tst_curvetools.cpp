@@ -46,6 +46,20 @@ void feed(CurveGraphic &window, int frames, int readings = 3)
     }
 }
 
+// Frames as the card sends them at `hz`, with their stamps.
+void feedAt(CurveGraphic &window, int frames, int hz, int readings = 3)
+{
+    static FrameStamp stamp;
+    for (int k = 0; k < frames; ++k) {
+        const int n = int(window.sampleCounter()) + 1;
+        QList<Axit_t> list;
+        for (int i = 0; i < readings; ++i)
+            list.append(reading(n, i));
+        stamp = {stamp.sequence + 1, stamp.timeUs + 1000000 / hz, hz};
+        window.setStampedData(stamp, list, uint(readings));
+    }
+}
+
 // The drawing operators of a PDF's page, its first stream (Flate-compressed).
 QByteArray pdfPage(const QString &path)
 {
@@ -183,7 +197,9 @@ private slots:
         QSignalSpy added(m_window.get(), &CurveGraphic::markerAdded);
         action("actionMarker")->trigger();
         QCOMPARE(added.count(), 1);
-        QCOMPARE(added.at(0), QVariantList({1, QStringLiteral("标记 1"), 300.0}));
+        QCOMPARE(added.at(0).at(1), QStringLiteral("标记 1"));
+        QCOMPARE(added.at(0).at(2).value<FrameStamp>().sequence, 300u); // the frame's own
+        QCOMPARE(added.at(0).at(3), 300.0);
         QCOMPARE(m_plot->itemCount(), 2); // a line and a label
         feed(*m_window, 999);
         m_window->refreshPlot();
@@ -225,8 +241,9 @@ private slots:
         QTest::addColumn<double>("firstKey");
         QTest::addColumn<int>("frames");
         QTest::addColumn<QList<double>>("markedKeys");
-        QTest::newRow("all held") << false << 301.0 << 1000 << QList<double>{600, 650};
-        QTest::newRow("zoomed") << true << 591.0 << 30 << QList<double>{600};
+        QTest::addColumn<qint64>("rateChangeAt"); // -1: none
+        QTest::newRow("all held") << false << 301.0 << 1000 << QList<double>{600, 650} << 400ll;
+        QTest::newRow("zoomed") << true << 591.0 << 30 << QList<double>{600} << -1ll;
     }
 
     void savedData_readsBackAsThePlotsPoints()
@@ -235,9 +252,11 @@ private slots:
         QFETCH(double, firstKey);
         QFETCH(int, frames);
         QFETCH(QList<double>, markedKeys);
+        QFETCH(qint64, rateChangeAt);
         // Sensor 2 misses frames 301 to 700, and keeps points older than the last 1000 frames.
-        feed(*m_window, 400, 2);
-        feed(*m_window, 600);
+        // The card sends at 100 Hz up to frame 700, at 200 Hz from there.
+        feedAt(*m_window, 400, 100, 2);
+        feedAt(*m_window, 600, 200);
         m_window->addMarkerAt(650, QStringLiteral("b"));
         m_window->addMarkerAt(600, QStringLiteral("a"));
         m_window->refreshPlot();
@@ -248,10 +267,17 @@ private slots:
         RecordReader reader;
         QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
         QCOMPARE(int(reader.frames().size()), frames);
+        QCOMPARE(reader.header().frequencyHz, 100);
+        QCOMPARE(reader.rateChanges().size(), std::size_t(rateChangeAt < 0 ? 0 : 1));
+        if (rateChangeAt >= 0)
+            QCOMPARE(reader.rateChanges()[0].frameIndex, rateChangeAt);
         double key = firstKey - 1;
         for (const RecordedFrame &frame : reader.frames()) {
             ++key;
-            QCOMPARE(frame.timeUs, m_window->frameMicros(key));
+            // The card's intervals, from the first saved frame on.
+            const qint64 sent = qint64(std::min(key, 700.0) - firstKey) * 10000 +
+                                qint64(std::max(key - 700, 0.0)) * 5000;
+            QCOMPARE(frame.timeUs, sent);
             QCOMPARE(frame.sensors, key > 300 && key <= 700 ? 2 : 3);
             for (int g = 0; g < 3 * frame.sensors; ++g) {
                 const Axit_t &r = frame.readings[std::size_t(g / 3)];
