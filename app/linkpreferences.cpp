@@ -9,6 +9,7 @@ const QString kAutoReconnectKey = QStringLiteral("serial/autoReconnect");
 const QString kPortKey = QStringLiteral("serial/port");
 const QString kBaudKey = QStringLiteral("serial/baudRate");
 const QString kFollowSensorsKey = QStringLiteral("sensors/followCard");
+const QString kSensorCountKey = QStringLiteral("sensors/count");
 
 } // namespace
 
@@ -20,6 +21,7 @@ LinkPreferences LinkPreferences::load()
     prefs.portName = settings.value(kPortKey).toString();
     prefs.baudRate = settings.value(kBaudKey, 0).toInt();
     prefs.followCardSensors = settings.value(kFollowSensorsKey, false).toBool();
+    prefs.sensorCount = settings.value(kSensorCountKey, 1).toInt();
     return prefs;
 }
 
@@ -30,4 +32,5 @@ void LinkPreferences::save() const
     settings.setValue(kPortKey, portName);
     settings.setValue(kBaudKey, baudRate);
     settings.setValue(kFollowSensorsKey, followCardSensors);
+    settings.setValue(kSensorCountKey, sensorCount);
 }

@@ -4,8 +4,8 @@
 
 #include <QString>
 
-// The serial-port choices remembered between runs, in the application's settings, and whether
-// the windows follow the card's number of sensors.
+// The serial-port choices remembered between runs, in the application's settings, the number of
+// sensors the windows show and whether it follows the card's.
 struct LinkPreferences
 {
     bool autoReconnect = false;
@@ -13,6 +13,8 @@ struct LinkPreferences
     // The port and baud rate of the latest successful open; empty and 0 until there was one.
     QString portName;
     int baudRate = 0;
+    // 1 until another was shown.
+    int sensorCount = 1;
 
     static LinkPreferences load();
     void save() const;

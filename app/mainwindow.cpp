@@ -75,6 +75,7 @@ MainWindow::MainWindow(QWidget *parent)
     checkWait = new ProgressWait(this, kCheckTicks, kCheckTickMs);
 
     sensorTable = new SensorTable(ui->tableView, ui->lineSensorSum, this);
+    sensorTable->restoreCount(linkPrefs.sensorCount);
     tellSensorCount(sensorTable->sensorSum());
     connect(sensorTable, &SensorTable::sensorSumShown, this, &MainWindow::tellSensorCount);
     connect(serial, &SlaveProtocol::slaveCheckRec, this, &MainWindow::CheckDataResult);
@@ -446,6 +447,10 @@ void MainWindow::tellSensorCount(int count)
     shownSensorSum = count;
     if (linkStatus)
         linkStatus->showSensorCount(count);
+    if (linkPrefs.sensorCount != count) {
+        linkPrefs.sensorCount = count;
+        linkPrefs.save();
+    }
 }
 
 void MainWindow::showCheckData()

@@ -11,6 +11,8 @@
 #include <QStandardItemModel>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcApp, "eskin.app")
@@ -95,6 +97,13 @@ void SensorTable::resetSensorTable()
         putRow(row, 0, 0, 0);
     m_shownSum = m_sensorSum;
     emit sensorSumShown(m_sensorSum);
+}
+
+void SensorTable::restoreCount(int count)
+{
+    m_sensorSum = std::clamp(count, kMinSensors, kMaxSensors);
+    resetSensorTable();
+    m_countField->setText(QString::number(m_sensorSum));
 }
 
 void SensorTable::announce()

@@ -38,6 +38,8 @@ public:
 
     // Rebuilds the rows with zeros and tells the count.
     void resetSensorTable();
+    // A count remembered from an earlier run, kept within 1 to 16: rows of zeros, as if typed in.
+    void restoreCount(int count);
     // Rebuilds the rows from a baseline of `count` sensors; a count of 0 or less changes
     // nothing.
     void showCheckData(int count, const AxitSum_t *sums);

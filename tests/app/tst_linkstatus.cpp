@@ -18,11 +18,13 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
 #include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QtTest>
@@ -350,6 +352,10 @@ private slots:
         QVERIFY(other.open(QIODevice::WriteOnly));
         QVERIFY(QSettings().fileName().contains(QStringLiteral(".qttest")));
         QVERIFY(!action()->isChecked() && !action("actionFollowCardSensors")->isChecked());
+        const auto sensorCount = [this] {
+            return m_window->findChild<QLineEdit *>(QStringLiteral("lineSensorSum"))->text();
+        };
+        QCOMPARE(sensorCount(), QStringLiteral("1")); // a first start
         QVERIFY(startCard());
         const QStringList ports{other.fileName(), link()};
         m_window->setExtraPorts(ports);
@@ -360,6 +366,7 @@ private slots:
         click("btnSerialOpen");
         QTRY_COMPARE_WITH_TIMEOUT(label("statusPort")->text(),
                                   QStringLiteral("已连接 %1 @ 921600").arg(link()), kOpenMs);
+        QTRY_COMPARE(sensorCount(), QStringLiteral("16")); // the card's
 
         m_window.reset();
         createWindow();
@@ -368,6 +375,8 @@ private slots:
         QCOMPARE(combo("SerialPortSelect")->currentText(), link());
         QCOMPARE(combo("BandSelect")->currentText(), QStringLiteral("921600"));
         QVERIFY(action()->isChecked() && action("actionFollowCardSensors")->isChecked());
+        QCOMPARE(sensorCount(), QStringLiteral("16"));
+        QCOMPARE(m_window->findChild<QTableView *>()->model()->rowCount(), 16);
     }
 
     void openFailure_noPermission_boxNamesTheGroup()
