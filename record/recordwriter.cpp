@@ -166,6 +166,8 @@ void RecordWriter::setFrequency(int hz)
 
 void RecordWriter::writeGapLine(qint64 endUs)
 {
+    // A gap ends where the next row starts, whatever the clock said when it began.
+    m_gapStartUs = std::min(m_gapStartUs, endUs);
     m_buffer += RecordFormat::gapLine(m_gapStartUs, endUs - m_gapStartUs, m_gapCause);
     m_gapStartUs = -1;
 }
