@@ -64,6 +64,7 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
         m_timeline.nameRate(header.frequencyHz);
     m_rowsOut = m_bytesOut = 0;
     m_lastOutUs = -1;
+    m_afterOutRow = 0;
     m_heldMarkers.clear();
     m_flushTimer->start();
     return true;
@@ -133,10 +134,13 @@ void RecordWriter::writeMarker(const FrameStamp &marked, int number, const QStri
         else if (m_lastOutUs >= 0)
             row = m_heldRows.end(); // its row has gone out
     }
-    if (row != m_heldRows.end())
+    if (row != m_heldRows.end()) {
         insertLine(row->end, RecordFormat::markerLine(row->micros, number, label));
-    else if (m_lastOutUs >= 0)
-        insertLine(0, RecordFormat::markerLine(m_lastOutUs, number, label));
+    } else if (m_lastOutUs >= 0) {
+        const QByteArray line = RecordFormat::markerLine(m_lastOutUs, number, label);
+        insertLine(m_afterOutRow, line);
+        m_afterOutRow += line.size();
+    }
 }
 
 // Rows ending at or after `at` move on by the line.
@@ -245,6 +249,7 @@ void RecordWriter::takeOut(qsizetype bytes)
     }
     for (HeldRow &row : m_heldRows)
         row.end -= bytes;
+    m_afterOutRow = 0;
     if (bytes == m_buffer.size())
         m_buffer.resize(0); // keeps its room for the next lines
     else

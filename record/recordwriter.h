@@ -148,10 +148,11 @@ private:
     QElapsedTimer m_openClock;
     RecordTimeline m_timeline;
     QByteArray m_buffer;
-    std::deque<HeldRow> m_heldRows;                     // the rows in m_buffer, oldest first
-    qint64 m_rowsOut = 0;                               // rows in the file
-    qint64 m_bytesOut = 0;                              // bytes in the file
-    qint64 m_lastOutUs = -1;                            // the time of the file's newest row
+    std::deque<HeldRow> m_heldRows; // the rows in m_buffer, oldest first
+    qint64 m_rowsOut = 0;           // rows in the file
+    qint64 m_bytesOut = 0;          // bytes in the file
+    qint64 m_lastOutUs = -1;        // the time of the file's newest row
+    qsizetype m_afterOutRow = 0; // the end of the markers in the buffer for the file's newest row
     std::vector<std::pair<int, QString>> m_heldMarkers; // given before the first frame
     qint64 m_gapStartUs = -1; // a gap that has begun and has not been written, else -1
     QString m_gapCause;

@@ -85,8 +85,8 @@ private slots:
         QVERIFY(reader.warnings().isEmpty());
     }
 
-    // Frames at 100 Hz, then a gap, then 200 Hz; the second marker is given for the second frame
-    // once the third has come, as the window's markers come.
+    // Frames at 100 Hz, then a gap, then 200 Hz. The second frame is marked once its row has gone
+    // out, then again once the third has come, as the window's markers come late.
     void markersGapsAndRates_comeBackFromTheReader()
     {
         QTemporaryDir dir;
@@ -95,15 +95,17 @@ private slots:
         const FrameStamp secondFrame{2, start + 10000, 100};
         {
             RecordWriter writer;
-            QVERIFY(writer.open(path, {}));
+            QVERIFY(writer.open(path, {}, RecordWriter::FrequencyToCome));
             writer.writeMarker({}, 1, QStringLiteral("before\nthe first")); // for the first row
             writer.beginGap(QStringLiteral("no time base yet"));
             writer.writeFrame({1, start, 100}, readings(2, 1), 2);
             writer.writeFrame(secondFrame, readings(2, 2), 2);
+            writer.setFrequency(100); // the rows go out
+            writer.writeMarker(secondFrame, 2, QStringLiteral("load, on\u2028"));
             writer.beginGap(QStringLiteral("port lost"));
             writer.beginGap(QStringLiteral("lost again"));
             writer.writeFrame({3, FrameStamp::clockMicros() + 1000, 200}, readings(2, 3), 2);
-            writer.writeMarker(secondFrame, 2, QStringLiteral("load, on\u2028"));
+            writer.writeMarker(secondFrame, 3, QStringLiteral("again"));
             writer.beginGap(QStringLiteral("lost at the end"));
             writer.finish();
         }
@@ -111,7 +113,9 @@ private slots:
         QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
         const auto &frames = reader.frames();
         QCOMPARE(frames.size(), std::size_t(3));
-        QCOMPARE(reader.markers().size(), std::size_t(2));
+        QCOMPARE(reader.markers().size(), std::size_t(3));
+        QCOMPARE(reader.markers()[2].number, 3);
+        QCOMPARE(reader.markers()[2].frameIndex, 1);
         const RecordMarker first = reader.markers()[0], second = reader.markers()[1];
         QCOMPARE(first.frameIndex, 0);
         QCOMPARE(first.timeUs, 0);
