@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -82,6 +83,29 @@ bool RecordChecker::finish()
 bool RecordChecker::failRead(const QString &reason)
 {
     m_error = QStringLiteral("%1: cannot be read: %2").arg(m_name, reason);
+    return false;
+}
+
+bool RecordChecker::tryLine(QByteArrayView line, QString *error)
+{
+    if (!m_error.isEmpty() || !m_headerSeen || !m_partial.isEmpty()) {
+        *error = m_error.isEmpty() ? QStringLiteral("%1: no header line yet").arg(m_name) : m_error;
+        return false;
+    }
+    if (line.size() > RecordFormat::kMaxLineBytes) {
+        *error = QStringLiteral("%1: a line longer than %2 bytes")
+                     .arg(m_name)
+                     .arg(RecordFormat::kMaxLineBytes);
+        return false;
+    }
+    const qint64 lineNumber = m_lineNumber;
+    if (checkLine(line, m_lineStart)) {
+        m_lineStart += line.size() + 1;
+        m_fed = m_lineStart;
+        return true;
+    }
+    *error = std::exchange(m_error, QString());
+    m_lineNumber = lineNumber;
     return false;
 }
 

@@ -36,8 +36,13 @@ public:
     bool finish();
     // Refuses the file for a reason outside its lines (it cannot be read); false.
     bool failRead(const QString &reason);
+    // One whole line (without its line end) after the header line, checked as feed() checks it,
+    // but for lines that come one by one from a source that may send a wrong one: a wrong line
+    // is refused with `error` and the checker goes on as if it had not come.
+    bool tryLine(QByteArrayView line, QString *error);
 
     QString errorString() const { return m_error; }
+    bool headerSeen() const { return m_headerSeen; }
     QStringList warnings() const { return m_warnings; }
     const RecordHeader &header() const { return m_header; }
     const std::vector<RecordMarker> &markers() const { return m_markers; }

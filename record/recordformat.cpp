@@ -381,6 +381,12 @@ int RecordFormat::rateAt(int firstHz, const std::vector<RecordRateChange> &chang
     return after == changes.begin() ? firstHz : std::prev(after)->hz;
 }
 
+bool RecordFormat::rowTime(QByteArrayView row, qint64 *micros)
+{
+    const qsizetype comma = row.indexOf(',');
+    return parseTime(comma < 0 ? row : row.first(comma), *micros);
+}
+
 QString RecordFormat::quoted(QByteArrayView cell)
 {
     qsizetype shown = qMin<qsizetype>(cell.size(), kQuotedBytes);

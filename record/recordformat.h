@@ -128,6 +128,13 @@ public:
     static bool parseFrequencyLine(QByteArrayView line, RecordRateChange &change, QString &error);
     // The rate of frame `frameIndex` of a recording whose first rows are at `firstHz`.
     static int rateAt(int firstHz, const std::vector<RecordRateChange> &changes, qint64 frameIndex);
+    // A row starts with its time; the header line and comment lines do not start with a digit.
+    static bool isRow(QByteArrayView line)
+    {
+        return !line.isEmpty() && line.front() >= '0' && line.front() <= '9';
+    }
+    // The time of a row, read from its first cell; false when that is not a time.
+    static bool rowTime(QByteArrayView row, qint64 *micros);
     // A cell of a file for a message: the first few dozen characters, control characters
     // escaped, in double quotes, with its length when it is cut.
     static QString quoted(QByteArrayView cell);
@@ -135,6 +142,32 @@ public:
     static QString timeText(qint64 micros);
     // The card's rate nearest to `hz` (ties to the lower), from kSampleRatesHz.
     static int nearestCardRate(double hz);
+};
+
+// A gap that has begun and whose line waits for the first row after it: the line is composed
+// when that row comes, the gap reaching to the row's time.
+struct PendingGap
+{
+    qint64 startUs = -1; // -1 while no gap is open
+    QString cause;
+
+    bool isOpen() const { return startUs >= 0; }
+    // A gap from `nowUs`, unless one is open already.
+    void begin(qint64 nowUs, const QString &why)
+    {
+        if (!isOpen()) {
+            startUs = nowUs;
+            cause = why;
+        }
+    }
+    // The gap's line, reaching to `endUs`; a gap ends where the next row starts, whatever the
+    // clock said when it began. The gap is closed.
+    QByteArray close(qint64 endUs)
+    {
+        const qint64 from = qMin(startUs, endUs);
+        startUs = -1;
+        return RecordFormat::gapLine(from, endUs - from, cause);
+    }
 };
 
 #endif // RECORDFORMAT_H

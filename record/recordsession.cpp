@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordsession.h"
 
+#include "mqttpublisher.h"
 #include "myserialport.h"
 #include "portaccess.h"
 #include "portlist.h"
@@ -22,19 +23,6 @@ namespace {
 QString systemReason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// Why `path` could not be written, found without touching it; empty when it can be.
-QString unwritableReason(const QString &path)
-{
-    if (path == QLatin1String("-"))
-        return {};
-    const QFileInfo file(path);
-    if (file.isDir())
-        return systemReason(EISDIR);
-    const QByteArray probe = QFile::encodeName(file.exists() ? path : file.absolutePath());
-    const int access = file.exists() ? W_OK : W_OK | X_OK;
-    return ::access(probe.constData(), access) == 0 ? QString() : systemReason(errno);
 }
 
 // What an operator who may not open the port does, as the window says it: join the device's
@@ -113,7 +101,17 @@ RecordSession::~RecordSession() = default;
 
 void RecordSession::start()
 {
-    if (startServer() && openOutput() && openPort() && settleFrequency())
+    if (!startServer())
+        return;
+    if (m_settings.mqtt)
+        startPublisher(); // the recording starts once the broker has been reached
+    else
+        startRecording();
+}
+
+void RecordSession::startRecording()
+{
+    if (openOutput() && openPort() && settleFrequency())
         beginRecording();
 }
 
@@ -124,6 +122,44 @@ void RecordSession::addMarker(const QString &label)
         m_writer.writeMarker(m_newest, number, label);
     if (m_server)
         m_server->addMarker(m_newest, number, label);
+    if (m_publisher)
+        m_publisher->addMarker(m_newest, number, label);
+}
+
+void RecordSession::startPublisher()
+{
+    m_publisher = new MqttPublisher(this);
+    connect(m_publisher, &MqttPublisher::stateChanged, this, &RecordSession::publisherChanged);
+    connect(m_publisher, &MqttPublisher::framesDropped, this, [this](qint64 total) {
+        emit notice(QStringLiteral("%1 frames in all not published while the MQTT broker could "
+                                   "not take them")
+                        .arg(total));
+    });
+    m_publisher->start(*m_settings.mqtt);
+}
+
+void RecordSession::publisherChanged(MqttConnection::State state, const QString &reason,
+                                     int retryMs)
+{
+    if (m_ended)
+        return;
+    const QString broker = m_settings.mqtt->url.brokerText();
+    if (state == MqttConnection::State::Connected) {
+        const bool first = !m_brokerReached;
+        m_brokerReached = m_brokerConnected = true;
+        emit notice(first ? QStringLiteral("publishing to %1").arg(m_settings.mqtt->url.text())
+                          : QStringLiteral("connected again to the MQTT broker %1").arg(broker));
+        if (first)
+            startRecording();
+    } else if (state == MqttConnection::State::Waiting && !m_brokerReached) {
+        end(1, QStringLiteral("cannot connect to the MQTT broker %1: %2").arg(broker, reason));
+    } else if (state == MqttConnection::State::Waiting && m_brokerConnected) {
+        m_brokerConnected = false;
+        emit notice(QStringLiteral("lost the MQTT broker %1: %2; frames are dropped until it is "
+                                   "back, trying again in %3 s")
+                        .arg(broker, reason)
+                        .arg(retryMs / 1000.0));
+    }
 }
 
 // First, so that an address that cannot be used fails before the card is touched.
@@ -154,7 +190,7 @@ bool RecordSession::openOutput()
     connect(m_port, &SlaveProtocol::stampedFrame, this, &RecordSession::onFrame);
     if (m_settings.output.isEmpty())
         return true;
-    const QString problem = unwritableReason(m_settings.output);
+    const QString problem = RecordWriter::unwritableReason(m_settings.output);
     if (!problem.isEmpty()) {
         end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, problem));
         return false;
@@ -214,8 +250,7 @@ bool RecordSession::settleFrequency()
     const int found = m_port->freIndex(); // read at the open; -1 without an answer
     if (m_settings.frequencyHz == 0) {
         m_writer.setFrequency(sampleRateHz(found));
-        if (m_server)
-            m_server->setHeader(header(sampleRateHz(found)));
+        announceHeader(sampleRateHz(found));
         return true;
     }
     const int asked = sampleRateIndex(m_settings.frequencyHz);
@@ -241,9 +276,16 @@ bool RecordSession::settleFrequency()
         m_full = false;
     }
     m_writer.setFrequency(m_settings.frequencyHz);
-    if (m_server)
-        m_server->setHeader(header(m_settings.frequencyHz));
+    announceHeader(m_settings.frequencyHz);
     return true;
+}
+
+void RecordSession::announceHeader(int frequencyHz)
+{
+    if (m_server)
+        m_server->setHeader(header(frequencyHz));
+    if (m_publisher)
+        m_publisher->setHeader(header(frequencyHz));
 }
 
 void RecordSession::beginRecording()
@@ -274,6 +316,8 @@ void RecordSession::onFrame(const FrameStamp &stamp, const QList<Axit_t> &readin
     m_writer.writeFrame(stamp, readings, num);
     if (m_server && m_recording)
         m_server->addFrame(stamp, readings, num);
+    if (m_publisher && m_recording)
+        m_publisher->addFrame(stamp, readings, num);
     if (m_settings.frames > 0 && m_frames >= m_settings.frames)
         limitReached();
 }
@@ -307,18 +351,27 @@ void RecordSession::reportProgress()
     const double seconds = double(m_progressClock.restart()) / 1000.0;
     const double rate = seconds > 0 ? double(frames - m_framesAtLastProgress) / seconds : 0.0;
     m_framesAtLastProgress = frames;
-    const QByteArray clients =
+    QByteArray more =
         m_server ? QStringLiteral(", %1 stream clients").arg(m_server->clientCount()).toUtf8()
                  : QByteArray();
+    if (m_publisher)
+        more += QStringLiteral(", MQTT %1, %2 not published")
+                    .arg(m_brokerConnected ? QLatin1String("connected")
+                                           : QLatin1String("not connected"))
+                    .arg(m_publisher->droppedFrames())
+                    .toUtf8();
     std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)%s\n",
                  static_cast<long long>(frames), rate,
                  static_cast<unsigned long long>(m_port->linkCounters().checksumErrors),
-                 clients.constData());
+                 more.constData());
 }
 
 void RecordSession::stop()
 {
-    if (!m_recording)
+    if (m_publisher && !m_brokerReached)
+        end(1, QStringLiteral("interrupted while connecting to the MQTT broker %1")
+                   .arg(m_settings.mqtt->url.brokerText()));
+    else if (!m_recording)
         end(1, QStringLiteral("interrupted while opening %1").arg(m_settings.port));
     else if (m_writer.isOpen() && m_frames == 0)
         end(1,
@@ -343,6 +396,8 @@ void RecordSession::end(int code, QString error)
     m_writer.finish();
     if (m_server)
         m_server->close();
+    if (m_publisher)
+        m_publisher->stop();
     if (code == 0 && !m_writer.errorString().isEmpty()) {
         code = 1;
         error =

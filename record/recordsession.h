@@ -2,6 +2,7 @@
 #ifndef RECORDSESSION_H
 #define RECORDSESSION_H
 
+#include "mqttconnection.h"
 #include "recordwriter.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,9 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
+class MqttPublisher;
 class MySerialport;
 class QTimer;
 class StreamServer;
@@ -22,8 +26,10 @@ class StreamServer;
 // wait in the writer until the frequency is known (the rows taken before the card changed its
 // rate on request are dropped, so that every row is at the rate the file names). The output is
 // created or truncated only with the first row: a run that ends without data, or fails before
-// the frequency is settled, leaves an existing file as it was. The stream is served from the
-// settled frequency on.
+// the frequency is settled, leaves an existing file as it was. The stream is served, and
+// published to an MQTT broker, from the settled frequency on. The broker is reached before the
+// port is touched: one that cannot be reached ends the session; one lost later is tried again
+// while the recording and the stream go on.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -41,6 +47,7 @@ public:
         QString output; // "-" for standard output, empty for none
         QHostAddress serveAddress;
         int servePort = -1; // -1: the stream is not served
+        std::optional<MqttOptions> mqtt;
         bool progress = false;
         QString program; // name and version, for the recording's comments
     };
@@ -64,11 +71,16 @@ public:
 signals:
     // 0 for a complete recording, 1 with `error` (one line) when something failed.
     void ended(int code, const QString &error);
-    // Something worth a line that is not an error: where the stream is served, a dropped client.
+    // Something worth a line that is not an error: where the stream is served, a dropped
+    // client, the broker's state.
     void notice(const QString &line);
 
 private:
     bool startServer();
+    void startPublisher();
+    void publisherChanged(MqttConnection::State state, const QString &reason, int retryMs);
+    void startRecording();
+    void announceHeader(int frequencyHz);
     bool openOutput();
     bool openPort();
     bool settleFrequency();
@@ -83,6 +95,9 @@ private:
     MySerialport *m_port = nullptr;
     RecordWriter m_writer;
     StreamServer *m_server = nullptr;
+    MqttPublisher *m_publisher = nullptr;
+    bool m_brokerReached = false;
+    bool m_brokerConnected = false;
     qint64 m_frames = 0;
     FrameStamp m_newest;
     int m_markers = 0;

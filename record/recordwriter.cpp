@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordwriter.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 #include <algorithm>
@@ -14,10 +15,9 @@ namespace {
 constexpr qsizetype kWriteThresholdBytes = 64 * 1024;
 constexpr int kFlushTicksPerProgress = 2; // progress about twice a second
 
-// A row starts with its time; the header line and comment lines do not start with a digit.
-bool isRow(QByteArrayView line)
+QString systemReason(int error)
 {
-    return !line.isEmpty() && line.front() >= '0' && line.front() <= '9';
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 } // namespace
@@ -45,10 +45,31 @@ QByteArray RecordWriter::headerLine()
     return RecordFormat::headerLine();
 }
 
+QString RecordWriter::unwritableReason(const QString &path)
+{
+    if (path == QLatin1String("-"))
+        return {};
+    const QFileInfo file(path);
+    if (file.isDir())
+        return systemReason(EISDIR);
+    const QByteArray probe = QFile::encodeName(file.exists() ? path : file.absolutePath());
+    const int access = file.exists() ? W_OK : W_OK | X_OK;
+    return ::access(probe.constData(), access) == 0 ? QString() : systemReason(errno);
+}
+
+bool RecordWriter::openWithHead(const QString &path, const QByteArray &head, OpenOptions options)
+{
+    options.setFlag(FrequencyToCome, false);
+    const bool opened = open(path, RecordHeader(), options);
+    m_givenHead = head;
+    return opened;
+}
+
 bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOptions options)
 {
     m_path = path;
     m_header = header;
+    m_givenHead.clear();
     m_error.clear();
     m_file.close();
     if (!options.testFlag(CreateOnFirstRow) && !createFile())
@@ -90,7 +111,7 @@ bool RecordWriter::discardHeldRows()
     m_heldRows.clear();
     m_frames.store(0, std::memory_order_relaxed);
     m_timeline.restart();
-    m_gapStartUs = -1;
+    m_gap = PendingGap();
     return true;
 }
 
@@ -100,14 +121,27 @@ void RecordWriter::writeFrame(const FrameStamp &stamp, const QList<Axit_t> &read
         return;
     if (m_frequencyPending && m_frequencyFromFrames && stamp.frequencyHz > 0)
         setFrequency(stamp.frequencyHz);
-    if (m_gapStartUs >= 0)
-        writeGapLine(m_timeline.timeOf(stamp));
+    if (m_gap.isOpen())
+        m_buffer += m_gap.close(m_timeline.timeOf(stamp));
     m_timeline.appendFrame(&m_buffer, stamp, readings, num);
     m_heldRows.push_back({stamp.sequence, m_timeline.newestMicros(), m_buffer.size()});
     m_frames.fetch_add(1, std::memory_order_relaxed);
     for (const auto &[number, label] : m_heldMarkers)
         insertLine(m_buffer.size(), RecordFormat::markerLine(0, number, label));
     m_heldMarkers.clear();
+    if (m_buffer.size() >= kWriteThresholdBytes)
+        writeOut();
+}
+
+void RecordWriter::writeLine(const QByteArray &line)
+{
+    if (!m_active)
+        return;
+    m_buffer += line;
+    if (RecordFormat::isRow(line)) {
+        m_heldRows.push_back({0, 0, m_buffer.size()});
+        m_frames.fetch_add(1, std::memory_order_relaxed);
+    }
     if (m_buffer.size() >= kWriteThresholdBytes)
         writeOut();
 }
@@ -153,10 +187,8 @@ void RecordWriter::insertLine(qsizetype at, const QByteArray &line)
 
 void RecordWriter::beginGap(const QString &cause)
 {
-    if (!m_active || !m_timeline.hasStarted() || m_gapStartUs >= 0)
-        return;
-    m_gapStartUs = m_timeline.microsAt(FrameStamp::clockMicros());
-    m_gapCause = cause;
+    if (m_active && m_timeline.hasStarted())
+        m_gap.begin(m_timeline.microsAt(FrameStamp::clockMicros()), cause);
 }
 
 void RecordWriter::setFrequency(int hz)
@@ -166,14 +198,6 @@ void RecordWriter::setFrequency(int hz)
     m_timeline.nameRate(hz);
     m_frequencyPending = false;
     writeOut();
-}
-
-void RecordWriter::writeGapLine(qint64 endUs)
-{
-    // A gap ends where the next row starts, whatever the clock said when it began.
-    m_gapStartUs = std::min(m_gapStartUs, endUs);
-    m_buffer += RecordFormat::gapLine(m_gapStartUs, endUs - m_gapStartUs, m_gapCause);
-    m_gapStartUs = -1;
 }
 
 void RecordWriter::flushBuffer()
@@ -208,7 +232,8 @@ bool RecordWriter::writeOut(bool everything)
         const QDateTime start =
             m_timeline.hasStarted() ? m_timeline.startTime() : QDateTime::currentDateTime();
         m_header.frequencyHz = m_timeline.headRate();
-        insertLine(0, RecordFormat::headLines(m_header, start));
+        insertLine(0,
+                   m_givenHead.isEmpty() ? RecordFormat::headLines(m_header, start) : m_givenHead);
         m_headWritten = true;
     }
     const qsizetype bytes = everything ? m_buffer.size() : dueBytes();
@@ -267,7 +292,7 @@ qint64 RecordWriter::writeAll(const QByteArray &bytes)
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            m_error = QString::fromLocal8Bit(std::strerror(n < 0 ? errno : EIO));
+            m_error = systemReason(n < 0 ? errno : EIO);
             break;
         }
         written += n;
@@ -283,7 +308,7 @@ void RecordWriter::keepCompleteRows(qint64 written)
     const qsizetype complete = out.lastIndexOf('\n') + 1;
     for (qsizetype at = 0; at < complete;) {
         const qsizetype end = out.indexOf('\n', at);
-        m_rowsOut += isRow(out.sliced(at, end - at)) ? 1 : 0;
+        m_rowsOut += RecordFormat::isRow(out.sliced(at, end - at)) ? 1 : 0;
         at = end + 1;
     }
     if (complete < written) {
@@ -298,8 +323,8 @@ void RecordWriter::finish()
     if (!m_active)
         return;
     m_frequencyPending = false;
-    if (m_gapStartUs >= 0)
-        writeGapLine(m_timeline.microsAt(FrameStamp::clockMicros()));
+    if (m_gap.isOpen())
+        m_buffer += m_gap.close(m_timeline.microsAt(FrameStamp::clockMicros()));
     if (!writeOut(true))
         return; // fail() has reported the end
     m_flushTimer->stop();

@@ -70,11 +70,17 @@ public:
 
     // The header line, without its line end.
     static QByteArray headerLine();
+    // Why `path` cannot be written, found without touching it; empty when it can be.
+    static QString unwritableReason(const QString &path);
 
     // Starts a recording to `path` ("-" for standard output) with the comment lines of `header`,
     // creating or truncating the file now unless CreateOnFirstRow. False, with errorString(),
     // when the file cannot be created; nothing is recorded then.
     bool open(const QString &path, const RecordHeader &header, OpenOptions options = {});
+    // Starts a recording of lines composed elsewhere (a stream received whole): `head`, the
+    // comment lines and the header line, is written as it is, and the lines after it come
+    // through writeLine(). FrequencyToCome does not apply.
+    bool openWithHead(const QString &path, const QByteArray &head, OpenOptions options = {});
     bool isOpen() const { return m_active; }
     // How long FrequencyToCome holds the lines back, kFrequencyWaitMs unless set; a negative
     // value holds them until setFrequency() or finish(), for a caller that settles the
@@ -92,6 +98,9 @@ public:
 public slots:
     // One sensor-data frame; `num` readings of the list are recorded (at most 16).
     void writeFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
+    // A line composed elsewhere, whole with its line end: a row, or a line among the rows in its
+    // place (see openWithHead()).
+    void writeLine(const QByteArray &line);
     // A marker on the frame `marked` (the newest frame when it has no stamp), numbered by the
     // caller; the label is made one line (RecordFormat::oneLineText).
     void writeMarker(const FrameStamp &marked, int number, const QString &label);
@@ -133,12 +142,12 @@ private:
     qint64 writeAll(const QByteArray &bytes);
     void keepCompleteRows(qint64 written);
     void fail(const QString &what);
-    void writeGapLine(qint64 endUs);
 
     QFile m_file;
     QString m_path;
     QString m_error;
     RecordHeader m_header;
+    QByteArray m_givenHead; // written instead of the header's lines when not empty
     bool m_active = false;
     bool m_headWritten = false;
     bool m_frequencyPending = false;
@@ -154,8 +163,7 @@ private:
     qint64 m_lastOutUs = -1;        // the time of the file's newest row
     qsizetype m_afterOutRow = 0; // the end of the markers in the buffer for the file's newest row
     std::vector<std::pair<int, QString>> m_heldMarkers; // given before the first frame
-    qint64 m_gapStartUs = -1; // a gap that has begun and has not been written, else -1
-    QString m_gapCause;
+    PendingGap m_gap;
     QTimer *m_flushTimer = nullptr;
     std::atomic<qint64> m_frames{0};
     qint64 m_reportedFrames = -1;

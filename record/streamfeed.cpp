@@ -11,8 +11,9 @@ QByteArray StreamFeed::Batch::linesForNewcomer() const
     return firstRow < 0 ? QByteArray() : firstRowRate + lines.sliced(firstRow);
 }
 
-StreamFeed::StreamFeed(std::function<void()> wake)
+StreamFeed::StreamFeed(std::function<void()> wake, HeadPolicy policy)
     : m_wake(std::move(wake))
+    , m_headPolicy(policy)
 {}
 
 void StreamFeed::start()
@@ -23,6 +24,9 @@ void StreamFeed::start()
     m_timeline.restart();
     m_firstPendingRow = -1;
     m_overflowed = false;
+    m_droppedFrames = 0;
+    m_droppedFromUs = -1;
+    m_gap = PendingGap();
     m_running = true;
 }
 
@@ -47,16 +51,22 @@ void StreamFeed::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings
             return;
         if (!m_timeline.hasStarted())
             m_timeline.nameRate(m_header.frequencyHz);
+        const QByteArray gapLine =
+            m_gap.isOpen() ? m_gap.close(m_timeline.timeOf(stamp)) : QByteArray();
         if (!m_readers.load(std::memory_order_relaxed)) {
             m_timeline.appendFrame(nullptr, stamp, readings, num);
             return;
         }
-        if (m_pending.size() + 2 * RecordFormat::kMaxFrameLineBytes > kMaxPendingBytes) {
+        if (m_pending.size() + gapLine.size() + 2 * RecordFormat::kMaxFrameLineBytes >
+            kMaxPendingBytes) {
             m_overflowed = true;
             m_timeline.appendFrame(nullptr, stamp, readings, num);
+            if (m_droppedFrames++ == 0)
+                m_droppedFromUs = m_timeline.newestMicros();
             return;
         }
         wake = m_pending.isEmpty();
+        m_pending += gapLine;
         const qsizetype at = m_pending.size();
         m_timeline.appendFrame(&m_pending, stamp, readings, num);
         if (m_firstPendingRow < 0) {
@@ -100,6 +110,13 @@ void StreamFeed::addLine(const std::function<QByteArray(qint64 newestFrameMicros
         m_wake();
 }
 
+void StreamFeed::beginGap(const QString &cause)
+{
+    const QMutexLocker locker(&m_lock);
+    if (m_running && m_timeline.hasStarted())
+        m_gap.begin(m_timeline.microsAt(FrameStamp::clockMicros()), cause);
+}
+
 // True when the line is the first to wait.
 bool StreamFeed::append(const QByteArray &line)
 {
@@ -127,6 +144,8 @@ StreamFeed::Batch StreamFeed::take()
     batch.head = m_head;
     batch.lines.swap(m_pending);
     batch.overflowed = std::exchange(m_overflowed, false);
+    batch.droppedFrames = std::exchange(m_droppedFrames, 0);
+    batch.droppedFromUs = std::exchange(m_droppedFromUs, -1);
     batch.firstRow = std::exchange(m_firstPendingRow, -1);
     if (batch.firstRow >= 0 && m_firstPendingRowHz > 0 && m_firstPendingRowHz != m_headHz)
         batch.firstRowRate = RecordFormat::frequencyLine(m_firstPendingRowUs, m_firstPendingRowHz);
@@ -134,11 +153,17 @@ StreamFeed::Batch StreamFeed::take()
 }
 
 // With the lock held.
+// A head that follows the header names the rate of the newest rows, so that a reader that
+// starts with them knows it.
 void StreamFeed::composeHead()
 {
-    if (!m_head.isEmpty() || !m_timeline.hasStarted())
+    if (!m_timeline.hasStarted())
+        return;
+    const bool follows = m_headPolicy == HeadPolicy::FollowsHeader;
+    if (!m_head.isEmpty() && !follows)
         return;
     RecordHeader header = m_header;
-    header.frequencyHz = m_headHz = m_timeline.headRate();
+    const int current = m_timeline.currentRate();
+    header.frequencyHz = m_headHz = follows && current > 0 ? current : m_timeline.headRate();
     m_head = RecordFormat::headLines(header, m_timeline.startTime());
 }

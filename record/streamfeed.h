@@ -22,12 +22,19 @@
 // The stream's time base is its first frame (RecordTimeline): that frame is time zero and its
 // wall-clock time is the stream's start. The head every client receives first (the comment lines
 // and the header line) is composed when it is first asked for after the first frame, with the
-// header as it is then and the first frame's rate when it is known, and stays the same for every
-// client from then on. A client that comes later starts at a row, with a frequency line before
-// it when the rate has changed since the head.
+// header as it is then and the first frame's rate when it is known. It stays the same for every
+// client from then on (HeadPolicy::Fixed): a client that comes later starts at a row, with a
+// frequency line before it when the rate has changed since the head. Or it follows the header's
+// and the rate's changes, with the same start (HeadPolicy::FollowsHeader), for readers that are
+// told a new head, such as a broker's retained one.
+//
+// Gap lines go in as a recording places them: beginGap() when the data stop (the port was
+// lost), and the gap's line comes before the next frame's, reaching to its time.
 class StreamFeed
 {
 public:
+    enum class HeadPolicy { Fixed, FollowsHeader };
+
     // Lines the server's thread has not yet taken; beyond this they are dropped and the batch
     // says so (the server then parts with every client, which would miss them).
     static constexpr qsizetype kMaxPendingBytes = 1 << 20;
@@ -41,20 +48,23 @@ public:
         // no row), and the frequency line its rate needs after the head.
         qsizetype firstRow = -1;
         QByteArray firstRowRate;
+        // When it overflowed: the frames left out since the last batch, and the first one's time.
+        qint64 droppedFrames = 0;
+        qint64 droppedFromUs = -1;
 
         // The lines for a client that has had the head and nothing else.
         QByteArray linesForNewcomer() const;
     };
 
     // `wake` is called in the feeding thread when lines wait in a buffer that was empty.
-    explicit StreamFeed(std::function<void()> wake);
+    explicit StreamFeed(std::function<void()> wake, HeadPolicy policy = HeadPolicy::Fixed);
 
     // A new stream: no frame yet, nothing pending; frames are taken from now on.
     void start();
     // Frames and lines are ignored until the next start().
     void stop();
-    // What the comment lines will say; it applies while the head has not been composed, and
-    // holds for the streams that follow.
+    // What the comment lines will say; it applies while the head has not been composed (or
+    // from now on, with HeadPolicy::FollowsHeader), and holds for the streams that follow.
     void setHeader(const RecordHeader &header);
     // Without readers, frames only keep the time base (none is formatted).
     void setReaders(bool present) { m_readers.store(present, std::memory_order_relaxed); }
@@ -67,6 +77,9 @@ public:
     // An extra line right after the newest frame's: `compose` gets that frame's time and runs
     // with the lock held. Ignored before the first frame; a line end is added when it has none.
     void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
+    // The data stop from now on, for `cause`; see above. Ignored before the first frame and
+    // while a gap is open.
+    void beginGap(const QString &cause);
 
     // Empty before the first frame.
     QByteArray head();
@@ -78,6 +91,7 @@ private:
     bool append(const QByteArray &line);
 
     const std::function<void()> m_wake;
+    const HeadPolicy m_headPolicy;
     mutable QMutex m_lock;
     RecordHeader m_header;
     QByteArray m_head;
@@ -89,6 +103,9 @@ private:
     qint64 m_firstPendingRowUs = 0;
     bool m_running = false;
     bool m_overflowed = false;
+    qint64 m_droppedFrames = 0;
+    qint64 m_droppedFromUs = -1;
+    PendingGap m_gap;
     std::atomic<bool> m_readers{false};
 };
 

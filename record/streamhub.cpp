@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "streamhub.h"
 
+#include "recordlogging.h"
+#include "sendpacer.h"
 #include "streamfeed.h"
 #include "streamserver.h"
 
-#include <QLoggingCategory>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTimer>
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcRecord, "eskin.record")
 
 // What is read of a client's bytes at a time, to be thrown away.
 constexpr qint64 kInputChunkBytes = 4096;
@@ -27,11 +25,9 @@ StreamHub::StreamHub(StreamFeed *feed, QObject *parent)
     : QObject(parent)
     , m_feed(feed)
     , m_server(new QTcpServer(this))
-    , m_sendTimer(new QTimer(this))
+    , m_pacer(new SendPacer(
+          kMinSendIntervalMs, [this] { sendPending(); }, this))
 {
-    m_sendTimer->setSingleShot(true);
-    m_sendTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_sendTimer, &QTimer::timeout, this, &StreamHub::sendPending);
     connect(m_server, &QTcpServer::newConnection, this, &StreamHub::acceptClients);
 }
 
@@ -49,7 +45,7 @@ bool StreamHub::listen(const QHostAddress &address, quint16 port)
 
 void StreamHub::close()
 {
-    sendPending();
+    m_pacer->sendNow();
     m_server->close();
     const QList<QTcpSocket *> sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets) {
@@ -75,19 +71,11 @@ quint16 StreamHub::serverPort() const
 
 void StreamHub::distribute()
 {
-    if (m_sendTimer->isActive())
-        return; // the lines go with the next send
-    const qint64 since = m_sinceSend.isValid() ? m_sinceSend.elapsed() : kMinSendIntervalMs;
-    if (since < kMinSendIntervalMs)
-        m_sendTimer->start(int(kMinSendIntervalMs - since));
-    else
-        sendPending();
+    m_pacer->request();
 }
 
 void StreamHub::sendPending()
 {
-    m_sendTimer->stop();
-    m_sinceSend.start();
     const StreamFeed::Batch batch = m_feed->take();
     const QList<QTcpSocket *> sockets = m_clients.keys();
     for (QTcpSocket *socket : sockets) {

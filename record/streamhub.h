@@ -3,7 +3,6 @@
 #define STREAMHUB_H
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
@@ -11,7 +10,7 @@
 
 class QTcpServer;
 class QTcpSocket;
-class QTimer;
+class SendPacer;
 class StreamFeed;
 
 // The network side of the stream server, in the server's own thread: accepts clients, sends
@@ -19,9 +18,7 @@ class StreamFeed;
 // behind. Nothing here ever waits: a client's unsent lines are its queue, bounded by
 // kClientQueueBytes; what a client sends is read and thrown away.
 //
-// Lines go out at most every kMinSendIntervalMs, so that at the card's highest rates a write
-// to each client carries a few frames rather than one: most of the cost of serving is the
-// system's per write. Up to 100 Hz, every frame still goes out as it comes.
+// Lines go out at most every kMinSendIntervalMs (SendPacer).
 class StreamHub : public QObject
 {
     Q_OBJECT
@@ -73,8 +70,7 @@ private:
 
     StreamFeed *const m_feed;
     QTcpServer *m_server = nullptr;
-    QTimer *m_sendTimer = nullptr;
-    QElapsedTimer m_sinceSend;
+    SendPacer *m_pacer;
     QHash<QTcpSocket *, Client> m_clients;
     QString m_error;
     qint64 m_dropped = 0;

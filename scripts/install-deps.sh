@@ -12,6 +12,8 @@ packages=(
   qt6-l10n-tools qt6-tools-dev
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
+  libmosquitto-dev  # the MQTT client library
+  mosquitto python3-paho-mqtt  # a broker for the tests, and the MQTT example client's library
   xvfb xauth socat
   python3  # the stream's example client, run by the tests
   desktop-file-utils appstream dpkg-dev man-db lintian  # installation checks, Debian package

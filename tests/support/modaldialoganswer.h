@@ -2,7 +2,9 @@
 #ifndef MODALDIALOGANSWER_H
 #define MODALDIALOGANSWER_H
 
+#include <QAction>
 #include <QApplication>
+#include <QInputDialog>
 #include <QTimer>
 
 // Calls `open`, which shows a modal dialog of class Dialog, and has `answer` fill in and close
@@ -23,6 +25,21 @@ template<class Dialog, class Open, class Answer> bool answerModalDialog(Open ope
     poll.start(20);
     open();
     return answered;
+}
+
+// Chooses `action`, types `text` in the input dialog it opens (cancels it when `text` is empty)
+// and returns the text the dialog offered.
+inline QString answerTextDialog(QAction *action, const QString &text)
+{
+    QString offered;
+    answerModalDialog<QInputDialog>([action] { action->trigger(); },
+                                    [&](QInputDialog &dialog) {
+                                        if (offered.isEmpty()) // not a former answer
+                                            offered = dialog.textValue();
+                                        dialog.setTextValue(text);
+                                        text.isEmpty() ? dialog.reject() : dialog.accept();
+                                    });
+    return offered;
 }
 
 #endif // MODALDIALOGANSWER_H
