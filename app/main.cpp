@@ -3,6 +3,8 @@
 #include "diagnostics.h"
 #include "languageswitcher.h"
 #include "mainwindow.h"
+#include "mqttcontrol.h"
+#include "mqttoptions.h"
 #include "portlist.h"
 #include "recordingcontrol.h"
 #include "recordingplayer.h"
@@ -35,6 +37,8 @@ struct Options
     std::optional<UiLanguage> language;
     bool verbose = false;
     QString serve;
+    QString mqtt;
+    MqttOptions mqttSecrets; // the URL is read again by the window
 };
 
 // A box or dialog that is still open when a signal comes is given this long to return from its
@@ -81,9 +85,15 @@ void addOptions(CommandLine &line)
          QStringLiteral("Share the live stream with other programs over TCP on PORT, on "
                         "127.0.0.1 unless an ADDRESS is given (as \"共享数据流…\" does)."),
          QStringLiteral("[ADDRESS:]PORT")},
+        {QStringLiteral("mqtt"),
+         QStringLiteral("Publish the live stream to the MQTT broker of URL under its PREFIX "
+                        "(mqtt://[USER@]HOST[:PORT]/PREFIX, mqtts:// with TLS), as \"发布到 "
+                        "MQTT…\" does."),
+         QStringLiteral("URL")},
         {QStringLiteral("verbose"),
          QStringLiteral("Print the program's diagnostics (the eskin.* logging categories).")},
     });
+    line.addOptions(MqttOptions::secretOptions());
 }
 
 // Qt's own options (-platform, -style, ...) are for the application object, which takes them
@@ -111,6 +121,32 @@ QStringList withoutToolkitOptions(const QStringList &arguments)
             kept << arguments.at(i);
     }
     return kept;
+}
+
+// --mqtt and its files; false when refused (and told), with the exit code in `code`.
+bool readBroker(const CommandLine &line, Options &options, int *code)
+{
+    *code = CommandLine::kExitUsage;
+    if (!line.needs(QStringLiteral("mqtt-password-file"), QStringLiteral("mqtt")) ||
+        !line.needs(QStringLiteral("mqtt-cafile"), QStringLiteral("mqtt")))
+        return false;
+    options.mqtt = line.value(QStringLiteral("mqtt"));
+    QString detail;
+    const MqttUrl::Problem problem =
+        line.isSet(QStringLiteral("mqtt"))
+            ? MqttUrl::parse(options.mqtt, MqttUrl::Use::Publish, &options.mqttSecrets.url, &detail)
+            : MqttUrl::Problem::None;
+    if (problem != MqttUrl::Problem::None)
+        return line.refuse(
+            MqttUrl::refusal(QStringLiteral("--mqtt"), options.mqtt, problem, detail));
+    // The environment's password serves the menu's publishing too.
+    QString error;
+    if (options.mqttSecrets.readSecrets(line.value(QStringLiteral("mqtt-password-file")),
+                                        line.value(QStringLiteral("mqtt-cafile")), &error))
+        return true;
+    printError(error);
+    *code = 1;
+    return false;
 }
 
 // The values the options carry; false when one is refused (and told).
@@ -162,7 +198,10 @@ int readOptions(int argc, char *argv[], Options &options)
     addOptions(line);
     if (const int code = line.parse(withoutToolkitOptions(arguments)); code != CommandLine::kGoOn)
         return code;
-    return readValues(line, options) ? CommandLine::kGoOn : CommandLine::kExitUsage;
+    if (!readValues(line, options))
+        return CommandLine::kExitUsage;
+    int code = CommandLine::kGoOn;
+    return readBroker(line, options, &code) ? CommandLine::kGoOn : code;
 }
 
 void nameApplication()
@@ -274,6 +313,9 @@ int main(int argc, char *argv[])
         window.recording()->recordOnFirstOpen(options.record);
     if (!options.serve.isEmpty())
         window.stream()->start(options.serve);
+    window.mqtt()->setSecrets(options.mqttSecrets.password, options.mqttSecrets.caFile);
+    if (!options.mqtt.isEmpty()) // an unreachable broker is tried again, as the status bar says
+        window.mqtt()->start(options.mqtt);
     if (options.open)
         QTimer::singleShot(0, &window, &MainWindow::openSelectedPort);
     if (!options.review.isEmpty()) // refused as the menu's file is: with a box, staying live

@@ -8,6 +8,7 @@
 #include "elidinglabel.h"
 #include "frequencychoice.h"
 #include "linkstatusbar.h"
+#include "mqttcontrol.h"
 #include "myserialport.h"
 #include "openfailuretext.h"
 #include "portchoice.h"
@@ -133,7 +134,8 @@ void MainWindow::connectWorker()
 }
 
 // Each follows the port by the card's signals; the window tells them what the operator does.
-// The link's fields come first in the status bar, then the recording's and the stream's.
+// The link's fields come first in the status bar, then the recording's, the stream's and the
+// broker's.
 void MainWindow::setUpPortFollowers()
 {
     linkStatus = new LinkStatusBar(ui->statusbar);
@@ -152,6 +154,9 @@ void MainWindow::setUpPortFollowers()
     streamControl =
         new StreamControl(serial, ui->menu, linkStatus->addPortLineField("statusServe"), this);
     connect(curveGraphic, &CurveGraphic::markerAdded, streamControl, &StreamControl::sendMarker);
+    mqttControl =
+        new MqttControl(serial, ui->menu, linkStatus->addPortLineField("statusMqtt"), this);
+    connect(curveGraphic, &CurveGraphic::markerAdded, mqttControl, &MqttControl::sendMarker);
 
     reconnector = portChoice->reconnector();
     connect(reconnector, &PortReconnector::waitChanged, linkStatus, &LinkStatusBar::showWait);

@@ -17,6 +17,7 @@ class Demarcate;
 class FrequencyChoice;
 class LinkStatusBar;
 struct LinkHealth;
+class MqttControl;
 class MySerialport;
 class PortChoice;
 class PortReconnector;
@@ -38,8 +39,9 @@ class MainWindow;
 // table and the count of sensors by SensorTable, the sample-frequency box by FrequencyChoice.
 // It owns the curve window, the calibration dialog and the worker thread in which the one
 // driver-card object runs, and wires them to the parts that follow the port on their own: the
-// recording (RecordingControl), the stream shared with other programs (StreamControl) and the
-// link's fields in the status bar (LinkStatusBar).
+// recording (RecordingControl), the stream shared with other programs (StreamControl) and
+// published to an MQTT broker (MqttControl), and the link's fields in the status bar
+// (LinkStatusBar).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -60,6 +62,7 @@ public:
     void openSelectedPort();
     RecordingControl *recording() const { return recordingControl; }
     StreamControl *stream() const { return streamControl; }
+    MqttControl *mqtt() const { return mqttControl; }
 
 public slots:
     // A marker met while a recording is replayed: shown on the curves at the newest frame.
@@ -144,6 +147,7 @@ private:
     FrequencyChoice *frequencyChoice = nullptr;
     RecordingControl *recordingControl = nullptr;
     StreamControl *streamControl = nullptr;
+    MqttControl *mqttControl = nullptr;
     ReviewOpener *reviewOpener = nullptr;
     LinkStatusBar *linkStatus = nullptr;
     PortReconnector *reconnector = nullptr;

@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "streamcontrol.h"
 
+#include "cardheader.h"
 #include "elidinglabel.h"
-#include "linkchoices.h"
 #include "myserialport.h"
-#include "recordformat.h"
 #include "streamserver.h"
 
 #include <QAction>
@@ -14,8 +13,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
-
-#include <memory>
 
 namespace {
 
@@ -36,7 +33,9 @@ StreamControl::StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *stat
     // In the worker thread: the server formats the line there and hands it over.
     connect(card, &SlaveProtocol::stampedFrame, m_server, &StreamServer::addFrame,
             Qt::DirectConnection);
-    followPort(card);
+    StreamServer *server = m_server;
+    followCardHeader(card, server,
+                     [server](const RecordHeader &header) { server->setHeader(header); });
     connect(m_server, &StreamServer::clientCountChanged, this, &StreamControl::showState);
     showState();
 }
@@ -95,30 +94,6 @@ void StreamControl::toggle()
         return;
     if (start(address.trimmed()))
         settings.setValue(kAddressKey, address.trimmed());
-}
-
-// In the worker thread, directly: a port's first frames come after its portOpened(), and the
-// comment lines may be composed with the first of them. `header` is touched there only.
-void StreamControl::followPort(MySerialport *card)
-{
-    const auto header = std::make_shared<RecordHeader>();
-    header->program =
-        QCoreApplication::applicationName() + u' ' + QCoreApplication::applicationVersion();
-    m_server->setHeader(*header);
-    StreamServer *server = m_server;
-    const auto opened = [server, header](const QString &portName, int baudRate) {
-        *header = {header->program, portName, baudRate, 0};
-        server->setHeader(*header);
-    };
-    const auto frequency = [server, header, card](int option, int res) {
-        const int hz = sampleRateHz(card->freIndex());
-        if (res != kStatusDone || option == 2 || hz == 0)
-            return; // not a frequency read or set that succeeded
-        header->frequencyHz = hz;
-        server->setHeader(*header);
-    };
-    connect(card, &MySerialport::portOpened, server, opened, Qt::DirectConnection);
-    connect(card, &SlaveProtocol::sampleFreResult, server, frequency, Qt::DirectConnection);
 }
 
 bool StreamControl::event(QEvent *event)

@@ -55,7 +55,6 @@ private slots:
     void toggle();
 
 private:
-    void followPort(MySerialport *card);
     void showState();
 
     QWidget *m_window;

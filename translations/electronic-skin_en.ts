@@ -478,6 +478,65 @@
     </message>
 </context>
 <context>
+    <name>MqttControl</name>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>密码不能写在地址里：请去掉地址中的“:密码”，发布时再输入密码（或设置环境变量 ESKIN_MQTT_PASSWORD）。</source>
+        <translation>A password does not belong in the address: remove the “:password” from it and enter the password when asked (or set the environment variable ESKIN_MQTT_PASSWORD).</translation>
+    </message>
+    <message>
+        <source>发布的前缀不能含通配符 +：每块电子皮肤用一个前缀，如 mqtt://127.0.0.1/lab/skin1。</source>
+        <translation>The prefix to publish under cannot hold the wildcard +: give each skin a prefix of its own, such as mqtt://127.0.0.1/lab/skin1.</translation>
+    </message>
+    <message>
+        <source>“%1”不是 MQTT 地址：请填写 mqtt://[用户名@]主机[:端口]/前缀，如 mqtt://127.0.0.1/lab/skin1（mqtts:// 为加密连接）。</source>
+        <translation>“%1” is not an MQTT address: enter mqtt://[user@]host[:port]/prefix, such as mqtt://127.0.0.1/lab/skin1 (mqtts:// for an encrypted connection).</translation>
+    </message>
+    <message>
+        <source>发布到 MQTT</source>
+        <translation>Publish to MQTT</translation>
+    </message>
+    <message>
+        <source>%1 在 %2 的密码：</source>
+        <translation>Password of %1 at %2:</translation>
+    </message>
+    <message>
+        <source>代理服务器的地址（mqtt://[用户名@]主机[:端口]/前缀，mqtts:// 为加密连接）：</source>
+        <translation>Address of the broker (mqtt://[user@]host[:port]/prefix, mqtts:// for an encrypted connection):</translation>
+    </message>
+    <message>
+        <source>停止发布到 MQTT</source>
+        <translation>Stop publishing to MQTT</translation>
+    </message>
+    <message>
+        <source>发布到 MQTT…</source>
+        <translation>Publish to MQTT…</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>connected</translation>
+    </message>
+    <message>
+        <source>连接中…</source>
+        <translation>connecting…</translation>
+    </message>
+    <message>
+        <source>，%1 帧未发布</source>
+        <translation>, %1 frames not published</translation>
+    </message>
+    <message>
+        <source>未连接，%1 秒后重试</source>
+        <translation>not connected, trying again in %1 s</translation>
+    </message>
+    <message>
+        <source>MQTT %1：%2</source>
+        <translation>MQTT %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>OpenFailureText</name>
     <message>
         <source>请把用户加入拥有该设备的用户组 %1：

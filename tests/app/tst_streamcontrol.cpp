@@ -50,7 +50,7 @@ private slots:
 
     void menu_servesTheCardsFrames_andRemembersTheAddress()
     {
-        QCOMPARE(answerAddressDialog(QStringLiteral("127.0.0.1:0")),
+        QCOMPARE(answerTextDialog(m_action, QStringLiteral("127.0.0.1:0")),
                  QString::fromLatin1(StreamControl::kDefaultAddress));
         QVERIFY(m_window->stream()->isServing());
         QCOMPARE(m_action->text(), QStringLiteral("停止共享数据流"));
@@ -85,7 +85,7 @@ private slots:
         QVERIFY(!m_window->stream()->isServing());
         QTRY_COMPARE(client.state(), QAbstractSocket::UnconnectedState);
         QVERIFY(m_status->isHidden());
-        QCOMPARE(answerAddressDialog(QString()), QStringLiteral("127.0.0.1:0")); // cancelled
+        QCOMPARE(answerTextDialog(m_action, QString()), QStringLiteral("127.0.0.1:0")); // cancelled
         QVERIFY(!m_window->stream()->isServing());
     }
 
@@ -105,21 +105,6 @@ private slots:
     }
 
 private:
-    // Chooses the menu entry, types `address` in its dialog (cancels it when empty) and returns
-    // the address the dialog offered.
-    QString answerAddressDialog(const QString &address)
-    {
-        QString offered;
-        answerModalDialog<QInputDialog>([this] { m_action->trigger(); },
-                                        [&](QInputDialog &dialog) {
-                                            if (offered.isEmpty()) // not a former answer
-                                                offered = dialog.textValue();
-                                            dialog.setTextValue(address);
-                                            address.isEmpty() ? dialog.reject() : dialog.accept();
-                                        });
-        return offered;
-    }
-
     SimulatedCard m_card;
     std::unique_ptr<MainWindow> m_window;
     QAction *m_action = nullptr;
