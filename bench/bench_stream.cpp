@@ -14,6 +14,7 @@
 //       N: length of each of the two runs, default 20.
 
 #include "benchlink.h"
+#include "benchmeasure.h"
 #include "cardmodel.h"
 #include "myserialport.h"
 #include "simulatedcard.h"
@@ -23,9 +24,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -41,28 +40,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kSettleMs = 1000;
-
-// CPU time of the process's thread named `name`, from the scheduler's own account (ns).
-double threadCpuSeconds(const QString &name)
-{
-    const QDir tasks(QStringLiteral("/proc/self/task"));
-    for (const QString &tid : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        QFile comm(tasks.filePath(tid + QStringLiteral("/comm")));
-        QFile schedstat(tasks.filePath(tid + QStringLiteral("/schedstat")));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == name.toLocal8Bit() &&
-            schedstat.open(QIODevice::ReadOnly))
-            return schedstat.readAll().split(' ').first().toDouble() / 1e9;
-    }
-    return 0;
-}
-
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, std::size_t(p * double(values.size())))];
-}
 
 // The clients, in their own thread: each notes when every frame line arrived.
 class Clients : public QObject
@@ -97,23 +74,6 @@ private:
     std::vector<std::vector<Clock::time_point>> m_arrivals;
 };
 
-void runEventLoopFor(int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-bool waitFor(const std::function<bool()> &done, int ms)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
-
 struct Worker
 {
     BenchLink link{QStringLiteral("card link")};
@@ -128,10 +88,7 @@ struct Worker
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
-        if (type != QtDebugMsg)
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
+    printWarningsOnly();
     QCommandLineParser parser;
     const QCommandLineOption secondsOption(QStringLiteral("seconds"),
                                            QStringLiteral("Length of each run."),

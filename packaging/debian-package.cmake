@@ -21,12 +21,14 @@ reads and writes the sensors' baseline, sets the card's sampling frequency and
 calibrates the sensors against known pressures. Its interface is Chinese or
 English.
 .
+It shares the live stream over TCP and publishes it to an MQTT broker.
+.
 The package also holds eskin-card-sim, a simulated driver card on a
 pseudo-terminal.")
 if(TARGET eskin-record)
     string(APPEND CPACK_PACKAGE_DESCRIPTION
         "\neskin-record records the sensors' readings from a driver card as CSV,
-without a window.")
+without a window, or the streams published to an MQTT broker.")
 endif()
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
@@ -48,9 +50,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # would lack (on Debian 12 the X11 plugin itself comes with the library).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The interface texts need a font with Chinese characters, Qt's own texts in Chinese need Qt's
-# translations; socat makes virtual serial ports.
+# translations; socat makes virtual serial ports, mosquitto is a broker to publish to, and the
+# MQTT example client needs Paho.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "socat")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "socat, mosquitto, python3-paho-mqtt")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 include(CPack)

@@ -67,9 +67,11 @@ for page in "$root"/share/man/man1/*.1.gz; do
     grep -q "^NAME" <<<"$text" && grep -q "$version" <<<"$text" || fail "$page shows no NAME or no version"
 done
 
-# The package's own dependencies beside those of its libraries: Qt's platform plugins.
+# The package's own dependencies beside those of its libraries: Qt's platform plugins; and the
+# MQTT client library, found by dpkg-shlibdeps.
 depends="$(dpkg-deb -f "$package" Depends)"
 grep -Eq '(^|, )qt6-qpa-plugins( |,|$)' <<<"$depends" || fail "Depends lacks qt6-qpa-plugins: $depends"
+grep -Eq '(^|, )libmosquitto1( |,|$)' <<<"$depends" || fail "Depends lacks libmosquitto1: $depends"
 
 # Debian's hardening, read from every program: full RELRO with immediate binding, position
 # independence, stack protector. Fortification shows only where the compiler could not prove a
