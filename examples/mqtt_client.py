@@ -4,10 +4,10 @@
 
 A publisher (electronic-skin --mqtt or "发布到 MQTT…", eskin-record --mqtt) sends a skin's
 stream under a topic prefix, in the recording format: PREFIX/head (retained: the comment lines
-and the header line), PREFIX/frames (rows, several whole lines a message), PREFIX/events (marker
-and gap lines), PREFIX/status ("online", or "offline" once it is gone). This client subscribes
-to every prefix that matches the URL's ("+" stands for one level) and prints, once a second, the
-frames per second of each skin.
+and the header line), PREFIX/frames (rows, several whole lines a message), PREFIX/events
+(marker, gap and frequency lines), PREFIX/status ("online", or "offline" once it is gone). This
+client subscribes to every prefix that matches the URL's ("+" stands for one level) and prints,
+once a second, the frames per second of each skin.
 
     python3 mqtt_client.py mqtt://127.0.0.1/lab/+
     python3 mqtt_client.py mqtts://eskin@broker.lab/lab/+ --cafile lab-ca.pem --seconds 10

@@ -172,6 +172,15 @@ private slots:
                               "events # comment: among the rows\n", "frames x" + row(4),
                               "events " + RecordFormat::gapLine(10000, 1000, "early")}
             << row(2) + row(3) << 6;
+        // A frequency line goes in only before the row of its time.
+        const QByteArray rate = RecordFormat::frequencyLine(30000, 50);
+        QTest::newRow("frequency line and its row")
+            << QByteArrayList{head, "frames " + row(1) + row(2), "events " + rate,
+                              "frames " + row(3)}
+            << row(1) + row(2) + rate + row(3) << 0;
+        QTest::newRow("frequency line whose row is lost")
+            << QByteArrayList{head, "frames " + row(1), "events " + rate, "frames " + row(4)}
+            << row(1) + row(4) << 1;
         QTest::newRow("head of a new stream")
             << QByteArrayList{head, "frames " + row(1),
                               "head # start: 2026-12-08T00:00:00.000+01:00\n" +
