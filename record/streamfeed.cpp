@@ -40,6 +40,7 @@ void StreamFeed::setHeader(const RecordHeader &header)
 {
     const QMutexLocker locker(&m_lock);
     m_header = header;
+    m_headerChanged = true;
 }
 
 void StreamFeed::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num)
@@ -160,10 +161,12 @@ void StreamFeed::composeHead()
     if (!m_timeline.hasStarted())
         return;
     const bool follows = m_headPolicy == HeadPolicy::FollowsHeader;
-    if (!m_head.isEmpty() && !follows)
+    const int current = m_timeline.currentRate();
+    const int hz = follows && current > 0 ? current : m_timeline.headRate();
+    if (!m_head.isEmpty() && (!follows || (!m_headerChanged && hz == m_headHz)))
         return;
     RecordHeader header = m_header;
-    const int current = m_timeline.currentRate();
-    header.frequencyHz = m_headHz = follows && current > 0 ? current : m_timeline.headRate();
+    header.frequencyHz = m_headHz = hz;
     m_head = RecordFormat::headLines(header, m_timeline.startTime());
+    m_headerChanged = false;
 }

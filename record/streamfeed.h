@@ -100,6 +100,7 @@ private:
     qsizetype m_firstPendingRow = -1;
     int m_firstPendingRowHz = 0; // the rate in force there
     int m_headHz = 0;
+    bool m_headerChanged = false; // since the head was composed
     qint64 m_firstPendingRowUs = 0;
     bool m_running = false;
     bool m_overflowed = false;
