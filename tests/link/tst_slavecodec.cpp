@@ -378,7 +378,9 @@ void SlaveCodecTest::receiveTimeout_dropsFrameThatStopsArriving()
             QVERIFY(codec.rxTimerActive());
         } else {
             QTRY_VERIFY(!codec.rxTimerActive());
-            QVERIFY2(held.elapsed() >= timeoutMs, qPrintable(QString::number(held.elapsed())));
+            // The receive timer is a coarse one, which may fire up to 5 % early.
+            QVERIFY2(held.elapsed() >= timeoutMs * 95 / 100,
+                     qPrintable(QString::number(held.elapsed())));
             verifyIdle(codec);
         }
         codec.feed(chunks.at(i));
