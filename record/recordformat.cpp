@@ -112,6 +112,67 @@ bool parseTime(QByteArrayView text, qint64 &micros)
     return true;
 }
 
+// Up to `maxDigits` digits at `p`, as a number; false when there are none.
+bool takeDigits(const char *&p, const char *end, int maxDigits, qint64 &value)
+{
+    const char *const start = p;
+    value = 0;
+    while (p < end && p - start < maxDigits && unsigned(*p - '0') < 10u)
+        value = value * 10 + (*p++ - '0');
+    return p > start;
+}
+
+// The rows as the writers of the format spell them, read in one pass over the line: plain seconds
+// with up to six decimals, a count, readings without a '+' or more than five digits. Whatever
+// this does not take (a fault, or an unusual spelling) goes to the general reading, which also
+// says what is wrong; both give the same frame for a line this takes.
+bool parseWrittenFrameLine(QByteArrayView line, RecordedFrame &frame)
+{
+    const char *p = line.data();
+    const char *const end = p + line.size();
+    qint64 seconds = 0;
+    qint64 fraction = 0;
+    if (!takeDigits(p, end, 12, seconds) || seconds > kMaxSeconds)
+        return false;
+    if (p < end && *p == '.') {
+        const char *const decimals = ++p;
+        if (!takeDigits(p, end, kTimeDecimals, fraction))
+            return false;
+        for (auto digits = p - decimals; digits < kTimeDecimals; ++digits)
+            fraction *= 10;
+    }
+    qint64 sensors = 0;
+    if (p == end || *p++ != ',' || !takeDigits(p, end, 2, sensors) || sensors < 1 ||
+        sensors > kMaxSensors)
+        return false;
+    for (int sensor = 0; sensor < kMaxSensors; ++sensor) {
+        Axit_t &reading = frame.readings[std::size_t(sensor)];
+        for (qint16 *axis : {&reading.x, &reading.y, &reading.z}) {
+            if (p == end || *p++ != ',')
+                return false;
+            if (sensor >= sensors) {
+                *axis = 0;
+                continue;
+            }
+            const bool negative = p < end && *p == '-';
+            p += negative;
+            qint64 value = 0;
+            if (!takeDigits(p, end, 5, value))
+                return false;
+            value = negative ? -value : value;
+            if (value < std::numeric_limits<qint16>::min() ||
+                value > std::numeric_limits<qint16>::max())
+                return false;
+            *axis = qint16(value);
+        }
+    }
+    if (p != end)
+        return false;
+    frame.timeUs = seconds * kMicrosPerSecond + fraction;
+    frame.sensors = int(sensors);
+    return true;
+}
+
 // The line after `prefix`, cut at its first two commas.
 bool splitComment(QByteArrayView line, qsizetype prefixSize, QByteArrayView (&fields)[3])
 {
@@ -238,6 +299,11 @@ void RecordFormat::readCommentLine(QByteArrayView line, RecordHeader &header)
 }
 
 bool RecordFormat::parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error)
+{
+    return parseWrittenFrameLine(line, frame) || parseAnyFrameLine(line, frame, error);
+}
+
+bool RecordFormat::parseAnyFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error)
 {
     std::array<QByteArrayView, kColumns> cells;
     int count = 0;
@@ -411,6 +477,11 @@ QString RecordFormat::quoted(QByteArrayView cell)
     if (shown < cell.size())
         out += QStringLiteral("... (%1 bytes)").arg(cell.size());
     return out;
+}
+
+char *RecordFormat::writeTime(char *out, qint64 micros)
+{
+    return putTime(out, out + kMaxTimeBytes, micros);
 }
 
 QString RecordFormat::timeText(qint64 micros)

@@ -120,6 +120,8 @@ public:
     // lines are left out.
     static void readCommentLine(QByteArrayView line, RecordHeader &header);
     static bool parseFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error);
+    // parseFrameLine() without its quick path for the rows as writers of the format spell them.
+    static bool parseAnyFrameLine(QByteArrayView line, RecordedFrame &frame, QString &error);
     // `line` starts with kMarkerPrefix; the frame index is left to the caller.
     static bool parseMarkerLine(QByteArrayView line, RecordMarker &marker, QString &error);
     // `line` starts with kGapPrefix; the frame index is left to the caller.
@@ -140,6 +142,9 @@ public:
     static QString quoted(QByteArrayView cell);
     // Seconds with six decimals, as the format writes them.
     static QString timeText(qint64 micros);
+    // The same at `out`, for `micros` of 0 or more, with room for kMaxTimeBytes; the end.
+    static char *writeTime(char *out, qint64 micros);
+    static constexpr int kMaxTimeBytes = 28;
     // The card's rate nearest to `hz` (ties to the lower), from kSampleRatesHz.
     static int nearestCardRate(double hz);
 };
