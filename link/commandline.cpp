@@ -35,6 +35,12 @@ void CommandLine::addOptions(const QList<QCommandLineOption> &options)
         addOption(option);
 }
 
+void CommandLine::addArgument(const QString &name, const QString &description)
+{
+    m_parser.addPositionalArgument(name, description);
+    m_arguments += name;
+}
+
 // Values are skipped: "--speed -1" holds no option "-1".
 QString CommandLine::oneDashWord(const QStringList &arguments) const
 {
@@ -67,9 +73,9 @@ int CommandLine::parse(const QStringList &arguments)
         return kExitUsage;
     }
     // Also after --help or --version: the line holds something the program does not take.
-    const QStringList stray = m_parser.positionalArguments();
-    if (!stray.isEmpty()) {
-        refuse(QStringLiteral("unexpected argument: %1").arg(stray.constFirst()));
+    const QStringList given = m_parser.positionalArguments();
+    if (given.size() > m_arguments.size()) {
+        refuse(QStringLiteral("unexpected argument: %1").arg(given.at(m_arguments.size())));
         return kExitUsage;
     }
     if (m_parser.isSet(QStringLiteral("help")) || m_parser.isSet(QStringLiteral("help-all"))) {
@@ -80,6 +86,10 @@ int CommandLine::parse(const QStringList &arguments)
     if (m_parser.isSet(QStringLiteral("version"))) {
         print(stdout, m_program + u' ' + m_version + u'\n');
         return 0;
+    }
+    if (given.size() < m_arguments.size()) {
+        refuse(QStringLiteral("missing %1").arg(m_arguments.at(given.size())));
+        return kExitUsage;
     }
     return kGoOn;
 }

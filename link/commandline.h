@@ -6,13 +6,14 @@
 #include <QString>
 #include <QStringList>
 
-// The command line of the programs (electronic-skin, eskin-card-sim, eskin-record), read by the
-// same rules: an unknown option, a missing or bad value, an option without the one it needs
-// and a stray argument are refused with "program: what is wrong" and the usage hint on standard
-// error, and exit code 2; --help and --version print and exit 0 (with a stray argument they are
-// refused too). A word after one dash is one option, never a bundle of one-letter ones:
-// "-simulate" is refused by its name, with the option meant. Nothing here needs an application
-// object, so a windowed program can refuse before it needs a display.
+// The command line of the programs (electronic-skin, eskin-card-sim, eskin-record,
+// eskin-analyse), read by the same rules: an unknown option, a missing or bad value, an option
+// without the one it needs, a stray argument and a missing one are refused with "program: what
+// is wrong" and the usage hint on standard error, and exit code 2; --help and --version print
+// and exit 0 (with a stray argument they are refused too). A word after one dash is one option,
+// never a bundle of one-letter ones: "-simulate" is refused by its name, with the option meant.
+// Nothing here needs an application object, so a windowed program can refuse before it needs a
+// display.
 //
 // A program adds its options, calls parse() and then checks its values with the refusals below,
 // which return false (after printing) so that checks chain with &&:
@@ -35,15 +36,21 @@ public:
 
     void addOption(const QCommandLineOption &option);
     void addOptions(const QList<QCommandLineOption> &options);
+    // An argument without an option that the program needs, such as the file it reads; `name`
+    // stands for it in the help and in the refusal of a line without it.
+    void addArgument(const QString &name, const QString &description);
 
     // `arguments` starts with the program's own path. kGoOn when the program goes on; else the
-    // exit code, after help, version or a refusal has been printed. Positional arguments are
-    // refused.
+    // exit code, after help, version or a refusal has been printed. Arguments beyond those
+    // added with addArgument() are refused, and so is a line without all of those (unless it
+    // asks for help or the version).
     int parse(const QStringList &arguments);
 
     bool isSet(const QString &name) const { return m_parser.isSet(name); }
     QString value(const QString &name) const { return m_parser.value(name); }
     QStringList values(const QString &name) const { return m_parser.values(name); }
+    // The arguments added with addArgument(), in their order.
+    QStringList arguments() const { return m_parser.positionalArguments(); }
 
     // Prints "program: what" and the usage hint; always false.
     bool refuse(const QString &what) const;
@@ -66,6 +73,7 @@ private:
     QCommandLineParser m_parser;
     QStringList m_names;      // the options' long names
     QStringList m_valueNames; // those of them that take a value
+    QStringList m_arguments;  // the names of the arguments without an option
 };
 
 #endif // COMMANDLINE_H
