@@ -30,6 +30,11 @@ if(TARGET eskin-record)
         "\neskin-record records the sensors' readings from a driver card as CSV,
 without a window, or the streams published to an MQTT broker.")
 endif()
+if(TARGET eskin-analyse)
+    string(APPEND CPACK_PACKAGE_DESCRIPTION
+        "\neskin-analyse gives the contacts, total force, centre of pressure and peak
+of every frame of a recording, as CSV.")
+endif()
 set(CPACK_RESOURCE_FILE_LICENSE "${PROJECT_SOURCE_DIR}/LICENSE")
 set(CPACK_RESOURCE_FILE_README "${PROJECT_SOURCE_DIR}/README.md")
 set(CPACK_PACKAGE_CONTACT "${ESKIN_PACKAGE_MAINTAINER}")

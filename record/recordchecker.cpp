@@ -151,6 +151,8 @@ bool RecordChecker::checkTopLine(QByteArrayView line)
                                    "lines stand among the rows they belong to"));
     if (line.startsWith('#')) {
         RecordFormat::readCommentLine(line, m_header);
+        if (m_lineSink)
+            m_lineSink->topComment(line);
         return true;
     }
     if (line != m_headerLine)
@@ -192,7 +194,10 @@ bool RecordChecker::checkMarker(QByteArrayView line)
                         .arg(RecordFormat::timeText(marker.timeUs))
                         .arg(RecordFormat::kMarkerReachRows)
                         .arg(RecordFormat::timeText(m_lastUs)));
-    m_markers.push_back(marker);
+    if (m_lineSink)
+        m_lineSink->marker(marker);
+    else
+        m_markers.push_back(marker);
     return true;
 }
 
@@ -241,7 +246,10 @@ bool RecordChecker::checkGap(QByteArrayView line)
                              RecordFormat::timeText(qMax(m_lastUs, m_gapEndUs))));
     gap.frameIndex = m_frames;
     m_gapEndUs = gap.startUs + gap.lengthUs;
-    m_gaps.push_back(gap);
+    if (m_lineSink)
+        m_lineSink->gap(gap);
+    else
+        m_gaps.push_back(gap);
     return true;
 }
 
@@ -265,10 +273,14 @@ bool RecordChecker::checkFrame(QByteArrayView line, qint64 offset)
                             .arg(RecordFormat::timeText(frame.timeUs),
                                  RecordFormat::timeText(m_dueChange.timeUs)));
         m_dueChange.frameIndex = m_frames;
-        m_rateChanges.push_back(m_dueChange);
+        if (m_lineSink)
+            m_lineSink->rateChange(m_dueChange);
+        else
+            m_rateChanges.push_back(m_dueChange);
         m_rateChangeDue = false;
-    } else if (m_frames > 0 && m_gapEndUs < 0 && m_rateChanges.empty()) {
-        ++m_intervals[rateIndex(frame.timeUs - m_lastUs)];
+        m_rateChanged = true;
+    } else if (m_frames > 0 && m_gapEndUs < 0 && !m_rateChanged) {
+        countInterval(frame.timeUs - m_lastUs);
     }
     m_gapEndUs = -1;
     m_recentTimes[std::size_t(m_frames % qint64(m_recentTimes.size()))] = frame.timeUs;
@@ -277,6 +289,15 @@ bool RecordChecker::checkFrame(QByteArrayView line, qint64 offset)
     if (m_sink)
         m_sink(frame, offset, m_lineNumber);
     return true;
+}
+
+void RecordChecker::countInterval(qint64 intervalUs)
+{
+    if (intervalUs != m_lastIntervalUs) {
+        m_lastIntervalUs = intervalUs;
+        m_lastIntervalIndex = rateIndex(intervalUs);
+    }
+    ++m_intervals[m_lastIntervalIndex];
 }
 
 bool RecordChecker::fail(const QString &what)

@@ -20,12 +20,30 @@
 // frequency lines (RecordFormat), in their places. A last line without its line end (a recording
 // cut short) is left out with a warning, and so is a frequency line that no row follows. A file
 // with no row is refused.
+//
+// A reader that streams the file (eskin-analyse) takes the other lines through a LineSink as
+// well, in the file's order, instead of having them kept: its memory then stays the same
+// however long the file is.
 class RecordChecker
 {
 public:
     // Every frame, with the offset of its line in the file and its line number (from 1).
     using FrameSink =
         std::function<void(const RecordedFrame &frame, qint64 lineOffset, qint64 lineNumber)>;
+
+    // The lines other than rows, each once it is checked, in the file's order among the frames:
+    // a comment line at the top as it stands (without its line end, or an editor's byte-order
+    // mark), a marker or a gap where its line stands, a rate change just before the frame of the
+    // row it is the rate of (a frequency line that no row follows is left out).
+    class LineSink
+    {
+    public:
+        virtual ~LineSink() = default;
+        virtual void topComment(QByteArrayView line) = 0;
+        virtual void marker(const RecordMarker &marker) = 0;
+        virtual void gap(const RecordGap &gap) = 0;
+        virtual void rateChange(const RecordRateChange &change) = 0;
+    };
 
     // `name` stands for the file in messages.
     RecordChecker(const QString &name, FrameSink sink);
@@ -40,6 +58,9 @@ public:
     // but for lines that come one by one from a source that may send a wrong one: a wrong line
     // is refused with `error` and the checker goes on as if it had not come.
     bool tryLine(QByteArrayView line, QString *error);
+    // From now on the lines other than rows go to `sink` (not owned) and are not kept:
+    // markers(), gaps() and rateChanges() stay empty.
+    void streamLinesTo(LineSink *sink) { m_lineSink = sink; }
 
     QString errorString() const { return m_error; }
     bool headerSeen() const { return m_headerSeen; }
@@ -67,10 +88,12 @@ private:
     bool checkFrequency(QByteArrayView line);
     qint64 rowOfTime(qint64 timeUs) const;
     bool checkFrame(QByteArrayView line, qint64 offset);
+    void countInterval(qint64 intervalUs);
     bool fail(const QString &what);
 
     QString m_name;
     FrameSink m_sink;
+    LineSink *m_lineSink = nullptr;
     QByteArray m_headerLine;
     QByteArray m_partial; // the start of a line that has not ended yet
     qint64 m_lineStart = 0;
@@ -84,12 +107,15 @@ private:
     qint64 m_lastUs = 0;
     qint64 m_gapEndUs = -1; // the end of a gap since the last row, else -1
     std::vector<RecordRateChange> m_rateChanges;
+    bool m_rateChanged = false;   // a frequency line has had its row
     bool m_rateChangeDue = false; // a frequency line waits for its row
     RecordRateChange m_dueChange;
     // The times of the last kMarkerReachRows rows, by frame index modulo their number.
     std::vector<qint64> m_recentTimes;
     // Intervals between rows, counted by the card rate they are nearest to.
     std::array<qint64, kSampleRatesHz.size()> m_intervals{};
+    qint64 m_lastIntervalUs = -1; // and its index there: rows mostly come at one interval
+    std::size_t m_lastIntervalIndex = 0;
     QString m_error;
     QStringList m_warnings;
 };

@@ -13,8 +13,7 @@ namespace {
 Q_LOGGING_CATEGORY(lcViews, "eskin.views")
 
 constexpr int kCellsPerRow = 4;
-// Below this magnitude a sensor counts as unloaded; at the cap its cell is full red.
-constexpr int kDeadBand = 500;
+// At the cap a cell is full red.
 constexpr int kMagnitudeCap = 8660;
 constexpr int kRestLevel = 230;
 constexpr float kCellDepth = 0.1f;
@@ -55,7 +54,7 @@ bool PlaneGraph::isRefreshing() const
 QColor PlaneGraph::cellColor(const Axit_t &reading)
 {
     int m = readingMagnitude(reading);
-    if (m < kDeadBand)
+    if (m < kContactFloor)
         m = 0;
     if (m > kMagnitudeCap)
         m = kMagnitudeCap;
