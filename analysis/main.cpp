@@ -7,7 +7,7 @@
 #include "frameanalysis.h"
 #include "recordinganalysis.h"
 
-#include <QCoreApplication>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -36,14 +36,18 @@ void addOptions(CommandLine &line)
 
 } // namespace
 
+// No application object: nothing here waits for events, and the help names the program as it
+// is installed.
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
     CommandLine line(QStringLiteral("eskin-analyse"), QStringLiteral(ESKIN_VERSION),
                      QStringLiteral("Analyses an electronic-skin recording frame by frame: "
                                     "contacts, total force, centre of pressure and peak, as CSV."));
     addOptions(line);
-    if (const int code = line.parse(app.arguments()); code != CommandLine::kGoOn)
+    if (const int code = line.parse(arguments); code != CommandLine::kGoOn)
         return code;
     qint64 threshold = FrameAnalysis::kDefaultThreshold;
     if (!line.integer(QStringLiteral("threshold"), FrameAnalysis::kMinThreshold,
