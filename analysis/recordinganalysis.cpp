@@ -8,7 +8,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,8 +19,8 @@ constexpr qsizetype kOutputBytes = 256 * 1024;
 // A row is well under this.
 constexpr int kMaxRowBytes = 256;
 constexpr double kMicrosPerUnit = 1e6;
-constexpr char kColumns[] = "time_s,contacts,total_x,total_y,total_z,total_magnitude,cop_column,"
-                            "cop_row,peak_sensor,peak_magnitude";
+constexpr char kHeaderLine[] = "time_s,contacts,total_x,total_y,total_z,total_magnitude,cop_column,"
+                               "cop_row,peak_sensor,peak_magnitude";
 constexpr char kProgramPrefix[] = "# program: ";
 constexpr char kRecordedByPrefix[] = "# recorded_by: ";
 constexpr char kStandardInput[] = "/dev/stdin";
@@ -75,7 +74,7 @@ RecordingAnalysis::~RecordingAnalysis() = default;
 
 QByteArray RecordingAnalysis::headerLine()
 {
-    return QByteArray(kColumns);
+    return QByteArray(kHeaderLine);
 }
 
 QString RecordingAnalysis::inputName() const
