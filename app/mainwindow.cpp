@@ -41,6 +41,8 @@ Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 constexpr int kCheckTickMs = 50;
 constexpr int kCheckTicks = 100;
 constexpr int kRequestWaitMs = 2000;
+// The curve window takes at least this share of the screen's width and height.
+constexpr double kCurveWindowScreenShare = 0.75;
 
 // Option of sampleFreResult: which request the outcome belongs to.
 enum ResultOption { FrequencyRead = 0, FrequencyWrite = 1, BaselineWrite = 2 };
@@ -122,6 +124,11 @@ void MainWindow::preferPort(const QString &portName)
 void MainWindow::connectWorker()
 {
     connect(serial, &SlaveProtocol::stampedFrame, curveGraphic, &CurveGraphic::setStampedData);
+    // The curves break where the data stopped; the cause is named as a recording names it.
+    connect(serial, &MySerialport::portLost, curveGraphic,
+            [this] { curveGraphic->beginGap(QStringLiteral("port lost")); });
+    connect(serial, &MySerialport::portClosed, curveGraphic,
+            [this] { curveGraphic->beginGap(QStringLiteral("port closed")); });
     connect(serial, &MySerialport::portLost, this, &MainWindow::serialPortLostHandle);
     connect(serial, &SlaveProtocol::sampleFreResult, this, &MainWindow::SampleFreResult);
     connect(this, &MainWindow::serialOpen, serial, &MySerialport::openPort);
@@ -305,7 +312,8 @@ void MainWindow::on_btnGraphic_clicked(bool)
 {
     if (!curveGraphic || curveGraphic->isVisible())
         return;
-    WindowPlacement::placeBeside(curveGraphic, this);
+    // Large enough to show its data, over the main window where the screen is not wide enough.
+    WindowPlacement::placeBeside(curveGraphic, this, kCurveWindowScreenShare);
     curveGraphic->setWindowTitle(QStringLiteral("Graph"));
     curveGraphic->show();
 }

@@ -31,7 +31,7 @@ QRect WindowPlacement::frameBeside(const QRect &anchor, QSize wanted, QSize mini
     return QRect(QPoint(std::max(x, area.left()), y), size);
 }
 
-void WindowPlacement::placeBeside(QWidget *window, const QWidget *anchor)
+void WindowPlacement::placeBeside(QWidget *window, const QWidget *anchor, double screenShare)
 {
     const QScreen *screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -44,9 +44,18 @@ void WindowPlacement::placeBeside(QWidget *window, const QWidget *anchor)
         anchorInside.left() - anchorFrame.left(), anchorInside.top() - anchorFrame.top(),
         anchorFrame.right() - anchorInside.right(), anchorFrame.bottom() - anchorInside.bottom());
     const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
-    const QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize());
-    const QRect placed = frameBeside(anchorFrame, window->size() + frameSize, minimum + frameSize,
-                                     screen->availableGeometry());
+    const QRect area = screen->availableGeometry();
+    QSize minimum = window->minimumSizeHint().expandedTo(window->minimumSize());
+    QSize wanted = window->size();
+    if (screenShare > 0) {
+        // Not narrowed below what its contents ask for, as far as the screen allows.
+        const QSize share = (QSizeF(area.size()) * screenShare).toSize() - frameSize;
+        const QSize needed =
+            window->sizeHint().expandedTo(share).boundedTo(area.size() - frameSize);
+        minimum = minimum.expandedTo(needed);
+        wanted = wanted.expandedTo(needed);
+    }
+    const QRect placed = frameBeside(anchorFrame, wanted + frameSize, minimum + frameSize, area);
     window->resize(placed.size() - frameSize);
     // The position of a top-level window includes its frame.
     window->move(placed.topLeft());

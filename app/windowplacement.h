@@ -20,7 +20,9 @@ public:
     static QRect frameBeside(const QRect &anchor, QSize wanted, QSize minimum, const QRect &area);
 
     // Moves and, where needed, shrinks `window` (not shown) so that it opens beside `anchor`.
-    static void placeBeside(QWidget *window, const QWidget *anchor);
+    // With a `screenShare` (0 to 1), the window is at least that share of the screen's width and
+    // height, and as large as its contents ask, over the anchor where it must be.
+    static void placeBeside(QWidget *window, const QWidget *anchor, double screenShare = 0);
 };
 
 #endif // WINDOWPLACEMENT_H

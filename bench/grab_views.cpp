@@ -84,7 +84,10 @@ bool saveScreenshot(const QString &path)
 {
     CurveGraphic window;
     window.setSensorSum(4);
-    window.resize(853, 595);
+    // As the window opens on a 1280 x 800 screen, its legend beside the curves.
+    window.resize(980, 600);
+    if (auto *beside = window.findChild<QAction *>(QStringLiteral("actionLegendOutside")))
+        beside->setChecked(true);
     auto *list = window.findChild<QListWidget *>(QStringLiteral("sensorList"));
     for (int row : {1, 2}) {
         list->item(row)->setCheckState(Qt::Checked);

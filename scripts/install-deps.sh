@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libqt6opengl6-dev
   # lupdate and lrelease, and the CMake functions that run them
   qt6-l10n-tools qt6-tools-dev
+  qt6-svg-dev  # pictures saved as SVG
   libqcustomplot-dev libgl-dev libglu1-mesa-dev
   libbenchmark-dev
   libmosquitto-dev  # the MQTT client library

@@ -59,10 +59,6 @@
         <translation>Select all</translation>
     </message>
     <message>
-        <source>时间</source>
-        <translation>Time</translation>
-    </message>
-    <message>
         <source>力</source>
         <translation>Force</translation>
     </message>
@@ -97,10 +93,6 @@
     <message>
         <source>纵轴只适应显示的曲线</source>
         <translation>Fit shown curves</translation>
-    </message>
-    <message>
-        <source>标记 %1</source>
-        <translation>Marker %1</translation>
     </message>
     <message>
         <source>图像未能保存：%1</source>
@@ -141,6 +133,26 @@
     <message>
         <source>提示</source>
         <translation>Notice</translation>
+    </message>
+    <message>
+        <source>图例在图外</source>
+        <translation>Legend outside</translation>
+    </message>
+    <message>
+        <source>图例放在曲线旁边，每个传感器一项，不遮挡曲线</source>
+        <translation>The legend beside the curves, one entry per sensor, covering none of them</translation>
+    </message>
+    <message>
+        <source>横轴显示时间</source>
+        <translation>Time axis</translation>
+    </message>
+    <message>
+        <source>横轴以秒显示各帧的时间，而不是帧号</source>
+        <translation>The x axis shows the frames' times in seconds instead of their numbers</translation>
+    </message>
+    <message>
+        <source>SVG 图像 (*.svg)</source>
+        <translation>SVG image (*.svg)</translation>
     </message>
 </context>
 <context>
@@ -266,6 +278,33 @@
     <message>
         <source>驱动卡的值，超出可输入的范围</source>
         <translation>The card&apos;s value, outside the range that can be typed</translation>
+    </message>
+</context>
+<context>
+    <name>FrameAxis</name>
+    <message>
+        <source>时间 (s)</source>
+        <translation>Time (s)</translation>
+    </message>
+    <message>
+        <source>时间</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>间断 %1 s</source>
+        <translation>Gap of %1 s</translation>
+    </message>
+    <message>
+        <source>串口丢失</source>
+        <translation>port lost</translation>
+    </message>
+    <message>
+        <source>串口关闭</source>
+        <translation>port closed</translation>
+    </message>
+    <message>
+        <source>间断 %1 s：%2</source>
+        <translation>Gap of %1 s: %2</translation>
     </message>
 </context>
 <context>
@@ -593,6 +632,24 @@ then log in again.</translation>
     <message>
         <source>原因：%1 不存在，设备可能已拔出或名称有误。</source>
         <translation>Cause: %1 does not exist; the device may be unplugged or the name wrong.</translation>
+    </message>
+</context>
+<context>
+    <name>PlotMarkers</name>
+    <message>
+        <source>标记 %1</source>
+        <translation>Marker %1</translation>
+    </message>
+</context>
+<context>
+    <name>PlotPicture</name>
+    <message>
+        <source>“%1”不是可保存的图像格式：请用 .png、.jpg、.pdf 或 .svg</source>
+        <translation>“%1” is not a picture format that can be saved: use .png, .jpg, .pdf or .svg</translation>
+    </message>
+    <message>
+        <source>图像未能保存：%1</source>
+        <translation>The picture could not be saved: %1</translation>
     </message>
 </context>
 <context>

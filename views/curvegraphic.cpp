@@ -3,12 +3,16 @@
 #include "ui_curvegraphic.h"
 
 #include "directlinegraph.h"
+#include "graphcolumnlayout.h"
 #include "legendentry.h"
 #include "plotnavigator.h"
+#include "plotpicture.h"
 #include "plotreadout.h"
 #include "recordindex.h"
 #include "recordingreview.h"
 #include "reviewtimeline.h"
+#include "sensorlegend.h"
+#include "sensorlegendentry.h"
 #include "showndata.h"
 
 #include <QClipboard>
@@ -36,11 +40,16 @@ Q_LOGGING_CATEGORY(lcViews, "eskin.views")
 
 constexpr int kRefreshMs = 30;
 constexpr double kVisibleKeys = 100;
+// In review the cursor's frame stands this many frames' width left of the plot's right edge, so
+// that a marker on it shows with its line and label.
+constexpr double kReviewLead = 10;
 constexpr int kLegendRows = 18;
 constexpr int kShownPenWidth = 3;
 const QColor kHiddenColour(Qt::darkGray);
 const QString kLegendKey = QStringLiteral("curves/legend");
 const QString kFitShownKey = QStringLiteral("curves/fitShown");
+const QString kLegendOutsideKey = QStringLiteral("curves/legendOutside");
+const QString kTimeAxisKey = QStringLiteral("curves/timeAxis");
 
 // X, Y and Z curve colours of sensors 0 to 15, as red, green, blue.
 constexpr int kAxisRgb[kMaxSensors][kAxisCount][3] = {
@@ -105,6 +114,10 @@ void CurveGraphic::setUpPlot()
     plot->setOpenGl(true, kPlotSamples);
 #endif
     plot->setAntialiasedElement(QCP::aeAll, true);
+    m_frameAxis = std::make_unique<FrameAxis>(
+        plot->xAxis, [this](double key) { return frameMicros(key); },
+        [this] { return knownKeys(); });
+    m_legendBeside = std::make_unique<SensorLegend>(plot);
 
     connect(plot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->xAxis2,
             QOverload<const QCPRange &>::of(&QCPAxis::setRange));
@@ -123,19 +136,36 @@ void CurveGraphic::setUpTools()
     bar->addSeparator();
     bar->addActions({ui->actionSavePicture, ui->actionCopyPicture, ui->actionSaveShown});
     bar->addSeparator();
-    bar->addActions({ui->actionLegend, ui->actionFitShown});
-    ui->verticalLayout->insertWidget(1, bar); // between the views and the plot
+    bar->addActions(
+        {ui->actionLegend, ui->actionLegendOutside, ui->actionFitShown, ui->actionTimeAxis});
+    m_timeline = new ReviewTimeline(ui->GraphBox);
+    m_timeline->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    m_timeline->hide();
+    // The form's column gives way to one that keeps the plot's height when the timeline shows;
+    // the widgets stay where they are.
+    delete ui->verticalLayout;
+    ui->verticalLayout = nullptr;
+    auto *column = new GraphColumnLayout(ui->GraphBox);
+    column->setSpacing(2);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setPart(GraphColumnLayout::Views, ui->VectorGraphBox);
+    column->setPart(GraphColumnLayout::ToolBar, bar);
+    column->setPart(GraphColumnLayout::Plot, ui->CurveGraphBox);
+    column->setPart(GraphColumnLayout::Timeline, m_timeline);
 
     const QSettings settings;
     ui->actionLegend->setChecked(settings.value(kLegendKey, true).toBool());
+    ui->actionLegendOutside->setChecked(settings.value(kLegendOutsideKey, false).toBool());
     ui->actionFitShown->setChecked(settings.value(kFitShownKey, false).toBool());
-    plot->legend->setVisible(ui->actionLegend->isChecked());
+    ui->actionTimeAxis->setChecked(settings.value(kTimeAxisKey, false).toBool());
+    placeLegend();
     m_fitShown = ui->actionFitShown->isChecked();
+    m_frameAxis->setTimeShown(ui->actionTimeAxis->isChecked());
 
-    m_markers = std::make_unique<PlotMarkers>(plot);
+    m_markers = std::make_unique<PlotMarkers>(plot, m_frameAxis.get());
     // Both are the plot's children.
     auto *navigator = new PlotNavigator(plot);
-    new PlotReadout(plot, [this](double key) { return frameMicros(key); });
+    new PlotReadout(plot, m_frameAxis.get());
     for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
         connect(axis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
                 &CurveGraphic::takeOperatorRange);
@@ -147,11 +177,9 @@ void CurveGraphic::setUpTools()
     connect(ui->actionCopyPicture, &QAction::triggered, this, &CurveGraphic::copyPicture);
     connect(ui->actionSaveShown, &QAction::triggered, this, &CurveGraphic::askSaveShown);
     connect(ui->actionLegend, &QAction::toggled, this, &CurveGraphic::setLegendShown);
+    connect(ui->actionLegendOutside, &QAction::toggled, this, &CurveGraphic::setLegendOutside);
     connect(ui->actionFitShown, &QAction::toggled, this, &CurveGraphic::setFitShown);
-
-    m_timeline = new ReviewTimeline(ui->GraphBox);
-    ui->verticalLayout->addWidget(m_timeline);
-    m_timeline->hide();
+    connect(ui->actionTimeAxis, &QAction::toggled, this, &CurveGraphic::setTimeAxis);
 }
 
 void CurveGraphic::changeEvent(QEvent *event)
@@ -166,7 +194,9 @@ void CurveGraphic::retranslate()
 {
     ui->retranslateUi(this);
     ui->sensorList->item(0)->setText(tr("全选"));
-    ui->graphic->xAxis->setLabel(tr("时间"));
+    fitSensorList();
+    m_frameAxis->retranslate();
+    m_markers->retranslate();
     ui->graphic->yAxis->setLabel(tr("力"));
     // Shown labels change at once, even while no data arrives.
     if (isVisible())
@@ -196,14 +226,26 @@ void CurveGraphic::showSensorCount(uint sum)
     for (uint s = m_sensorSum; s > sum; --s)
         removeSensor(int(s - 1));
     m_sensorSum = sum;
+    showSelectAllTruly();
+    showLegendBeside();
+    fitSensorList();
 }
 
-// A new sensor starts unchecked, with hidden curves and grey legend entries.
+// "Sensor10" to "Sensor15" whole, also when the list scrolls.
+void CurveGraphic::fitSensorList()
+{
+    QListWidget *list = ui->sensorList;
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() +
+                          list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list));
+}
+
+// A new sensor starts unchecked, with hidden curves and grey legend entries, unless it was shown
+// before the count left it out.
 void CurveGraphic::addSensor(int sensor)
 {
     const QString name = QStringLiteral("Sensor") + QString::number(sensor);
     auto *row = new QListWidgetItem(name, ui->sensorList);
-    row->setCheckState(Qt::Unchecked);
+    row->setCheckState(m_ticked[std::size_t(sensor)] ? Qt::Checked : Qt::Unchecked);
 
     QCustomPlot *plot = ui->graphic;
     for (int a = 0; a < kAxisCount; ++a) {
@@ -216,6 +258,8 @@ void CurveGraphic::addSensor(int sensor)
         plot->legend->addItem(entry);
         entry->setTextColor(kHiddenColour);
         graph->setPen(QPen(kHiddenColour));
+        if (m_curveShown[std::size_t(sensor)][std::size_t(a)])
+            applyCurve(sensor, a);
     }
     // Below every key: live keys start at 1, a review's at frame 0.
     m_plottedUpTo[std::size_t(sensor)] = -1;
@@ -239,17 +283,32 @@ void CurveGraphic::setStampedData(const FrameStamp &stamp, const QList<Axit_t> &
     // The port is closed for a review; frames it sent before must not mix into the recording.
     if (m_review)
         return;
+    if (std::exchange(m_gapPending, false) && m_sampleCounter > 0) {
+        const FrameStamp before = m_times.stampAt(m_sampleCounter);
+        m_frameAxis->addGap(
+            {m_sampleCounter + 1,
+             before.isValid() ? std::max<qint64>(stamp.timeUs - before.timeUs, 0) : 0, m_gapCause});
+    }
     m_sampleCounter += 1;
     m_times.add(m_sampleCounter, stamp);
+    const double second = double(m_times.microsAt(m_sampleCounter)) / 1e6;
     // num comes from the frame; never read past the readings actually delivered.
     const uint recorded = std::min({m_sensorSum, num, uint(axit.size())});
     for (uint j = 0; j < recorded; ++j)
-        m_series[j].append(m_sampleCounter, axit.at(j));
+        m_series[j].append(m_sampleCounter, second, axit.at(j));
     if (m_paused) {
         m_heldReadings = axit;
         return;
     }
     showReadings(axit);
+}
+
+void CurveGraphic::beginGap(const QString &cause)
+{
+    if (m_gapPending)
+        return;
+    m_gapPending = true;
+    m_gapCause = cause;
 }
 
 void CurveGraphic::showReadings(const QList<Axit_t> &readings)
@@ -264,14 +323,17 @@ void CurveGraphic::refreshPlot()
         return;
     QCustomPlot *plot = ui->graphic;
     for (uint s = 0; s < m_sensorSum; ++s)
-        updateGraphs(int(s));
+        updateGraphs(int(s), m_sampleCounter);
     // A marker leaves with its frame, the oldest that sensor 0 (present in every frame) keeps.
     if (!m_markers->isEmpty() && !m_series[0].keys.isEmpty())
         m_markers->dropBefore(m_series[0].keys.first());
+    if (!m_review)
+        dropPassedGaps();
     m_drawnKey = m_sampleCounter;
+    const double end = m_sampleCounter + (m_review ? kReviewLead : 0);
     m_settingRanges = true;
-    plot->xAxis->setRange(m_sampleCounter, kVisibleKeys, Qt::AlignRight);
-    fitValueAxis();
+    plot->xAxis->setRange(m_frameAxis->rangeOfKeys(m_sampleCounter - kVisibleKeys, end));
+    fitValueAxis(QCPRange(m_sampleCounter - kVisibleKeys, m_sampleCounter));
     m_settingRanges = false;
     // The plot library would repaint the plot at once, composing the whole window (it holds
     // OpenGL views) once for the plot and once more for the views' repaints of the same tick;
@@ -281,8 +343,9 @@ void CurveGraphic::refreshPlot()
 
 // Between two refreshes a series gains points at its end and loses its oldest ones, and its keys
 // only grow; so the graphs drop what the series dropped and take the new points in order, instead
-// of being refilled and re-sorted.
-void CurveGraphic::updateGraphs(int sensor)
+// of being refilled and re-sorted. A point after a gap comes after a break (a point without a
+// value) in the line.
+void CurveGraphic::updateGraphs(int sensor, double upTo)
 {
     const SensorSeries &stored = m_series[std::size_t(sensor)];
     if (stored.keys.isEmpty())
@@ -291,14 +354,41 @@ void CurveGraphic::updateGraphs(int sensor)
     qsizetype firstNew = stored.keys.size();
     while (firstNew > 0 && stored.keys.at(firstNew - 1) > plottedUpTo)
         --firstNew;
+    qsizetype end = stored.keys.size();
+    while (end > firstNew && stored.keys.at(end - 1) > upTo)
+        --end;
+    const QList<double> &at = m_frameAxis->isTimeShown() ? stored.seconds : stored.keys;
     const QList<double> *values[kAxisCount] = {&stored.xValues, &stored.yValues, &stored.zValues};
     for (int a = 0; a < kAxisCount; ++a) {
         QCPGraph *graph = ui->graphic->graph(graphIndex(sensor, a));
-        graph->data()->removeBefore(stored.keys.first());
-        for (qsizetype k = firstNew; k < stored.keys.size(); ++k)
-            graph->addData(stored.keys.at(k), values[a]->at(k));
+        graph->data()->removeBefore(at.first());
+        for (qsizetype k = firstNew; k < end; ++k) {
+            if (k > 0 && m_frameAxis->breaksBetween(stored.keys.at(k - 1), stored.keys.at(k)))
+                graph->addData((at.at(k - 1) + at.at(k)) / 2, qQNaN());
+            graph->addData(at.at(k), values[a]->at(k));
+        }
     }
-    plottedUpTo = stored.keys.last();
+    if (end > firstNew)
+        plottedUpTo = stored.keys.at(end - 1);
+}
+
+// A gap that every series has passed breaks no line any more.
+void CurveGraphic::dropPassedGaps()
+{
+    double oldest = m_sampleCounter;
+    for (const SensorSeries &stored : m_series) {
+        if (!stored.keys.isEmpty())
+            oldest = std::min(oldest, stored.keys.first());
+    }
+    m_frameAxis->dropGapsBefore(oldest);
+}
+
+std::pair<double, double> CurveGraphic::knownKeys() const
+{
+    if (m_review)
+        return {double(m_review->firstShown()), double(m_review->cursor())};
+    const FrameTimes &times = m_paused ? m_pausedTimes : m_times;
+    return {times.firstKey(), times.lastKey()};
 }
 
 // The graphs take every stored point again at the next refresh.
@@ -311,22 +401,28 @@ void CurveGraphic::clearGraphs()
 }
 
 // The value axis spans every stored point of every sensor's graphs, hidden curves and points
-// outside the visible keys included; of the shown curves only when the operator asks so. The stored
-// values are plain numbers, so one pass over them costs far less than asking each graph for its
-// range.
-void CurveGraphic::fitValueAxis()
+// outside the visible keys included; only what is shown (the shown curves' points within
+// `shownKeys`) when the operator asks so. The stored values are plain numbers, so one pass over
+// them costs far less than asking each graph for its range.
+void CurveGraphic::fitValueAxis(const QCPRange &shownKeys)
 {
     double lowest = std::numeric_limits<double>::infinity();
     double highest = -lowest;
     for (uint s = 0; s < m_sensorSum; ++s) {
         const SensorSeries &stored = m_series[s];
         const QList<double> *axes[kAxisCount] = {&stored.xValues, &stored.yValues, &stored.zValues};
+        const auto keys = stored.keys.cbegin();
+        const qsizetype from =
+            m_fitShown ? std::lower_bound(keys, stored.keys.cend(), shownKeys.lower) - keys : 0;
+        const qsizetype to =
+            m_fitShown ? std::upper_bound(keys, stored.keys.cend(), shownKeys.upper) - keys
+                       : stored.keys.size();
         for (int a = 0; a < kAxisCount; ++a) {
             if (m_fitShown && !ui->graphic->graph(graphIndex(int(s), a))->visible())
                 continue;
-            for (double v : *axes[a]) {
-                lowest = std::min(lowest, v);
-                highest = std::max(highest, v);
+            for (qsizetype k = from; k < to; ++k) {
+                lowest = std::min(lowest, axes[a]->at(k));
+                highest = std::max(highest, axes[a]->at(k));
             }
         }
     }
@@ -347,13 +443,45 @@ void CurveGraphic::paintGraph(int graphIndex, const QColor &colour)
 
 void CurveGraphic::setSensorVisible(int sensorIndex, bool show)
 {
+    m_ticked[std::size_t(sensorIndex)] = show;
     for (int a = 0; a < kAxisCount; ++a) {
-        const int g = graphIndex(sensorIndex, a);
-        ui->graphic->graph(g)->setVisible(show);
-        paintGraph(g, show ? axisColors[sensorIndex][a] : kHiddenColour);
+        m_curveShown[std::size_t(sensorIndex)][std::size_t(a)] = show;
+        applyCurve(sensorIndex, a);
     }
     qCDebug(lcViews) << (show ? "check sensorIndex= " : "uncheck sensorIndex= ") << sensorIndex
                      << "  graph=" << graphIndex(sensorIndex, 0);
+}
+
+void CurveGraphic::applyCurve(int sensor, int axis)
+{
+    const bool show = m_curveShown[std::size_t(sensor)][std::size_t(axis)];
+    const int g = graphIndex(sensor, axis);
+    ui->graphic->graph(g)->setVisible(show);
+    paintGraph(g, show ? axisColors[std::size_t(sensor)][std::size_t(axis)] : kHiddenColour);
+}
+
+// Ticked when every sensor row is, unticked when none is, partly ticked in between; a click on it
+// then ticks every row.
+void CurveGraphic::showSelectAllTruly()
+{
+    int ticked = 0;
+    for (uint s = 0; s < m_sensorSum; ++s)
+        ticked += m_ticked[s] ? 1 : 0;
+    ui->sensorList->item(0)->setCheckState(ticked == 0                  ? Qt::Unchecked
+                                           : ticked == int(m_sensorSum) ? Qt::Checked
+                                                                        : Qt::PartiallyChecked);
+}
+
+// An entry for every sensor that is ticked or has a curve shown.
+void CurveGraphic::showLegendBeside()
+{
+    QList<int> shown;
+    for (uint s = 0; s < m_sensorSum; ++s) {
+        const auto &curves = m_curveShown[s];
+        if (m_ticked[s] || std::find(curves.begin(), curves.end(), true) != curves.end())
+            shown.append(int(s));
+    }
+    m_legendBeside->setSensors(shown);
 }
 
 // The list has already toggled the check box when it reports the click; a click on the text
@@ -368,34 +496,43 @@ void CurveGraphic::on_sensorList_itemClicked(QListWidgetItem *item)
         setSensorVisible(row - 1, state != Qt::Unchecked);
     } else {
         for (int i = 1; i <= int(m_sensorSum); ++i) {
-            ui->sensorList->item(i)->setCheckState(state);
+            ui->sensorList->item(i)->setCheckState(state == Qt::Unchecked ? Qt::Unchecked
+                                                                          : Qt::Checked);
             setSensorVisible(i - 1, state != Qt::Unchecked);
         }
     }
+    showSelectAllTruly();
+    showLegendBeside();
     replotWhilePaused();
 }
 
-// Shows or hides the one curve whose legend entry was double-clicked; the sensor list's check
-// boxes stay as they are. A double-click beside every entry changes nothing.
+// Shows or hides the one curve whose legend entry (or, beside the plot, whose colour in its
+// sensor's entry) was double-clicked; the sensor list's check boxes stay as they are. A
+// double-click beside every entry changes nothing.
 void CurveGraphic::plotlegendClickslot(QCPLegend *legend, QCPAbstractLegendItem *item,
                                        QMouseEvent *event)
 {
     qCDebug(lcViews) << "ncount=" << legend->itemCount();
     QCustomPlot *plot = ui->graphic;
-    for (int i = 0; i < plot->graphCount(); ++i) {
-        QCPGraph *graph = plot->graph(i);
-        if (item == nullptr || legend->itemWithPlottable(graph) != item)
-            continue;
-        const bool wasVisible = graph->visible();
-        graph->setVisible(!wasVisible);
-        qCDebug(lcViews) << "show=" << graph->visible();
-        paintGraph(i, wasVisible ? kHiddenColour : axisColors[i / kAxisCount][i % kAxisCount]);
-        plot->replot(QCustomPlot::rpRefreshHint);
-        qCDebug(lcViews) << "plotlegendClickslot"
-                         << "item=" << i << "point:" << event->position().x() << ","
-                         << event->position().y();
-        return;
+    int i = -1;
+    if (const auto *entry = qobject_cast<SensorLegendEntry *>(item)) {
+        const int axis = entry->axisAt(event->position());
+        i = axis < 0 ? -1 : graphIndex(entry->sensor(), axis);
+    } else {
+        for (int g = 0; g < plot->graphCount() && item != nullptr && i < 0; ++g)
+            i = legend->itemWithPlottable(plot->graph(g)) == item ? g : -1;
     }
+    if (i < 0 || i >= plot->graphCount())
+        return;
+    bool &shown = m_curveShown[std::size_t(i / kAxisCount)][std::size_t(i % kAxisCount)];
+    shown = !plot->graph(i)->visible();
+    applyCurve(i / kAxisCount, i % kAxisCount);
+    qCDebug(lcViews) << "show=" << shown;
+    showLegendBeside();
+    plot->replot(QCustomPlot::rpRefreshHint);
+    qCDebug(lcViews) << "plotlegendClickslot"
+                     << "item=" << i << "point:" << event->position().x() << ","
+                     << event->position().y();
 }
 
 void CurveGraphic::showEvent(QShowEvent *event)
@@ -503,8 +640,8 @@ int CurveGraphic::addMarkerAt(double key, const QString &label)
     if (m_review)
         return addReviewMarker(key, label);
     const int number = ++m_markerCount;
-    const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
-    drawMarker({number, named, key}, label.isEmpty());
+    const QString named = label.isEmpty() ? PlotMarkers::defaultLabel(number) : label;
+    m_markers->add({number, named, key});
     emit markerAdded(number, named, frameStamp(key), key);
     replotWhilePaused();
     return number;
@@ -515,7 +652,7 @@ int CurveGraphic::addMarkerAt(double key, const QString &label)
 int CurveGraphic::addReviewMarker(double key, const QString &label)
 {
     const int number = ++m_reviewMarkerCount;
-    const QString named = label.isEmpty() ? tr("标记 %1").arg(number) : label;
+    const QString named = label.isEmpty() ? PlotMarkers::defaultLabel(number) : label;
     const auto after =
         std::upper_bound(m_reviewMarkers.begin(), m_reviewMarkers.end(), key,
                          [](double k, const PlotMarker &marker) { return k < marker.key; });
@@ -525,18 +662,25 @@ int CurveGraphic::addReviewMarker(double key, const QString &label)
     return number;
 }
 
-// A label of its own follows the marker's number; "标记 N" carries it already.
-void CurveGraphic::drawMarker(const PlotMarker &marker, bool numberedLabel)
-{
-    m_markers->add(marker, numberedLabel
-                               ? marker.label
-                               : QStringLiteral("%1 %2").arg(marker.number).arg(marker.label));
-}
-
 void CurveGraphic::setLegendShown(bool shown)
 {
-    ui->graphic->legend->setVisible(shown);
     QSettings().setValue(kLegendKey, shown);
+    placeLegend();
+}
+
+void CurveGraphic::setLegendOutside(bool outside)
+{
+    QSettings().setValue(kLegendOutsideKey, outside);
+    placeLegend();
+}
+
+// In the plot, as the plot library draws it, or beside it.
+void CurveGraphic::placeLegend()
+{
+    const bool shown = ui->actionLegend->isChecked();
+    const bool outside = ui->actionLegendOutside->isChecked();
+    ui->graphic->legend->setVisible(shown && !outside);
+    m_legendBeside->setShown(shown && outside);
     ui->graphic->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -546,20 +690,38 @@ void CurveGraphic::setFitShown(bool fit)
     QSettings().setValue(kFitShownKey, fit);
 }
 
+// The graphs take their points anew where the axis now puts them; while paused, up to the frame
+// drawn, over the same frames as before.
+void CurveGraphic::setTimeAxis(bool shown)
+{
+    QSettings().setValue(kTimeAxisKey, shown);
+    if (shown == m_frameAxis->isTimeShown())
+        return;
+    QCustomPlot *plot = ui->graphic;
+    const QCPRange keys = m_frameAxis->keysOfRange(plot->xAxis->range());
+    m_frameAxis->setTimeShown(shown);
+    m_markers->relocate();
+    clearGraphs();
+    if (!m_paused) {
+        refreshPlot();
+        return;
+    }
+    for (uint s = 0; s < m_sensorSum; ++s)
+        updateGraphs(int(s), m_drawnKey);
+    m_settingRanges = true;
+    plot->xAxis->setRange(m_frameAxis->rangeOfKeys(keys.lower, keys.upper));
+    m_settingRanges = false;
+    plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
 bool CurveGraphic::savePicture(const QString &path, QString &error)
 {
+    if (!PlotPicture::save(*ui->graphic, path, error))
+        return false;
     const QFileInfo file(path);
-    const QString suffix = file.suffix().toLower();
-    QCustomPlot *plot = ui->graphic;
-    const bool jpg = suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg");
-    const bool plotSaved = suffix == QLatin1String("pdf") ? plot->savePdf(path)
-                           : jpg                          ? plot->saveJpg(path)
-                                                          : plot->savePng(path);
     const QString stem = file.dir().filePath(file.completeBaseName());
-    const bool viewsSaved =
-        ui->vectorGraph->grabFramebuffer().save(stem + QStringLiteral("-vectors.png")) &&
-        ui->planeGraph->grabFramebuffer().save(stem + QStringLiteral("-plane.png"));
-    if (plotSaved && viewsSaved)
+    if (ui->vectorGraph->grabFramebuffer().save(stem + QStringLiteral("-vectors.png")) &&
+        ui->planeGraph->grabFramebuffer().save(stem + QStringLiteral("-plane.png")))
         return true;
     error = tr("图像未能保存：%1").arg(QDir::toNativeSeparators(path));
     return false;
@@ -568,16 +730,18 @@ bool CurveGraphic::savePicture(const QString &path, QString &error)
 bool CurveGraphic::saveShown(const QString &path, QString &error)
 {
     constexpr double kEverywhere = std::numeric_limits<double>::max();
-    const QCPRange keys =
+    const QCPRange shown =
         m_zoomed ? ui->graphic->xAxis->range() : QCPRange(-kEverywhere, kEverywhere);
     const QList<ShownFrame> frames = ShownData::collect(
-        *ui->graphic, int(m_sensorSum), keys, [this](double key) { return frameStamp(key); });
+        *ui->graphic, int(m_sensorSum), shown,
+        [this](double at) { return m_frameAxis->frameExactlyAt(at); },
+        [this](double key) { return frameStamp(key); });
     if (frames.isEmpty()) {
         error = tr("没有可保存的数据");
         return false;
     }
     // A review's frames have no date and time of their own here.
-    if (ShownData::write(path, frames, markers(), !m_review, error))
+    if (ShownData::write(path, frames, markers(), m_frameAxis->gaps(), !m_review, error))
         return true;
     error = tr("数据未能保存：%1（%2）").arg(QDir::toNativeSeparators(path), error);
     return false;
@@ -588,6 +752,7 @@ void CurveGraphic::askSavePicture()
     const QString path = askFileName(tr("保存图像"), QStringLiteral("eskin-curves-"),
                                      {{tr("PNG 图像 (*.png)"), QStringLiteral("png")},
                                       {tr("PDF 文档 (*.pdf)"), QStringLiteral("pdf")},
+                                      {tr("SVG 图像 (*.svg)"), QStringLiteral("svg")},
                                       {tr("JPG 图像 (*.jpg)"), QStringLiteral("jpg")}});
     QString error;
     if (!path.isEmpty() && !savePicture(path, error))
@@ -649,6 +814,7 @@ bool CurveGraphic::beginReview(std::unique_ptr<RecordIndex> recording, QString &
         parkLive();
     }
     m_review = std::move(review);
+    m_review->setLongestStep(qint64(kVisibleKeys));
     m_reviewMarkers.clear();
     m_reviewMarkerCount = 0;
     for (const RecordMarker &marker : m_review->recording().markers())
@@ -680,7 +846,8 @@ void CurveGraphic::parkLive()
     m_liveReadings = ui->vectorGraph->readings();
     m_liveMarkers = std::move(m_markers);
     m_liveMarkers->setVisible(false);
-    m_markers = std::make_unique<PlotMarkers>(ui->graphic);
+    m_markers = std::make_unique<PlotMarkers>(ui->graphic, m_frameAxis.get());
+    m_liveGaps = m_frameAxis->gaps();
     ui->actionPause->setShortcut(QKeySequence());
     m_timeline->show();
 }
@@ -696,10 +863,13 @@ void CurveGraphic::endReview()
     ui->actionPause->setChecked(false);
     m_markers->clear();
     m_markers = std::move(m_liveMarkers);
-    m_markers->setVisible(true);
     std::swap(m_series, m_liveSeries);
     m_liveSeries = {};
     m_sampleCounter = m_liveCounter;
+    m_frameAxis->setGaps(std::exchange(m_liveGaps, {}));
+    // The axis may have changed meanwhile.
+    m_markers->relocate();
+    m_markers->setVisible(true);
     clearGraphs();
     showSensorCount(m_liveSensorSum);
     showReadings(m_liveReadings);
@@ -723,11 +893,16 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     for (qint64 i = continued ? qint64(m_sampleCounter) + 1 : first; i <= index; ++i) {
         const RecordedFrame &frame = frames[std::size_t(i - first)];
         for (int s = 0; s < frame.sensors; ++s)
-            m_series[std::size_t(s)].append(double(i), frame.readings[std::size_t(s)]);
+            m_series[std::size_t(s)].append(double(i), double(frame.timeUs) / 1e6,
+                                            frame.readings[std::size_t(s)]);
     }
     for (SensorSeries &stored : m_series)
         stored.dropBefore(double(first));
     m_sampleCounter = double(index);
+    QList<FrameAxis::Gap> gaps;
+    for (const RecordGap &gap : m_review->shownGaps())
+        gaps.append({double(gap.frameIndex), gap.lengthUs, gap.cause});
+    m_frameAxis->setGaps(gaps);
 
     const RecordedFrame &now = m_review->cursorFrame();
     showSensorCount(uint(now.sensors));
@@ -742,18 +917,17 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     ui->planeGraph->UpdateSlots();
 }
 
-// The file's markers on the shown frames, numbered and labelled as in the file; a marker placed
-// with "标记" carries its number in its label already.
+// The file's markers on the shown frames, numbered and labelled as in the file, with the markers
+// put on them meanwhile.
 void CurveGraphic::showReviewMarkers()
 {
     m_markers->clear();
     for (const RecordMarker &marker : m_review->shownMarkers())
-        drawMarker({marker.number, marker.label, double(marker.frameIndex)},
-                   marker.label == tr("标记 %1").arg(marker.number));
+        m_markers->add({marker.number, marker.label, double(marker.frameIndex)});
     const double first = double(m_review->firstShown());
     const double last = double(m_review->cursor());
     for (const PlotMarker &marker : m_reviewMarkers) {
         if (marker.key >= first && marker.key <= last)
-            drawMarker(marker, marker.label == tr("标记 %1").arg(marker.number));
+            m_markers->add(marker);
     }
 }

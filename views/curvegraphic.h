@@ -3,6 +3,7 @@
 #define CURVEGRAPHIC_H
 
 #include "devicerecords.h"
+#include "frameaxis.h"
 #include "framestamper.h"
 #include "frametimes.h"
 #include "plotmarkers.h"
@@ -20,8 +21,10 @@ class QAction;
 class RecordIndex;
 class RecordingReview;
 class ReviewTimeline;
+class SensorLegend;
 class QCPAbstractLegendItem;
 class QCPLegend;
+class QCPRange;
 class QListWidgetItem;
 class QTimer;
 
@@ -37,8 +40,10 @@ class CurveGraphic;
 //
 // A tool bar above the plot looks closer at the display: pause (the curves and both views stay as
 // they are while frames are still stored), mouse zoom and pan (which pause), automatic ranges, a
-// readout under the pointer, markers, pictures and the shown data saved, the legend and the value
-// range's fit. None of it costs anything while it is not used.
+// readout under the pointer, markers, pictures and the shown data saved, the legend (in the plot
+// or beside it), the value range's fit and an x axis in seconds. None of it costs anything while
+// it is not used. The curves break where the data stopped (a port lost or closed, a recording's
+// gap). A sensor's ticks and shown curves are kept while the sensor count leaves it out.
 //
 // In review mode the window shows a recording instead (RecordingReview), with a timeline below the
 // curves: the curves hold the 1000 frames that end at the timeline's cursor, the views show the
@@ -88,8 +93,9 @@ public:
     // "标记", for the main window's menu too.
     QAction *markerAction() const;
 
-    // The plot in the format of the file's suffix (png, pdf, jpg), at its shown size, and the
-    // vector and plane views beside it as PNG (NAME-vectors.png, NAME-plane.png).
+    // The plot in the format of the file's suffix (png, jpg, pdf, svg), at its shown size, and
+    // the vector and plane views beside it as PNG (NAME-vectors.png, NAME-plane.png); another
+    // suffix is refused, with nothing written.
     bool savePicture(const QString &path, QString &error);
     // The frames whose points the plot holds, the zoomed range only while zoomed, as a recording.
     bool saveShown(const QString &path, QString &error);
@@ -104,6 +110,9 @@ public slots:
     int addMarker(const QString &label = QString());
     // A marker at the frame of `key`, such as one read from a recording.
     int addMarkerAt(double key, const QString &label);
+    // The live data stop for `cause` (as a recording writes it: "port lost", "port closed"): the
+    // curves break before the next frame. A second call before a frame changes nothing.
+    void beginGap(const QString &cause);
 
 signals:
     // A live marker was placed at the frame of `key`, whose stamp is `marked` (invalid when the
@@ -133,15 +142,25 @@ private:
     void showReadings(const QList<Axit_t> &readings);
     void setSensorVisible(int sensorIndex, bool show);
     void paintGraph(int graphIndex, const QColor &colour);
-    void updateGraphs(int sensor);
+    // Brings the sensor's graphs up to its stored points up to the key `upTo`.
+    void updateGraphs(int sensor, double upTo);
     void clearGraphs();
-    void fitValueAxis();
+    void fitValueAxis(const QCPRange &shownKeys);
+    std::pair<double, double> knownKeys() const;
+    void dropPassedGaps();
+    void applyCurve(int sensor, int axis);
+    void showSelectAllTruly();
+    void showLegendBeside();
+    void fitSensorList();
     void setPaused(bool paused);
     void restoreRanges();
     void takeOperatorRange();
     void replotWhilePaused();
     void setLegendShown(bool shown);
+    void setLegendOutside(bool outside);
+    void placeLegend();
     void setFitShown(bool fit);
+    void setTimeAxis(bool shown);
     void askSavePicture();
     void copyPicture();
     void askSaveShown();
@@ -152,7 +171,6 @@ private:
     void showReviewCursor(qint64 index, bool continued);
     int addReviewMarker(double key, const QString &label);
     void showReviewMarkers();
-    void drawMarker(const PlotMarker &marker, bool numberedLabel);
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
@@ -165,6 +183,15 @@ private:
     double m_drawnKey = 0;
     FrameStamper m_ownStamps; // for frames that come without a stamp
     uint m_sensorSum = 0;
+    // The operator's choices per sensor (its row ticked) and per curve (shown), kept for sensors
+    // that the count leaves out.
+    std::array<bool, kMaxSensors> m_ticked{};
+    std::array<std::array<bool, kAxisCount>, kMaxSensors> m_curveShown{};
+    std::unique_ptr<FrameAxis> m_frameAxis;
+    std::unique_ptr<SensorLegend> m_legendBeside;
+    // The live data stopped; the next frame comes after a gap of this cause.
+    bool m_gapPending = false;
+    QString m_gapCause;
 
     FrameTimes m_times;
     // The times of the frames the plot shows while paused.
@@ -191,6 +218,7 @@ private:
     double m_liveCounter = 0;
     std::unique_ptr<PlotMarkers> m_liveMarkers;
     QList<Axit_t> m_liveReadings;
+    QList<FrameAxis::Gap> m_liveGaps;
 };
 
 #endif // CURVEGRAPHIC_H

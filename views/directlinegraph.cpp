@@ -5,6 +5,8 @@
 
 #include <QPaintEngine>
 
+#include <algorithm>
+
 namespace {
 
 // One set of buffers for every graph: they draw one after another.
@@ -52,16 +54,27 @@ DirectLineGraph::DirectLineGraph(QCPAxis *keyAxis, QCPAxis *valueAxis)
     : QCPGraph(keyAxis, valueAxis)
 {}
 
+// A point without a value (a gap in the data) breaks the line: each stretch between two is drawn
+// on its own, as the plot library does.
 void DirectLineGraph::drawLinePlot(QCPPainter *painter, const QVector<QPointF> &lines) const
 {
     if (painter->pen().style() == Qt::NoPen || painter->pen().color().alpha() == 0)
         return;
     applyDefaultAntialiasingHint(painter);
-    if (!drawDirectly(painter, lines))
-        QCPGraph::drawLinePlot(painter, lines);
+    const auto broken = [](const QPointF &p) {
+        return qIsNaN(p.x()) || qIsNaN(p.y());
+    };
+    for (auto begin = lines.cbegin(); begin != lines.cend();) {
+        const auto end = std::find_if(begin, lines.cend(), broken);
+        const qsizetype count = end - begin;
+        if (count > 0 && !drawDirectly(painter, &*begin, count))
+            QCPGraph::drawLinePlot(painter,
+                                   count == lines.size() ? lines : QVector<QPointF>(begin, end));
+        begin = end == lines.cend() ? end : end + 1;
+    }
 }
 
-bool DirectLineGraph::drawDirectly(QCPPainter *painter, const QVector<QPointF> &lines)
+bool DirectLineGraph::drawDirectly(QCPPainter *painter, const QPointF *points, qsizetype count)
 {
     const QPen pen = painter->pen();
     if (painter->modes() & (QCPPainter::pmVectorized | QCPPainter::pmNoCaching) ||
@@ -87,7 +100,7 @@ bool DirectLineGraph::drawDirectly(QCPPainter *painter, const QVector<QPointF> &
             return false;
         clip &= deviceClip(region.boundingRect(), transform);
     }
-    QVector<QPointF> mapped = lines;
+    QVector<QPointF> mapped(points, points + count);
     if (!transform.isIdentity()) {
         for (QPointF &p : mapped)
             p = transform.map(p);

@@ -22,6 +22,10 @@ public:
     FrameStamp stampAt(double key) const;
     // Microseconds since the first frame, or -1 for a key whose stamp is not kept.
     qint64 microsAt(double key) const;
+    // The keys whose stamps are kept, every one between too; the first is above the last while
+    // none is.
+    double firstKey() const { return m_lastKey - double(m_stamps.size()) + 1; }
+    double lastKey() const { return m_lastKey; }
 
 private:
     QList<FrameStamp> m_stamps;

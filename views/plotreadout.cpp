@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "plotreadout.h"
 
+#include "frameaxis.h"
+
 #include <qcustomplot.h>
 
 #include <QPainter>
@@ -16,10 +18,10 @@ const QColor kLineColour(60, 60, 60);
 
 } // namespace
 
-PlotReadout::PlotReadout(QCustomPlot *plot, std::function<qint64(double)> microsAt)
+PlotReadout::PlotReadout(QCustomPlot *plot, const FrameAxis *axis)
     : QWidget(plot)
     , m_plot(plot)
-    , m_microsAt(std::move(microsAt))
+    , m_axis(axis)
 {
     setObjectName(QStringLiteral("plotReadout"));
     setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -72,18 +74,26 @@ void PlotReadout::stop()
 // The frame under the pointer, and each shown curve's point at that frame.
 void PlotReadout::takeValues()
 {
-    m_key = std::round(m_plot->xAxis->pixelToCoord(m_pointer.x()));
+    const double pointed = m_plot->xAxis->pixelToCoord(m_pointer.x());
+    m_key = m_axis->frameAt(pointed);
     m_lines.clear();
-    const qint64 micros = m_microsAt(m_key);
+    if (std::isnan(m_key)) { // no frame at all
+        update();
+        return;
+    }
+    m_coordinate = m_axis->coordinateOf(m_key);
+    const qint64 micros = m_axis->microsAt(m_key);
     m_lines.append(
         {QColor(), micros < 0 ? tr("帧 %1").arg(qint64(m_key))
                               : tr("帧 %1，%2 s").arg(qint64(m_key)).arg(micros / 1e6, 0, 'f', 3)});
+    if (const FrameAxis::Gap *gap = m_axis->gapAt(pointed))
+        m_lines.append({QColor(), FrameAxis::describe(*gap)});
     for (int i = 0; i < m_plot->graphCount(); ++i) {
         const QCPGraph *graph = m_plot->graph(i);
         if (!graph->visible())
             continue;
-        const auto point = graph->data()->findBegin(m_key, false);
-        const bool held = point != graph->data()->constEnd() && point->key == m_key;
+        const auto point = graph->data()->findBegin(m_coordinate, false);
+        const bool held = point != graph->data()->constEnd() && point->key == m_coordinate;
         m_lines.append({graph->pen().color(),
                         graph->name() + QStringLiteral("  ") +
                             (held ? QString::number(point->value) : QStringLiteral("–"))});
@@ -113,7 +123,9 @@ void PlotReadout::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     const QRect area = m_plot->axisRect()->rect();
-    const double x = m_plot->xAxis->coordToPixel(m_key);
+    if (m_lines.isEmpty())
+        return;
+    const double x = m_plot->xAxis->coordToPixel(m_coordinate);
     painter.setPen(QPen(kLineColour, 1));
     if (x >= area.left() && x <= area.right())
         painter.drawLine(QPointF(x, area.top()), QPointF(x, area.bottom()));

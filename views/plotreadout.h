@@ -8,23 +8,24 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-
+class FrameAxis;
 class QCustomPlot;
 class QMouseEvent;
 
 // The plot's readout: while the pointer is over the plot's axis rect, a vertical line at the frame
-// under it and a small label with that frame's number and time and the value of each shown curve
-// there, each beside its colour. It is a widget laid over the plot, hidden (and so costing
-// nothing) while the pointer is elsewhere; shown, it follows the plot's refreshes.
+// under it and a small label with that frame's number and time, the gap the pointer is over (its
+// length and cause), and the value of each shown curve there, each beside its colour. It is a
+// widget laid over the plot, hidden (and so costing nothing) while the pointer is elsewhere; shown,
+// it follows the plot's refreshes.
 class PlotReadout : public QWidget
 {
     Q_OBJECT
 public:
-    // `microsAt` gives the time of a frame's key, -1 when unknown.
-    PlotReadout(QCustomPlot *plot, std::function<qint64(double)> microsAt);
+    // Frames stand where `axis` puts them.
+    PlotReadout(QCustomPlot *plot, const FrameAxis *axis);
 
-    // The label's lines: the frame, then one per shown curve ("Sensor0X  -94").
+    // The label's lines: the frame, the gap when over one, then one per shown curve
+    // ("Sensor0X  -94").
     QStringList lines() const;
 
 protected:
@@ -34,7 +35,7 @@ protected:
 private:
     struct Line
     {
-        QColor colour; // invalid for the frame's line
+        QColor colour; // invalid for the frame's and the gap's lines
         QString text;
     };
 
@@ -44,9 +45,10 @@ private:
     QRect labelRect(int lineHeight, int rows, int columnWidth, int columns) const;
 
     QCustomPlot *m_plot;
-    std::function<qint64(double)> m_microsAt;
+    const FrameAxis *m_axis;
     QPoint m_pointer;
     double m_key = 0;
+    double m_coordinate = 0;
     QList<Line> m_lines;
     int m_widestText = 0;
     QMetaObject::Connection m_followingReplots;

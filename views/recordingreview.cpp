@@ -61,6 +61,16 @@ std::vector<RecordMarker> RecordingReview::shownMarkers() const
     return {first, std::lower_bound(first, markers.end(), m_cursor + 1, before)};
 }
 
+std::vector<RecordGap> RecordingReview::shownGaps() const
+{
+    const std::vector<RecordGap> &gaps = m_recording->gaps();
+    const auto before = [](const RecordGap &g, qint64 index) {
+        return g.frameIndex < index;
+    };
+    const auto first = std::lower_bound(gaps.begin(), gaps.end(), firstShown() + 1, before);
+    return {first, std::lower_bound(first, gaps.end(), m_cursor + 1, before)};
+}
+
 bool RecordingReview::isPlaying() const
 {
     return m_playTimer->isActive();
@@ -117,7 +127,10 @@ void RecordingReview::stepSeconds(int seconds)
         fail();
         return;
     }
-    seek(seconds > 0 ? std::max(found, m_cursor + 1) : std::min(found, m_cursor - 1));
+    qint64 target = seconds > 0 ? std::max(found, m_cursor + 1) : std::min(found, m_cursor - 1);
+    if (m_longestStep > 0)
+        target = std::clamp(target, m_cursor - m_longestStep, m_cursor + m_longestStep);
+    seek(target);
 }
 
 void RecordingReview::toStart()

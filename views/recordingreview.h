@@ -51,15 +51,21 @@ public:
     FrameStamp stampAt(qint64 index) const;
     // The file's markers on the shown frames.
     std::vector<RecordMarker> shownMarkers() const;
+    // The file's gaps between the shown frames.
+    std::vector<RecordGap> shownGaps() const;
     bool isPlaying() const;
     double speed() const { return m_speed; }
+    // A step by seconds goes this many frames at most (0: no limit): the frames the curves show
+    // before the cursor, so that the frame it left stays in view at a high rate.
+    void setLongestStep(qint64 frames) { m_longestStep = frames; }
 
 public slots:
     // Moves the cursor to `index`, kept within the recording. False when the file could not be
     // read.
     bool seek(qint64 index);
     void stepFrames(qint64 frames);
-    // To the last frame at most that many seconds away; always at least one frame.
+    // To the last frame at most that many seconds away, and no further than the longest step;
+    // always at least one frame.
     void stepSeconds(int seconds);
     void toStart();
     void toEnd();
@@ -89,6 +95,7 @@ private:
     qint64 m_cursor = 0;
     bool m_failed = false;
     double m_speed = 1.0;
+    qint64 m_longestStep = 0;
     QTimer *m_playTimer;
     QElapsedTimer m_playClock;
     qint64 m_playFromUs = 0; // the recording's time when the play clock started

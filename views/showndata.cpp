@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QSaveFile>
 
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -52,28 +53,33 @@ QByteArray commentLines(int frequencyHz, const QDateTime &start)
 
 } // namespace
 
-QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const QCPRange &keys,
+QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors,
+                                     const QCPRange &coordinates,
+                                     const std::function<double(double)> &keyAt,
                                      const std::function<FrameStamp(double)> &stampAt)
 {
     std::vector<Cursor> cursors;
     for (int g = 0; g < sensors * kAxisCount && g < plot.graphCount(); ++g) {
         const auto data = plot.graph(g)->data();
-        cursors.push_back({data->findBegin(keys.lower, false), data->constEnd()});
+        cursors.push_back({data->findBegin(coordinates.lower, false), data->constEnd()});
     }
     QList<ShownFrame> frames;
     if (cursors.empty())
         return frames;
     const auto data = plot.graph(0)->data();
-    for (Points first = cursors.front().at; first != data->constEnd() && first->key <= keys.upper;
-         ++first) {
-        ShownFrame frame{first->key, stampAt(first->key), {}};
+    for (Points first = cursors.front().at;
+         first != data->constEnd() && first->key <= coordinates.upper; ++first) {
+        const double key = keyAt(first->key);
+        if (std::isnan(key))
+            continue;
+        ShownFrame frame{key, stampAt(key), {}};
         if (!frame.stamp.isValid())
             continue;
         for (std::size_t s = 0; s + kAxisCount <= cursors.size(); s += kAxisCount) {
             double v[kAxisCount] = {};
             bool held = true;
             for (int a = 0; a < kAxisCount && held; ++a)
-                held = cursors[s + std::size_t(a)].valueAt(frame.key, v[a]);
+                held = cursors[s + std::size_t(a)].valueAt(first->key, v[a]);
             if (!held)
                 break;
             frame.readings.append(Axit_t{qint16(v[0]), qint16(v[1]), qint16(v[2])});
@@ -84,13 +90,22 @@ QList<ShownFrame> ShownData::collect(const QCustomPlot &plot, int sensors, const
 }
 
 bool ShownData::write(const QString &path, const QList<ShownFrame> &frames,
-                      const QList<PlotMarker> &markers, bool withStart, QString &error)
+                      const QList<PlotMarker> &markers, const QList<FrameAxis::Gap> &gaps,
+                      bool withStart, QString &error)
 {
     RecordTimeline timeline;
     timeline.nameRate(frames.isEmpty() ? 0 : frames.first().stamp.frequencyHz);
     QByteArray rows;
     auto marker = markers.cbegin();
+    double previousKey = 0;
     for (const ShownFrame &frame : frames) {
+        for (const FrameAxis::Gap &gap : gaps) {
+            if (timeline.hasStarted() && gap.keyAfter > previousKey && gap.keyAfter <= frame.key) {
+                const qint64 from = timeline.newestMicros();
+                rows += RecordFormat::gapLine(from, timeline.timeOf(frame.stamp) - from, gap.cause);
+            }
+        }
+        previousKey = frame.key;
         timeline.appendFrame(&rows, frame.stamp, frame.readings, uint(frame.readings.size()));
         for (; marker != markers.cend() && marker->key <= frame.key; ++marker) {
             if (marker->key == frame.key)

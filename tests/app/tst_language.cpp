@@ -70,8 +70,13 @@ QStringList shownTexts(const QWidget *window)
             add(o, menu->title());
         else if (auto *action = qobject_cast<const QAction *>(o))
             add(o, action->text());
-        else if (auto *plot = qobject_cast<const QCustomPlot *>(o))
+        else if (auto *plot = qobject_cast<const QCustomPlot *>(o)) {
             add(o, plot->xAxis->label() + u'/' + plot->yAxis->label());
+            for (int i = 0; i < plot->itemCount(); ++i) { // the markers' labels
+                if (auto *text = qobject_cast<QCPItemText *>(plot->item(i)))
+                    add(o, text->text());
+            }
+        }
         if (auto *tabs = qobject_cast<const QTabWidget *>(o)) {
             for (int i = 0; i < tabs->count(); ++i)
                 add(o, tabs->tabText(i));
@@ -134,6 +139,7 @@ private slots:
         CurveGraphic *curves = topLevel<CurveGraphic>();
         Demarcate *calibration = topLevel<Demarcate>();
         QVERIFY(curves && calibration && QTest::qWaitForWindowExposed(curves));
+        QCOMPARE(curves->addMarker(), 1); // "标记 1", in the language shown
         keepLoadedLibrariesUntilExit();
         const auto allTexts = [&] {
             return shownTexts(&window) + shownTexts(curves) + shownTexts(calibration);
@@ -162,7 +168,8 @@ private slots:
         for (const char *line :
              {"btnSerialOpen: Close", "btnCheck: Baseline", "menu: Menu", "tableView: Select",
               "tableView: X axis", "lineSensorSum: 3", "sensorList: Select all",
-              "graphic: Time/Force", "Calibration", "writtenGroupBox: Written data, X axis",
+              "graphic: Time/Force", "graphic: Marker 1", "Calibration",
+              "writtenGroupBox: Written data, X axis",
               "singleReadGroupBox: Written calibration data, sensor 1, X axis",
               "singleReadTable: Value"})
             QVERIFY2(english.contains(QLatin1String(line)), line);

@@ -27,6 +27,7 @@
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QToolBar>
 #include <QtTest>
 
 #include <memory>
@@ -617,19 +618,24 @@ private slots:
         QVERIFY(calibration.isNull());
     }
 
-    void otherWindows_openBesideTheMainWindow_withEveryControlOnScreen_data()
+    void otherWindows_openOnTheMainWindowsScreen_withEveryControlShown_data()
     {
         QTest::addColumn<QPoint>("mainAt");
         QTest::newRow("left edge") << QPoint(0, 0);
         QTest::newRow("right edge, low") << QPoint(820, 280);
         QTest::newRow("middle: no room unless narrowed") << QPoint(420, 40);
     }
-    void otherWindows_openBesideTheMainWindow_withEveryControlOnScreen()
+    // The calibration dialog beside the main window; the curve window large enough for the data
+    // of 16 sensors, over the main window where it must, its tool bar and sensor names whole.
+    void otherWindows_openOnTheMainWindowsScreen_withEveryControlShown()
     {
         QFETCH(QPoint, mainAt);
         const QRect area = m_window->screen()->availableGeometry();
         if (area.size() != QSize(1280, 800))
             QSKIP("runs on the 1280 x 800 screen of tst_mainwindow_1280x800");
+        auto *count = m_window->findChild<QLineEdit *>(QStringLiteral("lineSensorSum"));
+        count->setText(QStringLiteral("16"));
+        emit count->editingFinished();
         m_window->move(mainAt);
         click("btnGraphic");
         QWidget *calibration = showCalibration();
@@ -641,10 +647,21 @@ private slots:
             keepLoadedLibrariesUntilExit(); // the curve window's views have loaded the driver
             // On the screen, and not squeezed below what its controls need.
             const QRect frame = shown->frameGeometry();
-            QVERIFY2(area.contains(frame) && !frame.intersects(m_window->frameGeometry()) &&
+            QVERIFY2(area.contains(frame) &&
                          shown->size() == shown->size().expandedTo(shown->minimumSizeHint()),
                      qPrintable(shown->objectName()));
         }
+        QVERIFY(!calibration->frameGeometry().intersects(m_window->frameGeometry()));
+        QVERIFY(curves->width() >= area.width() * 3 / 4 &&
+                curves->height() >= area.height() * 3 / 4);
+        auto *bar = curves->findChild<QToolBar *>(QStringLiteral("curveToolBar"));
+        QTRY_VERIFY(bar->widgetForAction(bar->actions().constLast())->isVisible());
+        for (QAction *action : bar->actions())
+            QVERIFY2(action->isSeparator() || bar->widgetForAction(action)->isVisible(),
+                     qPrintable(action->objectName()));
+        auto *list = curves->findChild<QListWidget *>(QStringLiteral("sensorList"));
+        QCOMPARE(list->count(), 17);
+        QVERIFY(list->sizeHintForColumn(0) <= list->viewport()->width());
     }
 
     // A bare name is a device under /dev, as QSerialPort opens it; a device is listed once

@@ -114,8 +114,9 @@ private slots:
         QTest::newRow("frames and a second on")
             << "slider:1700 Right Right Shift+Right Left" << qint64(1801);
         QTest::newRow("a second back") << "slider:1700 Shift+Left" << qint64(1600);
+        // A second at 200 Hz is more frames than the curves show: as many as they do.
         QTest::newRow("a second back, across the rate change")
-            << "slider:1550 Shift+Left" << qint64(1400);
+            << "slider:1550 Shift+Left" << qint64(1450);
         QTest::newRow("marked at the cursor, not in the file")
             << "slider:1700 M Right Right" << qint64(1702);
         QTest::newRow("to start") << "slider:2000 Home" << qint64(0);
@@ -151,6 +152,33 @@ private slots:
         checkShown(cursor,
                    moves.contains(QLatin1String(" M ")) ? QList<double>{1700} : QList<double>{});
         QVERIFY(liveMarkers.isEmpty());
+    }
+
+    // The timeline takes a row that the views give up; the marker reached stands inside the
+    // plot, its label whole.
+    void review_keepsThePlotsHeight_andShowsTheMarkerReached()
+    {
+        QTest::mouseClick(button("btnGraphic"), Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(m_curves));
+        auto *plot = m_curves->findChild<QCustomPlot *>(QStringLiteral("graphic"));
+        const int liveHeight = plot->height();
+        QVERIFY(m_window->openRecording(m_path));
+        QVERIFY(pressShortcut(m_curves, Qt::Key_PageDown));
+        QVERIFY(pressShortcut(m_curves, Qt::Key_PageDown));
+        QTRY_VERIFY(m_curves->findChild<QWidget *>(QStringLiteral("reviewTimeline"))->isVisible());
+        QTRY_COMPARE(plot->height(), liveHeight);
+        plot->replot();
+        const QRect inside = plot->axisRect()->rect();
+        QCPItemText *reached = nullptr; // frame 1200's marker, the one shown
+        for (int i = 0; i < plot->itemCount(); ++i) {
+            if (auto *label = qobject_cast<QCPItemText *>(plot->item(i)))
+                reached = label;
+        }
+        QVERIFY(reached);
+        QCOMPARE(reached->text(), QStringLiteral("1200 load on"));
+        QVERIFY(plot->xAxis->coordToPixel(1200) < inside.right() - 5);
+        QVERIFY(reached->topLeft->pixelPosition().x() >= inside.left() &&
+                reached->bottomRight->pixelPosition().x() <= inside.right());
     }
 
     void refusedFile_isToldAsReplayTellsIt_andNothingChanges_data()

@@ -178,21 +178,26 @@ private slots:
     }
 
     // Rows: the rows whose check box is clicked in turn, then the sensors expected shown.
+    // "全选" is ticked while every sensor is, partly ticked while some are.
     void sensorListClicks_data()
     {
         QTest::addColumn<QList<int>>("clicks");
         QTest::addColumn<QList<int>>("shown");
-        QTest::newRow("one sensor") << QList<int>{2} << QList<int>{1};
-        QTest::newRow("one sensor off again") << QList<int>{2, 2} << QList<int>{};
-        QTest::newRow("select all") << QList<int>{0} << QList<int>{0, 1, 2};
-        QTest::newRow("select all off") << QList<int>{3, 0, 0} << QList<int>{};
-        QTest::newRow("one off after select all") << QList<int>{0, 2} << QList<int>{0, 2};
+        QTest::addColumn<Qt::CheckState>("all");
+        QTest::newRow("one sensor") << QList<int>{2} << QList<int>{1} << Qt::PartiallyChecked;
+        QTest::newRow("one sensor off again") << QList<int>{2, 2} << QList<int>{} << Qt::Unchecked;
+        QTest::newRow("select all") << QList<int>{0} << QList<int>{0, 1, 2} << Qt::Checked;
+        QTest::newRow("select all off") << QList<int>{3, 0, 0} << QList<int>{} << Qt::Unchecked;
+        QTest::newRow("one off after select all")
+            << QList<int>{0, 2} << QList<int>{0, 2} << Qt::PartiallyChecked;
+        QTest::newRow("each one on") << QList<int>{1, 3, 2} << QList<int>{0, 1, 2} << Qt::Checked;
     }
 
     void sensorListClicks()
     {
         QFETCH(QList<int>, clicks);
         QFETCH(QList<int>, shown);
+        QFETCH(Qt::CheckState, all);
         m_window->setSensorSum(3);
         showWindow();
         for (int row : clicks)
@@ -205,6 +210,7 @@ private slots:
                 shownGraphs << 3 * s << 3 * s + 1 << 3 * s + 2;
         }
         checkGraphs(shownGraphs);
+        QCOMPARE(m_list->item(0)->checkState(), all);
     }
 
     void legendDoubleClick_togglesOneCurveOnly()
@@ -223,10 +229,15 @@ private slots:
             QCOMPARE(m_list->item(row)->checkState(), Qt::Unchecked);
     }
 
-    void sensorCount_lowerAndRaise_keepsStoredPoints()
+    // Sensor 3 is ticked; its Y curve is hidden by its legend entry.
+    void sensorCount_lowerAndRaise_keepsStoredPointsAndTicks()
     {
         m_window->setSensorSum(4);
         feed(*m_window, 20);
+        m_list->item(4)->setCheckState(Qt::Checked);
+        emit m_list->itemClicked(m_list->item(4));
+        showWindow();
+        doubleClickLegendEntry(10);
         m_window->setSensorSum(2);
         QCOMPARE(m_plot->graphCount(), 6);
         QCOMPARE(m_list->count(), 3);
@@ -241,7 +252,9 @@ private slots:
         QCOMPARE(m_plot->graph(0)->dataCount(), 25);
         QCOMPARE(m_plot->graph(6)->dataCount(), 20);
         QCOMPARE(m_plot->graph(11)->data()->at(19)->value, 3.0);
-        checkGraphs({});
+        checkGraphs({9, 11});
+        QCOMPARE(m_list->item(4)->checkState(), Qt::Checked);
+        QCOMPARE(m_list->item(0)->checkState(), Qt::PartiallyChecked);
 
         m_window->setSensorSum(40);
         QCOMPARE(m_window->sensorSum(), uint(kMaxSensors));

@@ -6,7 +6,11 @@
 #include "filedialoganswer.h"
 #include "planegraph.h"
 #include "plotreadout.h"
+#include "recordformat.h"
+#include "recordindex.h"
+#include "recordingreview.h"
 #include "recordreader.h"
+#include "testfile.h"
 #include "vectorgraph.h"
 #include "viewprobe.h"
 
@@ -46,10 +50,11 @@ void feed(CurveGraphic &window, int frames, int readings = 3)
     }
 }
 
-// Frames as the card sends them at `hz`, with their stamps.
-void feedAt(CurveGraphic &window, int frames, int hz, int readings = 3)
+// Frames as the card sends them at `hz`, with their stamps, the first `pauseUs` later.
+void feedAt(CurveGraphic &window, int frames, int hz, int readings = 3, qint64 pauseUs = 0)
 {
     static FrameStamp stamp;
+    stamp.timeUs += pauseUs;
     for (int k = 0; k < frames; ++k) {
         const int n = int(window.sampleCounter()) + 1;
         QList<Axit_t> list;
@@ -209,22 +214,40 @@ private slots:
         QCOMPARE(m_plot->itemCount(), 0);
     }
 
-    void savedPictures_existAndAreNotBlank_data()
+    void savedPictures_areInTheirSuffixsFormat_andNotBlank_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::newRow("png") << "curves.png";
-        QTest::newRow("pdf") << "curves.pdf";
+        QTest::addColumn<QByteArray>("format"); // what the file starts with
+        QTest::newRow("png") << "curves.png" << QByteArray("\x89PNG");
+        QTest::newRow("pdf") << "curves.pdf" << QByteArray("%PDF");
+        QTest::newRow("svg") << "curves.svg" << QByteArray("<?xml");
+        QTest::newRow("jpg") << "curves.jpeg" << QByteArray("\xff\xd8\xff");
+        QTest::newRow("another format, refused") << "curves.bmp" << QByteArray();
     }
 
-    void savedPictures_existAndAreNotBlank()
+    void savedPictures_areInTheirSuffixsFormat_andNotBlank()
     {
         QFETCH(QString, name);
+        QFETCH(QByteArray, format);
         const QString path = m_dir.filePath(name);
+        QString error;
+        if (format.isEmpty()) {
+            QVERIFY(!m_window->savePicture(path, error));
+            QVERIFY2(error.contains(QLatin1String(".bmp")), qPrintable(error));
+            QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("curves.bmp*")}).isEmpty());
+            return;
+        }
         QString suggested = answerFileDialog(path, [&] { action("actionSavePicture")->trigger(); });
         QVERIFY(
             suggested.contains(QRegularExpression(QStringLiteral("eskin-curves-\\d{8}-\\d{6}"))));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray content = file.readAll();
+        QVERIFY(content.startsWith(format));
         if (name.endsWith(QLatin1String(".pdf"))) { // nine curves of 100 points and more
             QVERIFY(pdfPage(path).count(" l\n") > 500);
+        } else if (name.endsWith(QLatin1String(".svg"))) { // drawn as paths, not as a picture
+            QVERIFY(content.count("<polyline") > 9 && !content.contains("<image"));
         } else {
             QCOMPARE(QImage(path).size(), m_plot->size());
             QVERIFY(!blank(QImage(path)));
@@ -294,18 +317,19 @@ private slots:
         }
     }
 
-    // Only sensor 2's Z curve (200 to 206) is left shown, as by its legend entry.
+    // Only sensor 2's X curve (12 to 3002, 2002 to 3002 in frames 200 to 300, which the plot
+    // shows) is left shown, as by its legend entry.
     void legendAndFit_applyAndAreRemembered()
     {
         QVERIFY(action("actionLegend")->isChecked() && !action("actionFitShown")->isChecked());
-        for (int g = 0; g < 8; ++g)
-            m_plot->graph(g)->setVisible(false);
+        for (int g = 0; g < 9; ++g)
+            m_plot->graph(g)->setVisible(g == 6);
         m_window->refreshPlot();
         QCOMPARE(m_plot->yAxis->range(), QCPRange(-300, 3002));
         action("actionFitShown")->trigger();
         action("actionLegend")->trigger();
         m_window->refreshPlot();
-        QCOMPARE(m_plot->yAxis->range(), QCPRange(200, 206));
+        QCOMPARE(m_plot->yAxis->range(), QCPRange(2002, 3002));
         QVERIFY(!m_plot->legend->visible());
 
         CurveGraphic again;
@@ -313,10 +337,179 @@ private slots:
         QVERIFY(again.findChild<QAction *>(QStringLiteral("actionFitShown"))->isChecked());
     }
 
+    // Sensor 1 unticked, so the legend beside the plot has sensors 0 and 2; a double click on the
+    // colour of sensor 2's Y curve hides that curve alone.
+    void legendOutside_standsBesideThePlot_withAnEntryPerShownSensor()
+    {
+        auto *list = m_window->findChild<QListWidget *>(QStringLiteral("sensorList"));
+        list->item(2)->setCheckState(Qt::Unchecked);
+        emit list->itemClicked(list->item(2));
+        action("actionLegendOutside")->trigger();
+        m_plot->replot();
+        QCPLegend *beside = nullptr;
+        for (QCPLayoutElement *element : m_plot->plotLayout()->elements(true)) {
+            if (auto *legend = qobject_cast<QCPLegend *>(element); legend != m_plot->legend)
+                beside = legend ? legend : beside;
+        }
+        QVERIFY(beside && beside->visible() && !m_plot->legend->visible());
+        QCOMPARE(beside->itemCount(), 2);
+        QVERIFY(!beside->outerRect().intersects(m_plot->axisRect()->outerRect()));
+        QVERIFY(m_plot->viewport().contains(beside->item(1)->outerRect()));
+
+        const QImage shown = m_plot->toPixmap().toImage();
+        const QPoint y2 = pixelOf(shown, beside->item(1)->rect(), m_window->axisColor(2, 1));
+        QVERIFY(!y2.isNull());
+        QTest::mouseDClick(m_plot, Qt::LeftButton, {}, y2);
+        QVERIFY(m_plot->graph(6)->visible() && !m_plot->graph(7)->visible() &&
+                m_plot->graph(8)->visible());
+
+        const QString path = m_dir.filePath(QStringLiteral("beside.png"));
+        QString error;
+        QVERIFY(m_window->savePicture(path, error));
+        const QPoint x0 = pixelOf(shown, beside->item(0)->rect(), m_window->axisColor(0, 0));
+        QVERIFY(sameColour(QImage(path).pixelColor(x0), m_window->axisColor(0, 0)));
+        CurveGraphic again;
+        QVERIFY(again.findChild<QAction *>(QStringLiteral("actionLegendOutside"))->isChecked());
+    }
+
+    // Frames at 200 Hz from the window's first on, then at 100 Hz: each point stands at its
+    // frame's time, and the axis spans the last 100 frames.
+    void timeAxis_placesEachFrameAtItsTime()
+    {
+        freshWindow();
+        action("actionTimeAxis")->trigger();
+        feedAt(*m_window, 150, 200, 1);
+        feedAt(*m_window, 50, 100, 1);
+        m_window->refreshPlot();
+        const auto seconds = [](int k) {
+            return k <= 150 ? (k - 1) * 0.005 : 0.745 + (k - 150) * 0.01;
+        };
+        QCOMPARE(m_plot->xAxis->range().lower, seconds(100));
+        QCOMPARE(m_plot->xAxis->range().upper, seconds(200));
+        int k = 0;
+        for (const QCPGraphData &point : *m_plot->graph(2)->data()) {
+            ++k;
+            QCOMPARE(point.key, seconds(k));
+            QCOMPARE(point.value, double(reading(k, 0).z));
+        }
+        QCOMPARE(k, 200);
+        QCOMPARE(m_plot->xAxis->label(), QStringLiteral("时间 (s)"));
+
+        action("actionTimeAxis")->trigger();
+        QCOMPARE(m_plot->xAxis->range(), QCPRange(100, 200));
+        QCOMPARE(m_plot->graph(2)->data()->at(199)->key, 200.0);
+        action("actionTimeAxis")->trigger();
+        CurveGraphic again;
+        QVERIFY(again.findChild<QAction *>(QStringLiteral("actionTimeAxis"))->isChecked());
+    }
+
+    void axisLabels_arePlainNumbers_data()
+    {
+        QTest::addColumn<bool>("time");
+        QTest::addColumn<QCPRange>("range");
+        QTest::addColumn<QString>("label"); // every label matches
+        const QString whole = QStringLiteral("^\\d+$");
+        QTest::newRow("a day's frames") << false << QCPRange(17279899, 17279999) << whole;
+        QTest::newRow("a few frames") << false << QCPRange(10.2, 14.7) << whole;
+        QTest::newRow("a day's seconds")
+            << true << QCPRange(86399.5, 86400) << QStringLiteral("^8639\\d\\.\\d$|^86400\\.0$");
+        QTest::newRow("milliseconds")
+            << true << QCPRange(0.001, 0.004) << QStringLiteral("^0\\.00\\d\\d?$");
+    }
+
+    void axisLabels_arePlainNumbers()
+    {
+        QFETCH(bool, time);
+        QFETCH(QCPRange, range);
+        QFETCH(QString, label);
+        if (time)
+            action("actionTimeAxis")->trigger();
+        action("actionPause")->trigger();
+        m_plot->xAxis->setRange(range);
+        m_plot->replot();
+        const QList<QString> labels = m_plot->xAxis->tickVectorLabels();
+        QVERIFY(labels.size() >= 3);
+        QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+        for (const QString &text : labels)
+            QVERIFY2(QRegularExpression(label).match(text).hasMatch(), qPrintable(text));
+    }
+
+    void gap_breaksTheCurves_andTheReadoutNamesIt_data()
+    {
+        QTest::addColumn<bool>("review");
+        QTest::newRow("live, port lost") << false;
+        QTest::newRow("review, the file's gap") << true;
+    }
+
+    // 100 frames at 100 Hz, a gap of 2.5 s, 100 frames more; the time shown on the x axis.
+    void gap_breaksTheCurves_andTheReadoutNamesIt()
+    {
+        QFETCH(bool, review);
+        freshWindow();
+        auto *list = m_window->findChild<QListWidget *>(QStringLiteral("sensorList"));
+        list->item(1)->setCheckState(Qt::Checked);
+        emit list->itemClicked(list->item(1));
+        action("actionTimeAxis")->trigger();
+        feedAt(*m_window, 100, 100, 1);
+        m_window->beginGap(QStringLiteral("port lost"));
+        feedAt(*m_window, 100, 100, 1, 2500000);
+        if (review) {
+            const QString path = m_dir.filePath(QStringLiteral("gap.csv"));
+            m_window->refreshPlot();
+            QVERIFY2(m_window->saveShown(path, m_error), qPrintable(m_error));
+            auto recording = std::make_unique<RecordIndex>();
+            QVERIFY(recording->open(path));
+            QCOMPARE(recording->gaps().size(), std::size_t(1));
+            QVERIFY(m_window->beginReview(std::move(recording), m_error));
+            m_window->review()->toEnd();
+        }
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_window->refreshPlot();
+        m_plot->replot();
+        const double before = m_plot->graph(0)->data()->at(99)->key;
+        const double after = m_plot->graph(0)->data()->at(101)->key;
+        QCOMPARE(after - before, 2.51);
+        QVERIFY(std::isnan(m_plot->graph(0)->data()->at(100)->value));
+        // Nothing of sensor 0's X curve in the gap's middle.
+        const QImage shown = m_plot->toPixmap().toImage();
+        const int middle = int(m_plot->xAxis->coordToPixel((before + after) / 2));
+        const QRect column(middle - 2, m_plot->axisRect()->top(), 5, m_plot->axisRect()->height());
+        QVERIFY(!pixelOf(shown, m_plot->axisRect()->rect(), m_window->axisColor(0, 0)).isNull());
+        QVERIFY(pixelOf(shown, column, m_window->axisColor(0, 0)).isNull());
+
+        auto *readout = m_plot->findChild<PlotReadout *>(QStringLiteral("plotReadout"));
+        const QPoint at(middle, m_plot->axisRect()->rect().center().y());
+        QMouseEvent move(QEvent::MouseMove, at, m_plot->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(m_plot, &move);
+        QCOMPARE(readout->lines().value(1), QStringLiteral("间断 2.510 s：串口丢失"));
+    }
+
 private:
     QAction *action(const char *name) const
     {
         return m_window->findChild<QAction *>(QLatin1String(name));
+    }
+
+    // A new window with one sensor and no frames.
+    void freshWindow()
+    {
+        m_window = std::make_unique<CurveGraphic>();
+        m_plot = m_window->findChild<QCustomPlot *>(QStringLiteral("graphic"));
+        m_window->setSensorSum(1);
+    }
+
+    // A pixel of about `colour` within `area`; null when there is none.
+    static QPoint pixelOf(const QImage &image, const QRect &area, const QColor &colour)
+    {
+        for (int y = area.top(); y <= area.bottom(); ++y) {
+            for (int x = area.left(); x <= area.right(); ++x) {
+                if (sameColour(image.pixelColor(x, y), colour, 40))
+                    return QPoint(x, y);
+            }
+        }
+        return {};
     }
 
     static bool blank(const QImage &image)
@@ -329,6 +522,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<CurveGraphic> m_window;
     QCustomPlot *m_plot = nullptr;
+    QString m_error;
 };
 
 QTEST_MAIN(tst_CurveTools)
