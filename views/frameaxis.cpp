@@ -82,11 +82,12 @@ double FrameAxis::keyAt(double coordinate) const
     return highAt > lowAt ? low + (coordinate - lowAt) / (highAt - lowAt) : low;
 }
 
+// Past the newest frame (the room right of a review's cursor) there is none to name.
 double FrameAxis::frameAt(double coordinate) const
 {
-    if (!m_timeShown)
-        return std::round(coordinate);
     const auto [first, last] = m_knownKeys();
+    if (!m_timeShown)
+        return first > last ? std::round(coordinate) : std::min(std::round(coordinate), last);
     if (first > last)
         return std::nan("");
     const double below = std::clamp(std::floor(keyAt(coordinate)), first, last);

@@ -46,7 +46,7 @@ public:
     double coordinateOf(double key) const;
     // The key that stands at `coordinate`, the inverse of coordinateOf().
     double keyAt(double coordinate) const;
-    // The frame nearest to `coordinate`.
+    // The frame nearest to `coordinate`, the newest known at most.
     double frameAt(double coordinate) const;
     // The frame standing exactly at `coordinate`, NaN when none does.
     double frameExactlyAt(double coordinate) const;

@@ -169,12 +169,28 @@ private slots:
         QCOMPARE(m_plot->yAxis->range(), QCPRange(reading(305, 0).y, reading(305, 2).x));
     }
 
+    void readout_listsTheValuesUnderThePointer_andHidesOutside_data()
+    {
+        QTest::addColumn<QCPRange>("range"); // shown, empty for the window's own
+        QTest::addColumn<double>("pointed");
+        QTest::addColumn<int>("frame");
+        QTest::newRow("a frame") << QCPRange() << 250.0 << 250;
+        QTest::newRow("past the newest frame: the newest") << QCPRange(250, 320) << 310.0 << 300;
+    }
+
     void readout_listsTheValuesUnderThePointer_andHidesOutside()
     {
+        QFETCH(QCPRange, range);
+        QFETCH(double, pointed);
+        QFETCH(int, frame);
         auto *readout = m_plot->findChild<PlotReadout *>(QStringLiteral("plotReadout"));
         QVERIFY(readout && readout->isHidden());
         m_plot->graph(4)->setVisible(false); // a curve hidden by its legend entry
-        const QPoint at(int(m_plot->xAxis->coordToPixel(250)),
+        if (range.size() > 0) {              // as by a drag, which pauses
+            m_plot->xAxis->setRange(range);
+            m_plot->replot();
+        }
+        const QPoint at(int(m_plot->xAxis->coordToPixel(pointed)),
                         m_plot->axisRect()->rect().center().y());
         // Sent to the plot itself: QTest::mouseMove warps the shared X pointer, which another
         // test's window may cover.
@@ -183,12 +199,12 @@ private slots:
         QApplication::sendEvent(m_plot, &move);
         QVERIFY(readout->isVisible());
         QStringList expected{readout->lines().value(0)};
-        QVERIFY2(expected.first().startsWith(QStringLiteral("帧 250，0.")),
+        QVERIFY2(expected.first().startsWith(QStringLiteral("帧 %1，0.").arg(frame)),
                  qPrintable(expected.first()));
         for (int g = 0; g < 9; ++g) {
             if (g != 4)
                 expected << m_plot->graph(g)->name() +
-                                QStringLiteral("  %1").arg(axis(reading(250, g / 3), g % 3));
+                                QStringLiteral("  %1").arg(axis(reading(frame, g / 3), g % 3));
         }
         QCOMPARE(readout->lines(), expected);
 
