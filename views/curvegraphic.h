@@ -2,6 +2,8 @@
 #ifndef CURVEGRAPHIC_H
 #define CURVEGRAPHIC_H
 
+#include "curvebuffer.h"
+#include "curvesaver.h"
 #include "devicerecords.h"
 #include "frameaxis.h"
 #include "framestamper.h"
@@ -13,20 +15,20 @@
 #include <QList>
 #include <QWidget>
 
-#include <array>
 #include <memory>
-#include <utility>
 
+class CurveReview;
+class PlotFeeder;
 class QAction;
-class RecordIndex;
-class RecordingReview;
-class ReviewTimeline;
-class SensorLegend;
 class QCPAbstractLegendItem;
 class QCPLegend;
 class QCPRange;
 class QListWidgetItem;
 class QTimer;
+class RecordIndex;
+class RecordingReview;
+class ReviewTimeline;
+class SensorCurves;
 
 namespace Ui {
 class CurveGraphic;
@@ -36,7 +38,8 @@ class CurveGraphic;
 // sensor, and a sensor list that shows or hides each sensor's curves. Every sensor-data frame
 // is recorded, whether the window is shown or not, with the stamp the driver-card object gave it
 // (its time for the readout and the saved data, its number for a marker); drawing runs from 30 ms
-// timers while it is shown.
+// timers while it is shown, and only when there is something new to draw: at rest (no frames, a
+// pause, a review that stands, the window minimized) nothing is redrawn.
 //
 // A tool bar above the plot looks closer at the display: pause (the curves and both views stay as
 // they are while frames are still stored), mouse zoom and pan (which pause), automatic ranges, a
@@ -68,15 +71,16 @@ public:
     // Back to the live display.
     void endReview();
     bool isReviewing() const { return m_review != nullptr; }
-    RecordingReview *review() const { return m_review.get(); }
+    RecordingReview *review() const;
 
-    uint sensorSum() const { return m_sensorSum; }
-    double sampleCounter() const { return m_sampleCounter; }
-    const SensorSeries &series(int sensor) const { return m_series[std::size_t(sensor)]; }
+    uint sensorSum() const;
+    double sampleCounter() const { return m_buffer.newestKey(); }
+    const SensorSeries &series(int sensor) const { return m_buffer.series(sensor); }
     QColor axisColor(int sensor, int axis) const;
 
     // One plot refresh: brings the sensors' graphs up to their stored points, sets the ranges and
-    // replots. Runs every 30 ms while the window is shown; does nothing while paused.
+    // replots. Runs every 30 ms while the window is shown and there is something new to draw;
+    // does nothing while paused.
     void refreshPlot();
 
     bool isPaused() const { return m_paused; }
@@ -135,65 +139,46 @@ private:
     void setUpPlot();
     void setUpTools();
     void retranslate();
-    void addSensor(int sensor);
-    void removeSensor(int sensor);
     void showSensorCount(uint sum);
     // Both views draw `readings`.
     void showReadings(const QList<Axit_t> &readings);
-    void setSensorVisible(int sensorIndex, bool show);
-    void paintGraph(int graphIndex, const QColor &colour);
-    // Brings the sensor's graphs up to its stored points up to the key `upTo`.
-    void updateGraphs(int sensor, double upTo);
-    void clearGraphs();
+    void setViewsRefreshing(bool on);
+    // The timer's refresh: only when frames came or the view changed since the last one, and the
+    // window can be seen.
+    void refreshIfDue();
     void fitValueAxis(const QCPRange &shownKeys);
     std::pair<double, double> knownKeys() const;
-    void dropPassedGaps();
-    void applyCurve(int sensor, int axis);
-    void showSelectAllTruly();
-    void showLegendBeside();
-    void fitSensorList();
     void setPaused(bool paused);
     void restoreRanges();
     void takeOperatorRange();
-    void replotWhilePaused();
+    // Draws a change of what is shown: at once while paused, else at the next tick.
+    void showChange();
     void setLegendShown(bool shown);
     void setLegendOutside(bool outside);
     void placeLegend();
     void setFitShown(bool fit);
     void setTimeAxis(bool shown);
-    void askSavePicture();
-    void copyPicture();
-    void askSaveShown();
-    QString askFileName(const QString &title, const QString &stem,
-                        const QList<std::pair<QString, QString>> &filters);
-    void showSaveFailure(const QString &error);
+    CurveSaver::Shown shownData() const;
     void parkLive();
     void showReviewCursor(qint64 index, bool continued);
-    int addReviewMarker(double key, const QString &label);
-    void showReviewMarkers();
 
     std::unique_ptr<Ui::CurveGraphic> ui;
     std::unique_ptr<QTimer> refreshTimer;
-    std::array<std::array<QColor, kAxisCount>, kMaxSensors> axisColors;
-    std::array<SensorSeries, kMaxSensors> m_series;
-    // Key of the newest point that each sensor's graphs hold; keys start at 1.
-    std::array<double, kMaxSensors> m_plottedUpTo{};
-    double m_sampleCounter = 0;
+    CurveBuffer m_buffer;
+    std::unique_ptr<FrameAxis> m_frameAxis;
+    std::unique_ptr<PlotFeeder> m_feeder;
+    std::unique_ptr<SensorCurves> m_curves;
+    std::unique_ptr<CurveSaver> m_saver;
     // The newest key of the last refresh: the frame at the curves' right end.
     double m_drawnKey = 0;
+    // The buffer's revision that the last refresh drew, and a change of view since.
+    quint64 m_drawnRevision = 0;
+    bool m_viewChanged = true;
     FrameStamper m_ownStamps; // for frames that come without a stamp
-    uint m_sensorSum = 0;
-    // The operator's choices per sensor (its row ticked) and per curve (shown), kept for sensors
-    // that the count leaves out.
-    std::array<bool, kMaxSensors> m_ticked{};
-    std::array<std::array<bool, kAxisCount>, kMaxSensors> m_curveShown{};
-    std::unique_ptr<FrameAxis> m_frameAxis;
-    std::unique_ptr<SensorLegend> m_legendBeside;
     // The live data stopped; the next frame comes after a gap of this cause.
     bool m_gapPending = false;
     QString m_gapCause;
 
-    FrameTimes m_times;
     // The times of the frames the plot shows while paused.
     FrameTimes m_pausedTimes;
     bool m_paused = false;
@@ -207,18 +192,18 @@ private:
     std::unique_ptr<PlotMarkers> m_markers;
     int m_markerCount = 0;
 
-    std::unique_ptr<RecordingReview> m_review;
+    std::unique_ptr<CurveReview> m_review;
     ReviewTimeline *m_timeline = nullptr;
-    // Markers put on the review's frames, by frame index; numbered after the file's.
-    QList<PlotMarker> m_reviewMarkers;
-    int m_reviewMarkerCount = 0;
-    // The live display while a recording is reviewed.
-    uint m_liveSensorSum = 0;
-    std::array<SensorSeries, kMaxSensors> m_liveSeries;
-    double m_liveCounter = 0;
-    std::unique_ptr<PlotMarkers> m_liveMarkers;
-    QList<Axit_t> m_liveReadings;
-    QList<FrameAxis::Gap> m_liveGaps;
+    // The live display while a recording is reviewed; live frames that still arrive are dropped.
+    struct ParkedLive
+    {
+        uint sensorSum = 0; // also what setSensorSum() asks for meanwhile
+        CurveBuffer buffer;
+        std::unique_ptr<PlotMarkers> markers;
+        QList<Axit_t> readings;
+        QList<FrameAxis::Gap> gaps;
+    };
+    ParkedLive m_live;
 };
 
 #endif // CURVEGRAPHIC_H

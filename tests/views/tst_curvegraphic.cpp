@@ -11,9 +11,11 @@
 
 #include <qcustomplot.h>
 
+#include <QAction>
 #include <QListWidget>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -298,6 +300,51 @@ private slots:
         emit card.AxitReflushGraphic(list, 16);
         QTRY_COMPARE(m_window->series(0).keys.size(), 1);
         QCOMPARE(m_window->series(0).xValues.first(), 1.0);
+    }
+
+    // Rows: what changes once the window has drawn its frames; whether the plot is drawn again
+    // within a few ticks of the refresh timers, and whether it is once the window is in view and
+    // running again.
+    void restingWindow_redrawsOnlyWhatIsNew_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("redrawn");
+        QTest::newRow("nothing") << "nothing" << false;
+        QTest::newRow("a frame") << "frame" << true;
+        QTest::newRow("a sensor ticked") << "tick" << true;
+        QTest::newRow("a frame while paused") << "paused" << false;
+        QTest::newRow("a frame while minimized") << "minimized" << false;
+    }
+
+    void restingWindow_redrawsOnlyWhatIsNew()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, redrawn);
+        m_window->setSensorSum(2);
+        feed(*m_window, 50);
+        showWindow();
+        QSignalSpy replots(m_plot, &QCustomPlot::afterReplot);
+        auto *pause = m_window->findChild<QAction *>(QStringLiteral("actionPause"));
+        if (change == "paused")
+            pause->setChecked(true);
+        if (change == "minimized")
+            m_window->showMinimized();
+        if (change == "tick")
+            clickCheckBox(m_list, 1);
+        else if (change != "nothing")
+            feed(*m_window, 1);
+        // Beside the window's refresh timer, at its period.
+        QTimer beside;
+        QSignalSpy ticks(&beside, &QTimer::timeout);
+        beside.start(30);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks.count() >= 5 || !replots.isEmpty(), 10000);
+        QCOMPARE(!replots.isEmpty(), redrawn);
+        if (redrawn || change == "nothing")
+            return;
+        pause->setChecked(false);
+        m_window->showNormal();
+        QTRY_VERIFY(!replots.isEmpty());
+        QCOMPARE(m_plot->xAxis->range().upper, 51.0);
     }
 
 private:
