@@ -95,6 +95,25 @@
         <translation>Fit shown curves</translation>
     </message>
     <message>
+        <source>图例在图外</source>
+        <translation>Legend outside</translation>
+    </message>
+    <message>
+        <source>图例放在曲线旁边，每个传感器一项，不遮挡曲线</source>
+        <translation>The legend beside the curves, one entry per sensor, covering none of them</translation>
+    </message>
+    <message>
+        <source>横轴显示时间</source>
+        <translation>Time axis</translation>
+    </message>
+    <message>
+        <source>横轴以秒显示各帧的时间，而不是帧号</source>
+        <translation>The x axis shows the frames&apos; times in seconds instead of their numbers</translation>
+    </message>
+</context>
+<context>
+    <name>CurveSaver</name>
+    <message>
         <source>图像未能保存：%1</source>
         <translation>The picture could not be saved: %1</translation>
     </message>
@@ -119,6 +138,10 @@
         <translation>PDF document (*.pdf)</translation>
     </message>
     <message>
+        <source>SVG 图像 (*.svg)</source>
+        <translation>SVG image (*.svg)</translation>
+    </message>
+    <message>
         <source>JPG 图像 (*.jpg)</source>
         <translation>JPG image (*.jpg)</translation>
     </message>
@@ -133,26 +156,6 @@
     <message>
         <source>提示</source>
         <translation>Notice</translation>
-    </message>
-    <message>
-        <source>图例在图外</source>
-        <translation>Legend outside</translation>
-    </message>
-    <message>
-        <source>图例放在曲线旁边，每个传感器一项，不遮挡曲线</source>
-        <translation>The legend beside the curves, one entry per sensor, covering none of them</translation>
-    </message>
-    <message>
-        <source>横轴显示时间</source>
-        <translation>Time axis</translation>
-    </message>
-    <message>
-        <source>横轴以秒显示各帧的时间，而不是帧号</source>
-        <translation>The x axis shows the frames' times in seconds instead of their numbers</translation>
-    </message>
-    <message>
-        <source>SVG 图像 (*.svg)</source>
-        <translation>SVG image (*.svg)</translation>
     </message>
 </context>
 <context>
