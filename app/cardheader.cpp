@@ -32,3 +32,14 @@ void followCardHeader(MySerialport *card, QObject *context,
     QObject::connect(card, &SlaveProtocol::sampleFreResult, context, frequency,
                      Qt::DirectConnection);
 }
+
+void followCardGaps(MySerialport *card, QObject *context,
+                    const std::function<void(const QString &cause)> &beginGap)
+{
+    QObject::connect(
+        card, &MySerialport::portLost, context,
+        [beginGap] { beginGap(QStringLiteral("port lost")); }, Qt::DirectConnection);
+    QObject::connect(
+        card, &MySerialport::portClosed, context,
+        [beginGap] { beginGap(QStringLiteral("port closed")); }, Qt::DirectConnection);
+}

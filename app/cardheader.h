@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QString;
 class MySerialport;
 class QObject;
 struct RecordHeader;
@@ -15,5 +16,10 @@ struct RecordHeader;
 // connections end with `context`.
 void followCardHeader(MySerialport *card, QObject *context,
                       const std::function<void(const RecordHeader &)> &apply);
+// Tells `beginGap` why the card's data stop, as a recording's gap line says it: "port lost" or
+// "port closed" (a loss comes before its close, and the first cause is the gap's). Directly in
+// the worker thread, as above, so that the gap begins before the next port's frames.
+void followCardGaps(MySerialport *card, QObject *context,
+                    const std::function<void(const QString &cause)> &beginGap);
 
 #endif // CARDHEADER_H

@@ -43,6 +43,9 @@ LinkStatusBar::LinkStatusBar(QStatusBar *bar)
     m_errors = new ElidingLabel(Qt::ElideRight);
     addField(m_errors, "statusErrors", Line::Health, kAlertStyle);
     m_port = addPortLineField("statusPort");
+    m_card = new ElidingLabel(Qt::ElideRight);
+    addField(m_card, "statusCard", Line::Port, kWarningStyle);
+    m_card->hide();
     showPort();
 }
 
@@ -96,14 +99,46 @@ void LinkStatusBar::showSensorCount(int shown)
         showSensorWarning();
 }
 
+void LinkStatusBar::showReconnectedCard(const CardProfile &before, const CardProfile &after)
+{
+    m_cardBefore = before;
+    m_cardAfter = after;
+    showCardChange();
+}
+
+void LinkStatusBar::clearReconnectedCard()
+{
+    showReconnectedCard({}, {});
+}
+
 bool LinkStatusBar::event(QEvent *event)
 {
     if (event->type() == QEvent::LanguageChange) {
         if (m_open)
             showFigures();
         showPort();
+        showCardChange();
     }
     return QObject::event(event);
+}
+
+void LinkStatusBar::showCardChange()
+{
+    const CardProfile &before = m_cardBefore;
+    const CardProfile &after = m_cardAfter;
+    const bool differs = after.differsFrom(before);
+    m_card->setVisible(differs);
+    if (!differs)
+        return;
+    QStringList changes;
+    if (after.rateDiffersFrom(before))
+        changes << tr("采样频率 %1 → %2 Hz").arg(before.frequencyHz).arg(after.frequencyHz);
+    if (after.sensorsDifferFrom(before))
+        changes << tr("传感器 %1 → %2 个").arg(before.sensors).arg(after.sensors);
+    m_card->setWholeText(tr("重连后驱动卡与之前不同：%1").arg(changes.join(tr("，"))));
+    m_card->setToolTip(m_card->toolTip() + u'\n' +
+                       tr("重连的端口上的驱动卡所报的采样频率或传感器数与丢失前不同，可能是另一块"
+                          "驱动卡。记录和数据流中已写明。"));
 }
 
 void LinkStatusBar::showFigures()

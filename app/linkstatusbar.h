@@ -2,6 +2,7 @@
 #ifndef LINKSTATUSBAR_H
 #define LINKSTATUSBAR_H
 
+#include "cardprofile.h"
 #include "linkhealth.h"
 #include "portreconnector.h"
 
@@ -24,8 +25,11 @@ class QStatusBar;
 //   statusErrors   in red, "校验错误 N" and "丢弃 N 字节" since the first whole frame after the
 //                  open, when there are any.
 // The port line: statusPort, "未连接", "已连接 PORT @ BAUD" or what a wait for a lost port has
-// come to; then the fields others add (the recording). Long texts give up width first and are
-// shown whole in their tooltips.
+// come to; statusCard in orange, "重连后驱动卡与之前不同：…" when the card behind a port opened
+// again after a loss tells another rate or sensor count than before the loss (until the
+// operator opens or closes a port, or a later reconnection finds the card as before); then the
+// fields others add (the recording). Long texts give up width first and are shown whole in their
+// tooltips.
 //
 // The window tells it the port state whenever it sets its controls to it (showPortState) and
 // the number of sensors the windows show (showSensorCount); the card feeds it its
@@ -49,6 +53,8 @@ public slots:
     void showHealth(const LinkHealth &health);
     void showWait(ReconnectWait wait, const QString &portName);
     void showSensorCount(int shown);
+    void showReconnectedCard(const CardProfile &before, const CardProfile &after);
+    void clearReconnectedCard();
 
 protected:
     bool event(QEvent *event) override;
@@ -58,6 +64,7 @@ private:
     void showPort();
     void showFigures();
     void showSensorWarning();
+    void showCardChange();
 
     QStatusBar *m_bar;
     QHBoxLayout *m_lines[2];
@@ -66,6 +73,9 @@ private:
     QLabel *m_rate;
     ElidingLabel *m_errors;
     ElidingLabel *m_port;
+    ElidingLabel *m_card;
+    CardProfile m_cardBefore;
+    CardProfile m_cardAfter;
     bool m_open = false;
     ReconnectWait m_wait = ReconnectWait::None;
     QString m_waitPort;

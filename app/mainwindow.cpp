@@ -147,6 +147,8 @@ void MainWindow::setUpPortFollowers()
 {
     linkStatus = new LinkStatusBar(ui->statusbar);
     connect(serial, &MySerialport::linkHealthChanged, linkStatus, &LinkStatusBar::showHealth);
+    connect(serial, &MySerialport::cardReconnected, linkStatus,
+            &LinkStatusBar::showReconnectedCard);
     linkStatus->showSensorCount(shownSensorSum);
 
     recordingControl = new RecordingControl(serial, serialThread, ui->menu,
@@ -224,6 +226,7 @@ void MainWindow::on_btnSerialOpen_clicked()
     if (reviewing())
         return;
     reconnector->stopWaiting();
+    linkStatus->clearReconnectedCard();
     if (portChoice->isEmpty()) {
         QMessageBox::critical(this, tr("错误信息"), tr("没有检测到串口"));
         return;

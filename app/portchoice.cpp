@@ -74,11 +74,7 @@ QStringList PortChoice::listedNames() const
 
 void PortChoice::followCard(MySerialport *card)
 {
-    connect(card, &MySerialport::portOpened, m_reconnector, &PortReconnector::portOpened);
-    connect(card, &MySerialport::reconnectUnanswered, m_reconnector,
-            &PortReconnector::portUnanswered);
-    connect(m_reconnector, &PortReconnector::reconnectRequested, card,
-            &MySerialport::reconnectPort);
+    m_reconnector->followCard(card);
     connect(card, &MySerialport::portOpened, this, &PortChoice::rememberOpenedPort);
 }
 

@@ -39,7 +39,7 @@ void RecordingControl::recordOnFirstOpen(const QString &path)
 {
     m_pendingPath = path;
     if (m_portOpen)
-        start(std::exchange(m_pendingPath, QString()));
+        begin(std::exchange(m_pendingPath, QString()), true);
 }
 
 void RecordingControl::portOpened(const QString &portName, int baudRate)
@@ -49,7 +49,7 @@ void RecordingControl::portOpened(const QString &portName, int baudRate)
     m_baudRate = baudRate;
     m_action->setEnabled(true);
     if (!m_pendingPath.isEmpty())
-        start(std::exchange(m_pendingPath, QString()));
+        begin(std::exchange(m_pendingPath, QString()), true);
 }
 
 void RecordingControl::portClosed()
@@ -132,14 +132,21 @@ void RecordingControl::connectWriter(RecordWriter *writer)
 
 bool RecordingControl::start(const QString &path)
 {
+    return begin(path, false);
+}
+
+bool RecordingControl::begin(const QString &path, bool createOnFirstRow)
+{
     if (m_writer || !m_portOpen || !m_worker)
         return false;
     auto *writer = new RecordWriter;
     // The card's rate comes with the first frames when it is known, else with the frequency read
     // that follows every open; a marker comes from the window a moment after its frame.
-    if (!writer->open(path, header(),
-                      RecordWriter::FrequencyToCome | RecordWriter::FrequencyFromFrames |
-                          RecordWriter::HoldForMarkers)) {
+    RecordWriter::OpenOptions options = RecordWriter::FrequencyToCome |
+                                        RecordWriter::FrequencyFromFrames |
+                                        RecordWriter::HoldForMarkers;
+    options.setFlag(RecordWriter::CreateOnFirstRow, createOnFirstRow);
+    if (!writer->open(path, header(), options)) {
         QMessageBox::critical(m_window, tr("错误信息"),
                               tr("无法写入记录文件 %1：%2").arg(path, writer->errorString()));
         delete writer;
@@ -148,6 +155,7 @@ bool RecordingControl::start(const QString &path)
     connectWriter(writer);
     m_writer = writer;
     m_path = path;
+    m_dropped = 0;
     showProgress(0);
     return true;
 }
@@ -182,6 +190,7 @@ void RecordingControl::showProgress(qint64 frames)
     if (!m_writer)
         return;
     m_frames = frames;
+    m_dropped = m_writer->droppedRows();
     showState();
 }
 
@@ -189,6 +198,7 @@ void RecordingControl::writerFinished(qint64 frames, const QString &error)
 {
     if (!m_writer)
         return;
+    m_dropped = m_writer->droppedRows();
     m_writer->deleteLater();
     m_writer = nullptr;
     m_frames = frames;
@@ -212,8 +222,12 @@ void RecordingControl::showState()
     const QString file = QFileInfo(m_path).fileName();
     if (m_path.isEmpty())
         return;
-    m_status->setText(m_writer ? tr("正在记录：%1（%2 帧）").arg(file).arg(m_frames)
-                               : tr("记录已停止：%1（%2 帧）").arg(file).arg(m_frames));
+    QString text = m_writer ? tr("正在记录：%1（%2 帧）").arg(file).arg(m_frames)
+                            : tr("记录已停止：%1（%2 帧）").arg(file).arg(m_frames);
+    // Rows the disk did not take in time, each stretch with a gap line in the file.
+    if (m_dropped > 0)
+        text += tr("，%1 帧因写入过慢未记录").arg(m_dropped);
+    m_status->setText(text);
     // The field may be drawn shortened: the tooltip holds the whole path.
     m_status->setToolTip(m_status->text() + u'\n' + QDir::toNativeSeparators(m_path));
 }

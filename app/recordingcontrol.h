@@ -28,7 +28,8 @@ struct RecordHeader;
 // The file's comment lines wait for the card's frequency, read at every open, so that they name
 // it (RecordWriter::FrequencyToCome); a frequency the card confirms later is written among the
 // rows. Rows are held a moment before they are written, so that a marker from the window follows
-// the row of the frame it marks.
+// the row of the frame it marks; a disk that falls behind loses whole rows, with a gap line, and
+// the status field counts them.
 //
 // A recording ends on "停止记录", when the port closes, when the file cannot be written (with a
 // message) and at exit, when the worker thread's end takes the writer with it: the window then
@@ -48,7 +49,9 @@ public:
                      QWidget *window);
 
     bool isRecording() const { return m_writer != nullptr; }
-    // Starts recording to `path` as soon as a port is open (the first open from now on).
+    // Starts recording to `path` as soon as a port is open (the first open from now on). Nobody
+    // has been asked whether `path` may be replaced: it is created, or replaced, only with the
+    // first row, so that a card that sends nothing leaves an earlier file as it was.
     void recordOnFirstOpen(const QString &path);
     // Records the sensor data of the open port to `path`; false (after telling the operator
     // when the file cannot be written) when the port is closed, a recording runs already or the
@@ -76,6 +79,7 @@ private slots:
     void writerFinished(qint64 frames, const QString &error);
 
 private:
+    bool begin(const QString &path, bool createOnFirstRow);
     RecordHeader header() const;
     void connectWriter(RecordWriter *writer);
     void beginGap();
@@ -91,6 +95,7 @@ private:
     RecordWriter *m_writer = nullptr;
     QString m_path;
     qint64 m_frames = 0;
+    qint64 m_dropped = 0;
     QString m_pendingPath;
     bool m_portOpen = false;
     bool m_portAwaited = false;

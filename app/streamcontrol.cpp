@@ -10,11 +10,14 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QInputDialog>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "eskin.app")
 
 const QString kAddressKey = QStringLiteral("stream/address");
 
@@ -36,7 +39,11 @@ StreamControl::StreamControl(MySerialport *card, QMenu *menu, ElidingLabel *stat
     StreamServer *server = m_server;
     followCardHeader(card, server,
                      [server](const RecordHeader &header) { server->setHeader(header); });
+    followCardGaps(card, server, [server](const QString &cause) { server->beginGap(cause); });
     connect(m_server, &StreamServer::clientCountChanged, this, &StreamControl::showState);
+    connect(m_server, &StreamServer::clientRefused, this, &StreamControl::showState);
+    connect(m_server, &StreamServer::refusalLogged, this,
+            [](const QString &line) { qCWarning(lcApp).noquote() << line; });
     showState();
 }
 
@@ -108,9 +115,15 @@ void StreamControl::showState()
     const bool serving = isServing();
     m_action->setText(serving ? tr("停止共享数据流") : tr("共享数据流…"));
     m_status->setVisible(serving);
-    if (serving)
-        m_status->setWholeText(
-            tr("数据流：%1（%2 个客户端）")
-                .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort()))
-                .arg(m_server->clientCount()));
+    if (!serving)
+        return;
+    const QString address =
+        StreamServer::addressText(m_server->serverAddress(), m_server->serverPort());
+    const qint64 refused = m_server->refusedClients();
+    m_status->setWholeText(
+        refused == 0 ? tr("数据流：%1（%2 个客户端）").arg(address).arg(m_server->clientCount())
+                     : tr("数据流：%1（%2 个客户端，已拒绝 %3 个）")
+                           .arg(address)
+                           .arg(m_server->clientCount())
+                           .arg(refused));
 }

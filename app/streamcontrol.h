@@ -19,13 +19,15 @@ class StreamServer;
 //   chosen there (remembered in the settings), and starts the server; while it runs the entry
 //   reads "停止共享数据流" and stops it;
 // - the status field `statusServe`, shown while the server runs: "数据流：ADDRESS（N 个客户端）",
-//   whole in its tooltip;
+//   with the clients refused since it started ("已拒绝 M 个") once there are any, whole in its
+//   tooltip; a refused client is logged as a warning, once a second at most;
 // - the server, which takes the frames in the worker thread straight from the decoder, and
 //   never makes it wait.
 // An address that cannot be used is reported with the system's reason. It follows the card's
 // portOpened() and sampleFreResult() in the worker thread, ahead of the frames that follow them,
 // so that the clients' comment lines name the port, its baud rate and, once read, the card's
-// frequency. Texts are set anew on a change of language.
+// frequency; a port that is lost or closed is a gap line for them. Texts are set anew on a change
+// of language.
 class StreamControl : public QObject
 {
     Q_OBJECT

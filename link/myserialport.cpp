@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "myserialport.h"
 
+#include "samplerates.h"
+
 #include <QDebug>
 #include <QTimer>
 
@@ -22,6 +24,14 @@ MySerialport::MySerialport()
     connect(serialPort, &QSerialPort::readyRead, this, &MySerialport::SerialHandleReadyRead);
     connect(serialPort, &QSerialPort::errorOccurred, this, &MySerialport::onSerialError);
     qRegisterMetaType<LinkHealth>();
+    qRegisterMetaType<CardProfile>();
+    // Connected before anyone else can be: the frame that completes a reconnection reaches the
+    // others after portOpened().
+    connect(this, &SlaveProtocol::AxitReflushGraphic, this, [this](QList<Axit_t> &, uint num) {
+        if (m_trialOpen && num > 0)
+            completeReconnect();
+    });
+    connect(this, &SlaveProtocol::stampedFrame, this, &MySerialport::noteFrame);
     m_healthTimer = new QTimer(this);
     m_healthTimer->setInterval(kHealthIntervalMs);
     connect(m_healthTimer, &QTimer::timeout, this, &MySerialport::publishHealth);
@@ -52,8 +62,9 @@ void MySerialport::openPort(QString portName, int baudRate)
 }
 
 // The port that returns under the lost one's name is not taken for the card until the card has
-// answered the frequency read: until then it is open to this object only, and the rest of the
-// program sees it closed. Another device, or a card that does not answer, is let go again.
+// answered the frequency read or sent a sensor-data frame: until then it is open to this object
+// only, and the rest of the program sees it closed. Another device, or a card that neither
+// answers nor streams, is let go again.
 void MySerialport::reconnectPort(QString portName, int baudRate)
 {
     if (isPortOpen() || m_trialOpen)
@@ -63,30 +74,74 @@ void MySerialport::reconnectPort(QString portName, int baudRate)
         return;
     }
     m_trialOpen = true;
-    readFrequencyThen(replyTimeoutMs(), [this, portName, baudRate](int res) {
-        // The operator has opened or closed a port meanwhile, or the line went away.
-        if (!m_trialOpen)
-            return;
-        m_trialOpen = false;
-        if (res < 0) {
-            endTrial(portName);
-            return;
-        }
-        qCDebug(lcLink).noquote() << "reconnected : " + portName;
-        startLine(portName, baudRate);
-        emit flushMainwindowsSerialView();
-        emit portOpened(portName, baudRate);
+    m_trialName = portName;
+    m_trialBaud = baudRate;
+    m_check = ReconnectCheck{true, false, false, m_profile, {}};
+    const quint64 line = m_line;
+    readFrequencyThen(replyTimeoutMs(),
+                      [this, line](int res) { frequencyAfterReconnect(line, res); });
+}
+
+// The read goes on after a frame has completed the reconnection: a card that answers it tells
+// its rate, one that does not leaves it unknown, as after an open whose read went unanswered but
+// without a message: nobody is there to read it.
+void MySerialport::frequencyAfterReconnect(quint64 line, int res)
+{
+    if (line != m_line)
+        return; // the operator has opened or closed a port meanwhile, or the line went away
+    if (m_trialOpen && res < 0) {
+        endTrial(m_trialName);
+        return;
+    }
+    if (m_trialOpen)
+        completeReconnect();
+    if (res >= 0)
         emit sampleFreResult(0, res, freIndex());
-    });
+    m_check.after.frequencyHz = res >= 0 ? sampleRateHz(freIndex()) : 0;
+    m_check.frequencyTold = true;
+    compareReconnectedCard();
+}
+
+void MySerialport::completeReconnect()
+{
+    m_trialOpen = false;
+    qCDebug(lcLink).noquote() << "reconnected : " + m_trialName;
+    startLine(m_trialName, m_trialBaud);
+    emit flushMainwindowsSerialView();
+    emit portOpened(m_trialName, m_trialBaud);
+}
+
+void MySerialport::noteFrame(const FrameStamp &stamp, const QList<Axit_t> &, uint num)
+{
+    if (num == 0)
+        return;
+    m_profile = {stamp.frequencyHz, int(num)};
+    if (m_check.active && !m_check.frameSeen) {
+        m_check.after.sensors = int(num);
+        m_check.frameSeen = true;
+        compareReconnectedCard();
+    }
+}
+
+void MySerialport::compareReconnectedCard()
+{
+    if (!m_check.active || !m_check.frequencyTold || !m_check.frameSeen)
+        return;
+    m_check.active = false;
+    if (m_check.after.differsFrom(m_check.before))
+        qCDebug(lcLink).noquote() << "reconnected card differs:"
+                                  << m_check.after.changeFrom(m_check.before);
+    emit cardReconnected(m_check.before, m_check.after);
 }
 
 void MySerialport::endTrial(const QString &portName)
 {
     qCDebug(lcLink).noquote() << "reconnect : no answer on " + portName;
     m_trialOpen = false;
+    m_check.active = false;
     // Unless a port has been opened since.
     if (!isPortOpen())
-        serialPort->close();
+        closeLine();
     emit reconnectUnanswered(portName);
 }
 
@@ -96,6 +151,14 @@ void MySerialport::abandonTrial()
     if (!m_trialOpen)
         return;
     m_trialOpen = false;
+    m_check.active = false;
+    closeLine();
+}
+
+// Whatever still waits for an answer on the line closed here is told by the count.
+void MySerialport::closeLine()
+{
+    ++m_line;
     serialPort->close();
 }
 
@@ -115,7 +178,6 @@ void MySerialport::startLine(const QString &portName, int baudRate)
     m_portOpen.store(true, std::memory_order_relaxed);
     m_openedName = portName;
     m_openedBaud = baudRate;
-    resetLinkCounters();
     m_healthClock.start();
     m_healthMeter.restart(0);
     m_healthTimer->start();
@@ -143,9 +205,12 @@ bool MySerialport::tryOpen(const QString &portName, int baudRate)
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
     if (!serialPort->open(QIODevice::ReadWrite))
         return false;
+    ++m_line;
     // What the line held before the open is of unknown age (a terminal keeps what a card sent
-    // while no one read): the stream starts with the open.
+    // while no one read): the stream starts with the open. The counts too, also those of a
+    // reopen whose frames complete it.
     serialPort->clear(QSerialPort::Input);
+    resetLinkCounters();
     return true;
 }
 
@@ -162,8 +227,9 @@ void MySerialport::closePort()
 {
     const bool wasOpen = isPortOpen();
     m_trialOpen = false;
+    m_check.active = false;
     m_healthTimer->stop();
-    serialPort->close();
+    closeLine();
     m_portOpen.store(false, std::memory_order_relaxed);
     forgetFrequency();
     emit flushMainwindowsSerialView();
@@ -185,8 +251,10 @@ void MySerialport::onSerialError(QSerialPort::SerialPortError error)
 {
     if (m_trialOpen && (error == QSerialPort::ResourceError ||
                         (error == QSerialPort::ReadError && lineIsGone()))) {
-        // Closed once the port's own error handling has returned, as for a lost line.
+        // Closed once the port's own error handling has returned, as for a lost line; the
+        // frequency read that waits on it no longer counts.
         m_trialOpen = false;
+        ++m_line;
         QMetaObject::invokeMethod(
             this,
             [this, name = serialPort->portName()] {

@@ -2,6 +2,7 @@
 #ifndef MYSERIALPORT_H
 #define MYSERIALPORT_H
 
+#include "cardprofile.h"
 #include "diagnosticthrottle.h"
 #include "linkhealthmeter.h"
 #include "slavecodec.h"
@@ -49,18 +50,23 @@ signals:
     void openFailed(const QString &portName, int error, const QString &errorString);
     // Twice a second while a port is open, and once right after it has opened.
     void linkHealthChanged(const LinkHealth &health);
-    // reconnectPort() opened the port, but nothing there answered the frequency read (or the
-    // line went away first): the port has been closed again.
+    // reconnectPort() opened the port, but nothing there answered the frequency read or sent a
+    // sensor-data frame (or the line went away first): the port has been closed again.
     void reconnectUnanswered(const QString &portName);
+    // After a reconnection, once the card has sent a frame and its frequency read has ended: what
+    // the card said of itself before the loss and what it says now.
+    void cardReconnected(const CardProfile &before, const CardProfile &after);
 
 public slots:
     void SerialHandleReadyRead();
     void openPort(QString portName, int baudRate);
     void closePort();
     // Opens the port again after it was lost: never closes an open port and shows nothing when
-    // the port cannot be opened yet. The port counts as open, with portOpened() and the
-    // frequency's sampleFreResult(), only once the card has answered the frequency read;
-    // otherwise it is closed again with reconnectUnanswered().
+    // the port cannot be opened yet. The port counts as open, with portOpened(), once the card
+    // has answered the frequency read or sent a sensor-data frame, whichever comes first (a
+    // busy card may stream without answering); otherwise it is closed again with
+    // reconnectUnanswered(). A frequency that the card tells is reported by sampleFreResult(),
+    // one it does not tell leaves the rate unknown without a report.
     void reconnectPort(QString portName, int baudRate);
 
 private slots:
@@ -75,6 +81,11 @@ private:
     void startLine(const QString &portName, int baudRate);
     void endTrial(const QString &portName);
     void abandonTrial();
+    void closeLine();
+    void completeReconnect();
+    void frequencyAfterReconnect(quint64 line, int res);
+    void noteFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
+    void compareReconnectedCard();
     void publishHealth();
 
     QTimer *m_healthTimer = nullptr;
@@ -89,6 +100,21 @@ private:
     bool m_lineLost = false;
     // A reopen after a loss is waiting for the card's answer.
     bool m_trialOpen = false;
+    QString m_trialName;
+    int m_trialBaud = 0;
+    // Counts the lines opened and closed, so that an answer that comes late knows its line.
+    quint64 m_line = 0;
+    // What the card said of itself with its newest frame.
+    CardProfile m_profile;
+    // After a reconnection, until the card has told both its rate and its sensors.
+    struct ReconnectCheck
+    {
+        bool active = false;
+        bool frequencyTold = false;
+        bool frameSeen = false;
+        CardProfile before;
+        CardProfile after;
+    } m_check;
     DiagnosticThrottle m_readErrorLog;
 };
 

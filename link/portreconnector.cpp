@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "portreconnector.h"
 
+#include "myserialport.h"
+
 #include <QLoggingCategory>
 #include <QTimer>
 
@@ -28,6 +30,13 @@ void PortReconnector::setEnabled(bool on)
     m_enabled = on;
     if (!on)
         stopWaiting();
+}
+
+void PortReconnector::followCard(MySerialport *card)
+{
+    connect(card, &MySerialport::portOpened, this, &PortReconnector::portOpened);
+    connect(card, &MySerialport::reconnectUnanswered, this, &PortReconnector::portUnanswered);
+    connect(this, &PortReconnector::reconnectRequested, card, &MySerialport::reconnectPort);
 }
 
 bool PortReconnector::takeLostPort()

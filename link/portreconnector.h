@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class MySerialport;
 class QTimer;
 
 // What a wait for a lost port has come to.
@@ -36,7 +37,7 @@ enum class ReconnectWait {
 // The reopen is asked for by reconnectRequested(), meant for MySerialport::reconnectPort, which
 // shows nothing while the port cannot be opened yet (it is then asked again) and reports a port
 // on which no card answers by reconnectUnanswered(), to be passed to portUnanswered();
-// waitChanged() tells the status bar.
+// followCard() makes these connections. waitChanged() tells the status bar.
 class PortReconnector : public QObject
 {
     Q_OBJECT
@@ -71,6 +72,9 @@ public:
     {
         return m_wait != ReconnectWait::None && m_wait != ReconnectWait::GaveUp;
     }
+
+    // Follows the driver-card object's opens and reopens, and has it reopen the lost port.
+    void followCard(MySerialport *card);
 
     // The card reports the open port lost. True when the port is now awaited (reconnection is
     // on and a port has been open): the caller closes it quietly. False: the caller reports the

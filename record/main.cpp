@@ -7,6 +7,7 @@
 //   eskin-record --port PATH [--baud N] [--frequency HZ] [--seconds S | --frames N]
 //                [--output FILE|-] [--serve [ADDRESS:]PORT] [--mqtt URL]
 //   eskin-record --from-mqtt URL [--seconds S | --frames N] --output FILE|-|FOLDER
+// with --reconnect to ride through a lost port.
 
 #include "commandline.h"
 #include "markerinput.h"
@@ -84,6 +85,10 @@ void addOptions(CommandLine &line)
                         "broker, instead of a card's; with + for levels of PREFIX, each stream "
                         "that matches to a file of its own in the folder --output."),
          QStringLiteral("URL")},
+        {QStringLiteral("reconnect"),
+         QStringLiteral("Ride through a lost port or stopped data: wait for the same device to "
+                        "come back and the card to answer or stream, then go on after a gap line. "
+                        "Without it the run ends with status 1.")},
         {QStringLiteral("progress"),
          QStringLiteral("A progress line on standard error every second, even when it is not "
                         "a terminal.")},
@@ -131,7 +136,7 @@ bool readCommon(const CommandLine &line, double *seconds, qint64 *frames, bool *
 bool readBrokerRecording(const CommandLine &line, MqttRecordSession::Settings &s, int *code)
 {
     *code = CommandLine::kExitUsage;
-    for (const char *card : {"port", "baud", "frequency", "serve", "mqtt"}) {
+    for (const char *card : {"port", "baud", "frequency", "serve", "mqtt", "reconnect"}) {
         if (!line.excludes(QStringLiteral("from-mqtt"), QLatin1String(card)))
             return false;
     }
@@ -180,6 +185,7 @@ bool readSettings(const CommandLine &line, RecordSession::Settings &s, int *code
     s.output = line.value(QStringLiteral("output"));
     s.baudRate = int(baud);
     s.frequencyHz = line.value(QStringLiteral("frequency")).toInt();
+    s.reconnect = given("reconnect");
     s.program = QStringLiteral("eskin-record " ESKIN_VERSION);
     return true;
 }

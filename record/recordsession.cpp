@@ -25,6 +25,8 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+const QString kPortLost = QStringLiteral("port lost");
+
 // What an operator who may not open the port does, as the window says it: join the device's
 // group when it is one to join.
 QString permissionAdvice(const QString &group)
@@ -73,20 +75,13 @@ RecordSession::RecordSession(const Settings &settings, QObject *parent)
     m_noDataTimer->setSingleShot(true);
     m_durationTimer->setSingleShot(true);
     m_durationTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_noDataTimer, &QTimer::timeout, this, [this] {
-        const qint64 frames = m_frames;
-        end(1, frames == 0 ? QStringLiteral("no sensor data from %1 within %2 s")
-                                 .arg(m_settings.port)
-                                 .arg(kNoDataTimeoutMs / 1000)
-                           : QStringLiteral("sensor data from %1 stopped for %2 s after %3 frames")
-                                 .arg(m_settings.port)
-                                 .arg(kNoDataTimeoutMs / 1000)
-                                 .arg(frames));
-    });
+    connect(m_noDataTimer, &QTimer::timeout, this, &RecordSession::noDataFor);
     connect(m_durationTimer, &QTimer::timeout, this, &RecordSession::limitReached);
     connect(m_progressTimer, &QTimer::timeout, this, &RecordSession::reportProgress);
-    connect(m_port, &MySerialport::portLost, this,
-            [this] { end(1, QStringLiteral("lost the port %1").arg(m_settings.port)); });
+    // Queued: the port is closed once its own error handling has returned.
+    connect(m_port, &MySerialport::portLost, this, &RecordSession::portLost, Qt::QueuedConnection);
+    if (m_settings.reconnect)
+        followReconnection();
     connect(m_port, &SlaveProtocol::sampleFreResult, this, [this](int option, int res, int) {
         if (option == 1)
             m_frequencyResult = res;
@@ -177,6 +172,7 @@ bool RecordSession::startServer()
     connect(m_server, &StreamServer::clientDropped, this, [this](const QString &peer) {
         emit notice(QStringLiteral("dropped the stream client %1: it did not keep up").arg(peer));
     });
+    connect(m_server, &StreamServer::refusalLogged, this, &RecordSession::notice);
     emit notice(
         QStringLiteral("serving the stream on %1")
             .arg(StreamServer::addressText(m_server->serverAddress(), m_server->serverPort())));
@@ -190,11 +186,6 @@ bool RecordSession::openOutput()
     connect(m_port, &SlaveProtocol::stampedFrame, this, &RecordSession::onFrame);
     if (m_settings.output.isEmpty())
         return true;
-    const QString problem = RecordWriter::unwritableReason(m_settings.output);
-    if (!problem.isEmpty()) {
-        end(1, QStringLiteral("cannot write %1: %2").arg(m_settings.output, problem));
-        return false;
-    }
     // The frequency is settled here or the session ends, however long the card's replies take
     // on a loaded machine: a writer that gave up waiting would create the file of a run that is
     // about to fail, over an earlier recording.
@@ -304,6 +295,12 @@ void RecordSession::onFrame(const FrameStamp &stamp, const QList<Axit_t> &readin
 {
     if (m_ended)
         return;
+    if (m_stallClock.isValid()) {
+        emit notice(QStringLiteral("sensor data from %1 again after %2 s")
+                        .arg(m_settings.port)
+                        .arg(double(m_stallClock.elapsed()) / 1000.0, 0, 'f', 1));
+        m_stallClock.invalidate();
+    }
     m_newest = stamp;
     // A stream that stops is a failure too, rather than a recorder that waits for ever.
     m_noDataTimer->start(kNoDataTimeoutMs);
@@ -322,6 +319,101 @@ void RecordSession::onFrame(const FrameStamp &stamp, const QList<Axit_t> &readin
         limitReached();
 }
 
+// The window's rules: the same device, a card that answers or streams, a gap line.
+void RecordSession::followReconnection()
+{
+    m_ports.setExtraPorts({m_settings.port});
+    m_reconnector = new PortReconnector(&m_ports, this);
+    m_reconnector->setEnabled(true);
+    m_reconnector->followCard(m_port);
+    connect(m_reconnector, &PortReconnector::waitChanged, this, &RecordSession::followWait);
+    connect(m_port, &MySerialport::cardReconnected, this, &RecordSession::cardReconnected);
+}
+
+void RecordSession::portLost()
+{
+    if (m_ended)
+        return;
+    if (!m_recording || !m_reconnector || !m_reconnector->takeLostPort()) {
+        end(1, QStringLiteral("lost the port %1").arg(m_settings.port));
+        return;
+    }
+    m_earlierChecksumErrors += m_port->linkCounters().checksumErrors;
+    m_port->closePort();
+    m_noDataTimer->stop();
+    m_stallClock.invalidate();
+    m_lostClock.start();
+    m_writer.beginGap(kPortLost);
+    if (m_server)
+        m_server->beginGap(kPortLost);
+    if (m_publisher)
+        m_publisher->beginGap(kPortLost);
+    emit notice(
+        QStringLiteral("lost the port %1; waiting for it to come back").arg(m_settings.port));
+}
+
+// A stream that stops is a failure, rather than a recorder that waits for ever; unless the
+// session rides through, telling it once.
+void RecordSession::noDataFor()
+{
+    const int seconds = kNoDataTimeoutMs / 1000;
+    if (m_reconnector && m_recording) {
+        if (!m_stallClock.isValid()) {
+            m_stallClock.start();
+            emit notice(QStringLiteral("no sensor data from %1 for %2 s; waiting")
+                            .arg(m_settings.port)
+                            .arg(seconds));
+        }
+        return;
+    }
+    end(1,
+        m_frames == 0
+            ? QStringLiteral("no sensor data from %1 within %2 s").arg(m_settings.port).arg(seconds)
+            : QStringLiteral("sensor data from %1 stopped for %2 s after %3 frames")
+                  .arg(m_settings.port)
+                  .arg(seconds)
+                  .arg(m_frames));
+}
+
+// Each step once, as it changes.
+void RecordSession::followWait(ReconnectWait wait)
+{
+    if (m_ended || wait == m_wait)
+        return;
+    m_wait = wait;
+    const QString &port = m_settings.port;
+    switch (wait) {
+    case ReconnectWait::None:
+        emit notice(QStringLiteral("reconnected to %1 after %2 s")
+                        .arg(port)
+                        .arg(double(m_lostClock.elapsed()) / 1000.0, 0, 'f', 1));
+        m_noDataTimer->start(kNoDataTimeoutMs);
+        break;
+    case ReconnectWait::Unanswered:
+        emit notice(QStringLiteral("no card answers on %1 yet; trying again").arg(port));
+        break;
+    case ReconnectWait::OtherDevice:
+        emit notice(QStringLiteral("%1 is another device now; waiting for the card").arg(port));
+        break;
+    case ReconnectWait::GaveUp:
+        end(1, QStringLiteral("the device on %1 does not answer as the card: no longer trying "
+                              "to reconnect")
+                   .arg(port));
+        break;
+    case ReconnectWait::Lost:
+        break;
+    }
+}
+
+// The recording and the stream say so themselves: a frequency line before the first row at
+// another rate, and each row's sensor count.
+void RecordSession::cardReconnected(const CardProfile &before, const CardProfile &after)
+{
+    if (after.differsFrom(before))
+        emit notice(QStringLiteral("the card on %1 is not as before the loss: %2")
+                        .arg(m_settings.port, after.changeFrom(before)));
+}
+
 // Frames that come while the frequency is being settled are kept up to the limit; the
 // recording ends once it is settled.
 void RecordSession::limitReached()
@@ -331,9 +423,15 @@ void RecordSession::limitReached()
         end(0);
 }
 
+// Counted afresh by every open of the port.
+quint64 RecordSession::checksumErrors() const
+{
+    return m_earlierChecksumErrors + m_port->linkCounters().checksumErrors;
+}
+
 QString RecordSession::summary() const
 {
-    const unsigned long long dropped = m_port->linkCounters().checksumErrors;
+    const unsigned long long dropped = checksumErrors();
     const QString where = m_settings.output.isEmpty() ? QStringLiteral("served")
                           : m_settings.output == QLatin1String("-")
                               ? QStringLiteral("written to standard output")
@@ -351,19 +449,21 @@ void RecordSession::reportProgress()
     const double seconds = double(m_progressClock.restart()) / 1000.0;
     const double rate = seconds > 0 ? double(frames - m_framesAtLastProgress) / seconds : 0.0;
     m_framesAtLastProgress = frames;
-    QByteArray more =
-        m_server ? QStringLiteral(", %1 stream clients").arg(m_server->clientCount()).toUtf8()
-                 : QByteArray();
+    QString more;
+    if (m_writer.droppedRows() > 0)
+        more += QStringLiteral(", %1 left out of the output").arg(m_writer.droppedRows());
+    if (m_server)
+        more += QStringLiteral(", %1 stream clients").arg(m_server->clientCount());
+    if (m_server && m_server->refusedClients() > 0)
+        more += QStringLiteral(", %1 refused").arg(m_server->refusedClients());
     if (m_publisher)
         more += QStringLiteral(", MQTT %1, %2 not published")
                     .arg(m_brokerConnected ? QLatin1String("connected")
                                            : QLatin1String("not connected"))
-                    .arg(m_publisher->droppedFrames())
-                    .toUtf8();
+                    .arg(m_publisher->droppedFrames());
     std::fprintf(stderr, "%lld frames, %.1f frames/s, %llu dropped (bad checksum)%s\n",
                  static_cast<long long>(frames), rate,
-                 static_cast<unsigned long long>(m_port->linkCounters().checksumErrors),
-                 more.constData());
+                 static_cast<unsigned long long>(checksumErrors()), more.toUtf8().constData());
 }
 
 void RecordSession::stop()
@@ -402,6 +502,11 @@ void RecordSession::end(int code, QString error)
         code = 1;
         error =
             QStringLiteral("cannot write %1: %2").arg(m_settings.output, m_writer.errorString());
+    } else if (code == 0 && m_writer.droppedRows() > 0) {
+        code = 1;
+        error = summary() + QStringLiteral("; %1 more left out (the gap lines say where), as the "
+                                           "output did not take them in time")
+                                .arg(m_writer.droppedRows());
     }
     m_port->closePort();
     emit ended(code, error);

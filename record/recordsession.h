@@ -2,7 +2,10 @@
 #ifndef RECORDSESSION_H
 #define RECORDSESSION_H
 
+#include "cardprofile.h"
 #include "mqttconnection.h"
+#include "portlist.h"
+#include "portreconnector.h"
 #include "recordwriter.h"
 
 #include <QElapsedTimer>
@@ -30,6 +33,13 @@ class StreamServer;
 // published to an MQTT broker, from the settled frequency on. The broker is reached before the
 // port is touched: one that cannot be reached ends the session; one lost later is tried again
 // while the recording and the stream go on.
+//
+// The output is written from a thread of its own (RecordWriter): a reader that does not keep up
+// loses whole rows, with gap lines, and the run ends with status 1 saying so. Without reconnect,
+// a lost port or data that stop for kNoDataTimeoutMs end the session; with it, the session rides
+// through both as the window does (PortReconnector): a lost port is opened again once the same
+// device is back and the card answers or streams, the recording and the stream go on after a
+// gap line, and each step is a notice.
 class RecordSession : public QObject
 {
     Q_OBJECT
@@ -49,7 +59,8 @@ public:
         int servePort = -1; // -1: the stream is not served
         std::optional<MqttOptions> mqtt;
         bool progress = false;
-        QString program; // name and version, for the recording's comments
+        bool reconnect = false; // ride through a lost port or stopped data
+        QString program;        // name and version, for the recording's comments
     };
 
     explicit RecordSession(const Settings &settings, QObject *parent = nullptr);
@@ -71,8 +82,8 @@ public:
 signals:
     // 0 for a complete recording, 1 with `error` (one line) when something failed.
     void ended(int code, const QString &error);
-    // Something worth a line that is not an error: where the stream is served, a dropped
-    // client, the broker's state.
+    // Something worth a line that is not an error: where the stream is served, a dropped or
+    // refused client, the broker's state, the steps of a reconnection.
     void notice(const QString &line);
 
 private:
@@ -87,8 +98,14 @@ private:
     RecordHeader header(int frequencyHz) const;
     void beginRecording();
     void onFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
+    void followReconnection();
+    void portLost();
+    void noDataFor();
+    void followWait(ReconnectWait wait);
+    void cardReconnected(const CardProfile &before, const CardProfile &after);
     void limitReached();
     void reportProgress();
+    quint64 checksumErrors() const;
     void end(int code, QString error = QString());
 
     Settings m_settings;
@@ -107,6 +124,12 @@ private:
     qint64 m_framesAtLastProgress = 0;
     QElapsedTimer m_progressClock;
     int m_frequencyResult = 0;
+    PortList m_ports;
+    PortReconnector *m_reconnector = nullptr;
+    ReconnectWait m_wait = ReconnectWait::None;
+    QElapsedTimer m_lostClock;           // since the port was lost, while it is awaited
+    QElapsedTimer m_stallClock;          // since the data stopped, while the port stays open
+    quint64 m_earlierChecksumErrors = 0; // counted on the port's earlier opens
     bool m_recording = false; // the frequency is settled: rows go out, the stream is served
     bool m_full = false;      // the time or the frame count is reached
     bool m_ended = false;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordwriter.h"
 
+#include "outputqueue.h"
+
 #include <QFileInfo>
 #include <QTimer>
 
@@ -36,6 +38,9 @@ RecordWriter::~RecordWriter()
     if (m_active) {
         m_frequencyPending = false;
         writeOut(true);
+        if (m_output)
+            m_output->drain(kDrainMs);
+        m_output.reset();
         m_file.close();
     }
 }
@@ -71,8 +76,13 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     m_header = header;
     m_givenHead.clear();
     m_error.clear();
+    m_output.reset();
     m_file.close();
-    if (!options.testFlag(CreateOnFirstRow) && !createFile())
+    if (options.testFlag(CreateOnFirstRow))
+        m_error = unwritableReason(path);
+    else
+        createFile();
+    if (!m_error.isEmpty())
         return false;
     m_active = true;
     m_headWritten = false;
@@ -83,10 +93,12 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     discardHeldRows(); // nothing held yet: it starts the time base afresh
     if (!m_frequencyPending)
         m_timeline.nameRate(header.frequencyHz);
-    m_rowsOut = m_bytesOut = 0;
+    m_rowsOut = 0;
     m_lastOutUs = -1;
     m_afterOutRow = 0;
     m_heldMarkers.clear();
+    m_dropped.store(0, std::memory_order_relaxed);
+    m_leavingOut = false;
     m_flushTimer->start();
     return true;
 }
@@ -98,9 +110,15 @@ bool RecordWriter::createFile()
     const bool opened = m_path == QLatin1String("-")
                             ? m_file.open(STDOUT_FILENO, mode)
                             : (m_file.setFileName(m_path), m_file.open(mode | QIODevice::Truncate));
-    if (!opened)
+    if (!opened) {
         m_error = m_file.errorString();
-    return opened;
+        return false;
+    }
+    // Reported in the output's thread; this object hears of it through its own.
+    m_output = std::make_unique<OutputQueue>(m_file.handle(), [this] {
+        QMetaObject::invokeMethod(this, &RecordWriter::outputFailed, Qt::QueuedConnection);
+    });
+    return true;
 }
 
 bool RecordWriter::discardHeldRows()
@@ -121,6 +139,10 @@ void RecordWriter::writeFrame(const FrameStamp &stamp, const QList<Axit_t> &read
         return;
     if (m_frequencyPending && m_frequencyFromFrames && stamp.frequencyHz > 0)
         setFrequency(stamp.frequencyHz);
+    if (outputFallsBehind()) {
+        leaveOut(stamp);
+        return;
+    }
     if (m_gap.isOpen())
         m_buffer += m_gap.close(m_timeline.timeOf(stamp));
     m_timeline.appendFrame(&m_buffer, stamp, readings, num);
@@ -191,6 +213,25 @@ void RecordWriter::beginGap(const QString &cause)
         m_gap.begin(m_timeline.microsAt(FrameStamp::clockMicros()), cause);
 }
 
+// Once the output has fallen behind by its bound, rows are left out until it has caught up by
+// half, so that a reader that cannot keep up gets few long gaps rather than many short ones.
+bool RecordWriter::outputFallsBehind()
+{
+    if (!m_output)
+        return false;
+    const qint64 waiting = m_output->pendingBytes();
+    m_leavingOut = waiting >= (m_leavingOut ? kOutputQueueBytes / 2 : kOutputQueueBytes);
+    return m_leavingOut;
+}
+
+// The gap begins at the first row left out; one that is open already (the port was lost)
+// stands for these rows too.
+void RecordWriter::leaveOut(const FrameStamp &stamp)
+{
+    m_gap.begin(m_timeline.timeOf(stamp), QString::fromLatin1(kOutputGapCause));
+    m_dropped.fetch_add(1, std::memory_order_relaxed);
+}
+
 void RecordWriter::setFrequency(int hz)
 {
     if (!m_active || !m_frequencyPending)
@@ -239,14 +280,8 @@ bool RecordWriter::writeOut(bool everything)
     const qsizetype bytes = everything ? m_buffer.size() : dueBytes();
     if (bytes == 0)
         return true;
-    const qint64 written = writeAll(QByteArray::fromRawData(m_buffer.constData(), bytes));
-    if (written < bytes) {
-        keepCompleteRows(written);
-        fail(m_error);
-        return false;
-    }
-    m_bytesOut += written;
-    takeOut(bytes);
+    const QByteArray lines = m_buffer.first(bytes);
+    m_output->push(lines, takeOut(bytes));
     return true;
 }
 
@@ -264,14 +299,16 @@ qsizetype RecordWriter::dueBytes() const
     return firstHeld == m_heldRows.begin() ? 0 : std::prev(firstHeld)->end;
 }
 
-// The first `bytes` of the buffer have gone out.
-void RecordWriter::takeOut(qsizetype bytes)
+// The first `bytes` of the buffer go out; returns the rows among them.
+qint64 RecordWriter::takeOut(qsizetype bytes)
 {
+    qint64 rows = 0;
     while (!m_heldRows.empty() && m_heldRows.front().end <= bytes) {
         m_lastOutUs = m_heldRows.front().micros;
         m_heldRows.pop_front();
-        ++m_rowsOut;
+        ++rows;
     }
+    m_rowsOut += rows;
     for (HeldRow &row : m_heldRows)
         row.end -= bytes;
     m_afterOutRow = 0;
@@ -279,43 +316,7 @@ void RecordWriter::takeOut(qsizetype bytes)
         m_buffer.resize(0); // keeps its room for the next lines
     else
         m_buffer.remove(0, bytes);
-}
-
-// QFile reports a write that stops halfway as "Unknown error": the system's own reason is
-// taken from errno here.
-qint64 RecordWriter::writeAll(const QByteArray &bytes)
-{
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n =
-            ::write(m_file.handle(), bytes.constData() + written, size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            m_error = systemReason(n < 0 ? errno : EIO);
-            break;
-        }
-        written += n;
-    }
-    return written;
-}
-
-// Counts the rows that reached the file whole, and cuts a partial line off where the file can
-// be cut (not a pipe or a device), so that the file and the count agree.
-void RecordWriter::keepCompleteRows(qint64 written)
-{
-    const QByteArrayView out(m_buffer.constData(), written);
-    const qsizetype complete = out.lastIndexOf('\n') + 1;
-    for (qsizetype at = 0; at < complete;) {
-        const qsizetype end = out.indexOf('\n', at);
-        m_rowsOut += RecordFormat::isRow(out.sliced(at, end - at)) ? 1 : 0;
-        at = end + 1;
-    }
-    if (complete < written) {
-        // A pipe or a device cannot be cut; readers leave a partial last line out.
-        [[maybe_unused]] const int cut = ::ftruncate(m_file.handle(), m_bytesOut + complete);
-    }
-    m_bytesOut += complete;
+    return rows;
 }
 
 void RecordWriter::finish()
@@ -325,12 +326,40 @@ void RecordWriter::finish()
     m_frequencyPending = false;
     if (m_gap.isOpen())
         m_buffer += m_gap.close(m_timeline.microsAt(FrameStamp::clockMicros()));
-    if (!writeOut(true))
+    if (!writeOut(true) || !closeOutput())
         return; // fail() has reported the end
+    const qint64 rows = m_frames.load(std::memory_order_relaxed);
     m_flushTimer->stop();
-    m_file.close();
     m_active = false;
-    emit finished(m_rowsOut, QString());
+    emit finished(rows, QString());
+}
+
+// The rows that the output has not taken in time are left out too.
+bool RecordWriter::closeOutput()
+{
+    if (m_output && !m_output->drain(kDrainMs)) {
+        m_output->stop();
+        if (!m_output->error().isEmpty()) {
+            fail(m_output->error());
+            return false;
+        }
+        m_dropped.fetch_add(m_rowsOut - m_output->rowsWritten(), std::memory_order_relaxed);
+    }
+    m_frames.store(rowsInFile(), std::memory_order_relaxed);
+    m_output.reset();
+    m_file.close();
+    return true;
+}
+
+qint64 RecordWriter::rowsInFile() const
+{
+    return m_output ? m_output->rowsWritten() : 0;
+}
+
+void RecordWriter::outputFailed()
+{
+    if (m_active && m_output)
+        fail(m_output->error());
 }
 
 void RecordWriter::fail(const QString &what)
@@ -339,8 +368,10 @@ void RecordWriter::fail(const QString &what)
     m_buffer.clear();
     m_heldRows.clear();
     m_flushTimer->stop();
+    const qint64 rows = rowsInFile();
+    m_output.reset();
     m_file.close();
     m_active = false;
-    m_frames.store(m_rowsOut, std::memory_order_relaxed);
-    emit finished(m_rowsOut, m_error);
+    m_frames.store(rows, std::memory_order_relaxed);
+    emit finished(rows, m_error);
 }

@@ -15,20 +15,26 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <utility>
 #include <vector>
 
+class OutputQueue;
 class QTimer;
 
 // Writes the sensor-data stream to a file in the recording format (RecordFormat), one line per
 // frame, each at the time of its stamp since the first frame's (RecordTimeline); a rate that the
 // card confirmed during the recording is written among the rows, before the first row at it.
 //
-// Lines are formatted into a buffer and written whole, every 250 ms, so that a recording cut
-// short anywhere still ends on complete lines (at most one partial line). After a failed write
-// the file is cut back to its last complete line where it can be, and the frame count is that of
-// the rows in the file. The writer runs in whatever thread it lives in; framesWritten() may be
-// read from any thread.
+// Lines are formatted into a buffer and handed whole, every 250 ms, to an output of their own
+// (OutputQueue) that writes them from its own thread, so that a recording cut short anywhere
+// still ends on complete lines (at most one partial line) and a slow disk or a reader that stops
+// reading standard output never holds up the frames. When the output falls behind by
+// kOutputQueueBytes, whole rows are left out, with a gap line (cause kOutputGapCause) before the
+// first row after them, until it has caught up by half; droppedRows() counts them. After a
+// failed write the file is cut back to its last complete line where it can be, and the frame
+// count is that of the rows in the file. The writer runs in whatever thread it lives in;
+// framesWritten() and droppedRows() may be read from any thread.
 //
 // The comment lines at the top go out with the first lines written, with the first frame's
 // wall-clock time as the start. When the card's frequency is still being asked for
@@ -49,10 +55,17 @@ public:
     static constexpr int kFrequencyWaitMs = 5000;
     // Beyond the time a frame takes to reach the window and a marker to come back from it.
     static constexpr int kMarkerHoldMs = 1000;
+    // What the output may fall behind before rows are left out: at the card's fastest rate
+    // with every sensor, about four seconds of rows.
+    static constexpr qint64 kOutputQueueBytes = 256 * 1024;
+    // How long the end of a recording waits for the output to take what is left.
+    static constexpr int kDrainMs = 2000;
+    static constexpr const char *kOutputGapCause = "output too slow";
 
     enum OpenOption {
         // The file is created (or truncated) only when its first row is written, so that a
-        // recording that ends without data leaves an existing file as it was.
+        // recording that ends without data leaves an existing file as it was. open() only looks
+        // whether it could be.
         CreateOnFirstRow = 0x1,
         // The header's frequency is not known yet: see setFrequency().
         FrequencyToCome = 0x2,
@@ -75,7 +88,8 @@ public:
 
     // Starts a recording to `path` ("-" for standard output) with the comment lines of `header`,
     // creating or truncating the file now unless CreateOnFirstRow. False, with errorString(),
-    // when the file cannot be created; nothing is recorded then.
+    // when the file cannot be created (or could not be, with CreateOnFirstRow); nothing is
+    // recorded then.
     bool open(const QString &path, const RecordHeader &header, OpenOptions options = {});
     // Starts a recording of lines composed elsewhere (a stream received whole): `head`, the
     // comment lines and the header line, is written as it is, and the lines after it come
@@ -89,6 +103,9 @@ public:
     QString fileName() const { return m_path; }
     QString errorString() const { return m_error; }
     qint64 framesWritten() const { return m_frames.load(std::memory_order_relaxed); }
+    // The rows left out because the output fell behind, those it had not taken when the
+    // recording ended included.
+    qint64 droppedRows() const { return m_dropped.load(std::memory_order_relaxed); }
 
     // Forgets the rows held behind comment lines that wait for the frequency (they were taken
     // at another rate, or are not wanted), and starts the time base again at the next frame.
@@ -112,7 +129,8 @@ public slots:
     // The card's frequency in Hz, 0 when it could not be read: the comment lines that wait for
     // it can go out. Only the first call after open() counts.
     void setFrequency(int hz);
-    // Writes what is held and closes the file; emits finished() once.
+    // Writes what is held, waits kDrainMs at most for the output to take it, and closes the
+    // file; emits finished() once.
     void finish();
 
 signals:
@@ -134,16 +152,23 @@ private:
 
     bool createFile();
     void flushBuffer();
-    // Writes the rows that are due (every row unless they are held for markers), or every line.
+    // Hands the rows that are due (every row unless they are held for markers), or every line,
+    // to the output.
     bool writeOut(bool everything = false);
     qsizetype dueBytes() const;
-    void takeOut(qsizetype bytes);
+    qint64 takeOut(qsizetype bytes);
     void insertLine(qsizetype at, const QByteArray &line);
-    qint64 writeAll(const QByteArray &bytes);
-    void keepCompleteRows(qint64 written);
+    bool outputFallsBehind();
+    void leaveOut(const FrameStamp &stamp);
+    // Ends the output: waits for it to take what it has, kDrainMs at most; false when a write
+    // failed (fail() has been called).
+    bool closeOutput();
+    qint64 rowsInFile() const;
+    void outputFailed();
     void fail(const QString &what);
 
     QFile m_file;
+    std::unique_ptr<OutputQueue> m_output; // while the file is open
     QString m_path;
     QString m_error;
     RecordHeader m_header;
@@ -158,14 +183,15 @@ private:
     RecordTimeline m_timeline;
     QByteArray m_buffer;
     std::deque<HeldRow> m_heldRows; // the rows in m_buffer, oldest first
-    qint64 m_rowsOut = 0;           // rows in the file
-    qint64 m_bytesOut = 0;          // bytes in the file
-    qint64 m_lastOutUs = -1;        // the time of the file's newest row
+    qint64 m_rowsOut = 0;           // rows handed to the output
+    qint64 m_lastOutUs = -1;        // the time of the newest row handed to the output
     qsizetype m_afterOutRow = 0; // the end of the markers in the buffer for the file's newest row
     std::vector<std::pair<int, QString>> m_heldMarkers; // given before the first frame
     PendingGap m_gap;
     QTimer *m_flushTimer = nullptr;
     std::atomic<qint64> m_frames{0};
+    std::atomic<qint64> m_dropped{0};
+    bool m_leavingOut = false; // rows are left out until the output catches up
     qint64 m_reportedFrames = -1;
     int m_flushTicks = 0;
 };

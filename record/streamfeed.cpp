@@ -27,12 +27,16 @@ void StreamFeed::start()
     m_droppedFrames = 0;
     m_droppedFromUs = -1;
     m_gap = PendingGap();
+    m_heldMarkers.clear();
     m_running = true;
 }
 
+// A gap that has not ended is the stream's last line, as long as it lasted.
 void StreamFeed::stop()
 {
     const QMutexLocker locker(&m_lock);
+    if (m_running && m_gap.isOpen() && m_readers.load(std::memory_order_relaxed))
+        append(m_gap.close(m_timeline.microsAt(FrameStamp::clockMicros())));
     m_running = false;
 }
 
@@ -52,10 +56,12 @@ void StreamFeed::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings
             return;
         if (!m_timeline.hasStarted())
             m_timeline.nameRate(m_header.frequencyHz);
+        const bool first = !m_timeline.hasStarted();
         const QByteArray gapLine =
             m_gap.isOpen() ? m_gap.close(m_timeline.timeOf(stamp)) : QByteArray();
         if (!m_readers.load(std::memory_order_relaxed)) {
             m_timeline.appendFrame(nullptr, stamp, readings, num);
+            m_heldMarkers.clear();
             return;
         }
         if (m_pending.size() + gapLine.size() + 2 * RecordFormat::kMaxFrameLineBytes >
@@ -77,6 +83,10 @@ void StreamFeed::addFrame(const FrameStamp &stamp, const QList<Axit_t> &readings
             m_firstPendingRowHz = m_timeline.currentRate();
             m_firstPendingRowUs = m_timeline.newestMicros();
         }
+        if (first) {
+            for (const auto &[number, label] : std::exchange(m_heldMarkers, {}))
+                append(RecordFormat::markerLine(0, number, label));
+        }
     }
     if (wake)
         m_wake();
@@ -87,6 +97,8 @@ void StreamFeed::addMarker(const FrameStamp &marked, int number, const QString &
     bool wake = false;
     {
         const QMutexLocker locker(&m_lock);
+        if (m_running && !m_timeline.hasStarted())
+            m_heldMarkers.emplace_back(number, label);
         if (!m_running || !m_timeline.hasStarted() || !m_readers.load(std::memory_order_relaxed))
             return;
         wake = append(RecordFormat::markerLine(m_timeline.markerMicros(marked), number, label));

@@ -13,6 +13,8 @@
 
 #include <atomic>
 #include <functional>
+#include <utility>
+#include <vector>
 
 // The hand-off between the thread that decodes the card's frames and the stream server's own
 // thread. The feeding side formats each frame into the recording format's line and appends it
@@ -28,8 +30,10 @@
 // and the rate's changes, with the same start (HeadPolicy::FollowsHeader), for readers that are
 // told a new head, such as a broker's retained one.
 //
-// Gap lines go in as a recording places them: beginGap() when the data stop (the port was
-// lost), and the gap's line comes before the next frame's, reaching to its time.
+// Gap lines go in as a recording places them: beginGap() when the data stop (the port was lost
+// or closed), and the gap's line comes before the next frame's row, reaching to its time; a
+// stream that stops first ends with the gap. A marker given before the first frame follows the
+// first row.
 class StreamFeed
 {
 public:
@@ -102,6 +106,7 @@ private:
     int m_headHz = 0;
     bool m_headerChanged = false; // since the head was composed
     qint64 m_firstPendingRowUs = 0;
+    std::vector<std::pair<int, QString>> m_heldMarkers; // given before the first frame
     bool m_running = false;
     bool m_overflowed = false;
     qint64 m_droppedFrames = 0;

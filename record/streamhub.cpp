@@ -3,33 +3,46 @@
 
 #include "recordlogging.h"
 #include "sendpacer.h"
+#include "streamconnection.h"
 #include "streamfeed.h"
 #include "streamserver.h"
 
 #include <QTcpServer>
-#include <QTcpSocket>
+
+#include <functional>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
-// What is read of a client's bytes at a time, to be thrown away.
-constexpr qint64 kInputChunkBytes = 4096;
-
-QString peerName(const QTcpSocket *socket)
+// Hands each accepted socket over as it is: a QTcpSocket would take the end of a client's input
+// for the end of the connection.
+class DescriptorServer : public QTcpServer
 {
-    return StreamServer::addressText(socket->peerAddress(), socket->peerPort());
-}
+public:
+    DescriptorServer(std::function<void(qintptr)> take, QObject *parent)
+        : QTcpServer(parent)
+        , m_take(std::move(take))
+    {}
+
+protected:
+    void incomingConnection(qintptr fd) override { m_take(fd); }
+
+private:
+    std::function<void(qintptr)> m_take;
+};
 
 } // namespace
 
 StreamHub::StreamHub(StreamFeed *feed, QObject *parent)
     : QObject(parent)
     , m_feed(feed)
-    , m_server(new QTcpServer(this))
+    , m_server(new DescriptorServer([this](qintptr fd) { accept(fd); }, this))
     , m_pacer(new SendPacer(
           kMinSendIntervalMs, [this] { sendPending(); }, this))
-{
-    connect(m_server, &QTcpServer::newConnection, this, &StreamHub::acceptClients);
-}
+{}
 
 StreamHub::~StreamHub() = default;
 
@@ -47,15 +60,14 @@ void StreamHub::close()
 {
     m_pacer->sendNow();
     m_server->close();
-    const QList<QTcpSocket *> sockets = m_clients.keys();
-    for (QTcpSocket *socket : sockets) {
+    const QList<StreamConnection *> clients = m_clients.keys();
+    for (StreamConnection *client : clients) {
         // What the system has taken still reaches the client after the close.
-        socket->flush();
-        if (socket->bytesToWrite() > 0) {
-            qCWarning(lcRecord).noquote() << "stream client" << peerName(socket) << "closed with"
-                                          << socket->bytesToWrite() << "bytes unsent";
+        if (client->queuedBytes() > 0) {
+            qCWarning(lcRecord).noquote() << "stream client" << client->peer() << "closed with"
+                                          << client->queuedBytes() << "bytes unsent";
         }
-        remove(socket);
+        remove(client);
     }
 }
 
@@ -77,110 +89,102 @@ void StreamHub::distribute()
 void StreamHub::sendPending()
 {
     const StreamFeed::Batch batch = m_feed->take();
-    const QList<QTcpSocket *> sockets = m_clients.keys();
-    for (QTcpSocket *socket : sockets) {
+    const QList<StreamConnection *> clients = m_clients.keys();
+    for (StreamConnection *client : clients) {
         // Looked up again after each send, which may have parted with the client.
-        if (!m_clients.contains(socket))
+        if (!m_clients.contains(client))
             continue; // gone while an earlier one was served
-        if (!m_clients[socket].started) {
+        if (!m_clients[client].started) {
             if (batch.head.isEmpty())
                 continue;
-            m_clients[socket].started = true;
-            sendTo(socket, batch.head);
-            if (!m_clients.contains(socket))
+            m_clients[client].started = true;
+            sendTo(client, batch.head);
+            if (!m_clients.contains(client))
                 continue;
         }
-        const bool joined = m_clients[socket].joined;
+        const bool joined = m_clients[client].joined;
         if (batch.overflowed) {
             // Lines this client should have had are lost: it must not read a stream with a gap.
             // One that has had none starts with the next ones.
             if (joined)
-                drop(socket, "missed lines while the server fell behind");
+                drop(client, "missed lines while the server fell behind");
             continue;
         }
         const QByteArray lines = joined ? batch.lines : batch.linesForNewcomer();
         if (lines.isEmpty())
             continue;
-        m_clients[socket].joined = true;
-        sendTo(socket, lines);
+        m_clients[client].joined = true;
+        sendTo(client, lines);
     }
 }
 
-void StreamHub::acceptClients()
-{
-    while (QTcpSocket *socket = m_server->nextPendingConnection())
-        accept(socket);
-}
-
-void StreamHub::accept(QTcpSocket *socket)
+void StreamHub::accept(qintptr fd)
 {
     if (m_clients.size() >= kMaxClients) {
-        qCWarning(lcRecord).noquote()
-            << "refused stream client" << peerName(socket) << "beyond" << kMaxClients << "clients";
-        socket->abort();
-        socket->deleteLater();
+        const QString peer = StreamConnection::peerOf(fd);
+        ::close(int(fd));
+        refuse(peer, QStringLiteral("%1 clients are served already").arg(kMaxClients));
         return;
     }
-    // Qt stops reading from the system once this much waits, so a client cannot fill memory.
-    socket->setReadBufferSize(kInputChunkBytes);
-    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, kSendBufferBytes);
-    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(socket, &QTcpSocket::readyRead, this, [this, socket] { discardInput(socket); });
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { remove(socket); });
-    connect(socket, &QTcpSocket::errorOccurred, this, [this, socket] { remove(socket); });
-    m_clients.insert(socket, Client());
+    const int sendBuffer = kSendBufferBytes;
+    const int noDelay = 1;
+    ::setsockopt(int(fd), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+    ::setsockopt(int(fd), IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
+    auto *client = new StreamConnection(fd, this);
+    connect(client, &StreamConnection::received, this, [this, client] { checkInput(client); });
+    connect(client, &StreamConnection::broken, this, [this, client] { remove(client); });
+    m_clients.insert(client, Client());
     m_feed->setReaders(true);
-    qCDebug(lcRecord).noquote() << "stream client" << peerName(socket) << "connected";
+    qCDebug(lcRecord).noquote() << "stream client" << client->peer() << "connected";
     countChanged();
     // Before the first frame there is no head yet: distribute() sends it with that frame.
     const QByteArray head = m_feed->head();
     if (!head.isEmpty()) {
-        m_clients[socket].started = true;
-        sendTo(socket, head);
+        m_clients[client].started = true;
+        sendTo(client, head);
     }
 }
 
-void StreamHub::discardInput(QTcpSocket *socket)
+void StreamHub::checkInput(StreamConnection *client)
 {
-    const auto client = m_clients.find(socket);
-    if (client == m_clients.end())
+    if (!m_clients.contains(client) || client->receivedBytes() <= kMaxClientInputBytes)
         return;
-    client->received += socket->skip(socket->bytesAvailable());
-    if (client->received > kMaxClientInputBytes) {
-        qCWarning(lcRecord).noquote() << "closed stream client" << peerName(socket)
-                                      << "that sent more than" << kMaxClientInputBytes << "bytes";
-        remove(socket);
-    }
+    const QString peer = client->peer();
+    remove(client);
+    refuse(peer, QStringLiteral("it sent more than %1 bytes").arg(kMaxClientInputBytes));
 }
 
-void StreamHub::sendTo(QTcpSocket *socket, const QByteArray &bytes)
+void StreamHub::sendTo(StreamConnection *client, const QByteArray &bytes)
 {
-    if (socket->bytesToWrite() + bytes.size() > kClientQueueBytes) {
-        drop(socket, "did not keep up");
+    if (client->queuedBytes() + bytes.size() > kClientQueueBytes) {
+        drop(client, "did not keep up");
         return;
     }
-    socket->write(bytes);
-    // At once rather than on the next turn of the event loop: one system call per batch.
-    socket->flush();
+    client->send(bytes);
 }
 
-void StreamHub::drop(QTcpSocket *socket, const char *why)
+void StreamHub::drop(StreamConnection *client, const char *why)
 {
-    const QString peer = peerName(socket);
+    const QString peer = client->peer();
     ++m_dropped;
     qCWarning(lcRecord).noquote() << "dropped stream client" << peer << why << "with"
-                                  << socket->bytesToWrite() << "bytes queued";
-    remove(socket);
+                                  << client->queuedBytes() << "bytes queued";
+    remove(client);
     emit clientDropped(peer, m_dropped);
 }
 
-void StreamHub::remove(QTcpSocket *socket)
+void StreamHub::refuse(const QString &peer, const QString &reason)
 {
-    if (!m_clients.remove(socket))
+    ++m_refused;
+    emit clientRefused(peer, reason, m_refused);
+}
+
+void StreamHub::remove(StreamConnection *client)
+{
+    if (!m_clients.remove(client))
         return;
-    socket->disconnect(this);
-    socket->abort();
-    socket->deleteLater();
+    client->disconnect(this);
+    client->deleteLater();
     m_feed->setReaders(!m_clients.isEmpty());
     countChanged();
 }

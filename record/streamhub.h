@@ -9,14 +9,16 @@
 #include <QString>
 
 class QTcpServer;
-class QTcpSocket;
 class SendPacer;
+class StreamConnection;
 class StreamFeed;
 
 // The network side of the stream server, in the server's own thread: accepts clients, sends
 // each the head and then every line the feed hands over, and parts with clients that fall
 // behind. Nothing here ever waits: a client's unsent lines are its queue, bounded by
-// kClientQueueBytes; what a client sends is read and thrown away.
+// kClientQueueBytes; what a client sends is read and thrown away, and a client that has ended its
+// input still receives (StreamConnection). A client beyond kMaxClients, or one that sends more
+// than kMaxClientInputBytes, is refused: closed, logged and counted.
 //
 // Lines go out at most every kMinSendIntervalMs (SendPacer).
 class StreamHub : public QObject
@@ -50,30 +52,32 @@ signals:
     void clientCountChanged(int clients);
     // A client fell behind and was disconnected; `dropped` counts them since the start.
     void clientDropped(const QString &peer, qint64 dropped);
+    // A client was refused or closed for `reason`; `refused` counts them since the start.
+    void clientRefused(const QString &peer, const QString &reason, qint64 refused);
 
 private:
     struct Client
     {
         bool started = false; // has its head
         bool joined = false;  // has had lines, from a row on
-        qint64 received = 0;  // bytes it has sent, thrown away
     };
 
     void sendPending();
-    void acceptClients();
-    void accept(QTcpSocket *socket);
-    void discardInput(QTcpSocket *socket);
-    void sendTo(QTcpSocket *socket, const QByteArray &bytes);
-    void drop(QTcpSocket *socket, const char *why);
-    void remove(QTcpSocket *socket);
+    void accept(qintptr fd);
+    void checkInput(StreamConnection *client);
+    void sendTo(StreamConnection *client, const QByteArray &bytes);
+    void drop(StreamConnection *client, const char *why);
+    void refuse(const QString &peer, const QString &reason);
+    void remove(StreamConnection *client);
     void countChanged();
 
     StreamFeed *const m_feed;
     QTcpServer *m_server = nullptr;
     SendPacer *m_pacer;
-    QHash<QTcpSocket *, Client> m_clients;
+    QHash<StreamConnection *, Client> m_clients;
     QString m_error;
     qint64 m_dropped = 0;
+    qint64 m_refused = 0;
 };
 
 #endif // STREAMHUB_H

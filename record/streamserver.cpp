@@ -44,6 +44,7 @@ bool parseHost(const QString &text, bool bracketed, QHostAddress *address)
 StreamServer::StreamServer(QObject *parent)
     : QObject(parent)
     , m_thread(new WorkerThread(this))
+    , m_refusalLog([this](const QString &line) { emit refusalLogged(line); })
 {
     m_thread->setObjectName(QStringLiteral("stream server"));
     m_feed = std::make_unique<StreamFeed>(
@@ -59,6 +60,14 @@ StreamServer::StreamServer(QObject *parent)
         m_dropped = dropped;
         emit clientDropped(peer);
     });
+    connect(m_hub, &StreamHub::clientRefused, this,
+            [this](const QString &peer, const QString &reason, qint64 refused) {
+                m_refused = refused;
+                m_refusalLog.note([&] {
+                    return QStringLiteral("refused the stream client %1: %2").arg(peer, reason);
+                });
+                emit clientRefused();
+            });
 }
 
 StreamServer::~StreamServer()
@@ -172,4 +181,9 @@ void StreamServer::addLine(const std::function<QByteArray(qint64 newestFrameMicr
 void StreamServer::addMarker(const FrameStamp &marked, int number, const QString &label)
 {
     m_feed->addMarker(marked, number, label);
+}
+
+void StreamServer::beginGap(const QString &cause)
+{
+    m_feed->beginGap(cause);
 }

@@ -3,6 +3,7 @@
 #define STREAMSERVER_H
 
 #include "devicerecords.h"
+#include "diagnosticthrottle.h"
 #include "framestamp.h"
 #include "recordformat.h"
 
@@ -28,7 +29,8 @@ class StreamHub;
 // thread (a direct connection from the driver-card object in the worker thread), which formats
 // the line and hands it over without ever waiting for the network. Every client has a queue of
 // StreamHub::kClientQueueBytes; a client whose queue is full is disconnected and counted, and
-// nothing else waits for it.
+// nothing else waits for it. A client beyond StreamHub::kMaxClients, or one that sends too much,
+// is refused: counted, and logged with its address and the reason, once a second at most.
 //
 // The object itself, its signals and its accessors belong to the thread it lives in. Whatever
 // feeds it directly from another thread must be disconnected, or have stopped, before it is
@@ -57,6 +59,7 @@ public:
     QString errorString() const { return m_error; }
     int clientCount() const { return m_clients; }
     qint64 droppedClients() const { return m_dropped; }
+    qint64 refusedClients() const { return m_refused; }
 
     // What the comment lines will say, from any thread: it applies until the first client after
     // the stream's first frame has received them (from then on every client of that stream
@@ -73,13 +76,22 @@ public:
     // stream's first frame.
     void addLine(const std::function<QByteArray(qint64 newestFrameMicros)> &compose);
     // A marker on the frame `marked`: it follows the newest frame's line and carries the time of
-    // the frame it marks (RecordTimeline::markerMicros). Thread-safe.
+    // the frame it marks (RecordTimeline::markerMicros); one given before the stream's first
+    // frame follows its line. Thread-safe.
     void addMarker(const FrameStamp &marked, int number, const QString &label);
+    // The data stop from now on, for `cause` (the port was lost or closed): the clients get a gap
+    // line before the next frame's, as a recording has it. Thread-safe.
+    void beginGap(const QString &cause);
 
 signals:
     void clientCountChanged(int clients);
     // A client that did not keep up has been disconnected.
     void clientDropped(const QString &peer);
+    // A client has been refused; refusedClients() counts them.
+    void clientRefused();
+    // The line that logs refused clients: "refused the stream client ADDRESS: reason", at most
+    // once a second, with how many it stands for.
+    void refusalLogged(const QString &line);
 
 private:
     void startThread();
@@ -92,6 +104,8 @@ private:
     QString m_error;
     int m_clients = 0;
     qint64 m_dropped = 0;
+    qint64 m_refused = 0;
+    DiagnosticThrottle m_refusalLog;
     bool m_listening = false;
 };
 

@@ -367,6 +367,26 @@
         <source>%1 上的设备不像驱动卡那样应答，已停止重连，请按“打开”</source>
         <translation>%1 does not answer as the card; no longer tried, press “Open”</translation>
     </message>
+    <message>
+        <source>采样频率 %1 → %2 Hz</source>
+        <translation>rate %1 → %2 Hz</translation>
+    </message>
+    <message>
+        <source>传感器 %1 → %2 个</source>
+        <translation>sensors %1 → %2</translation>
+    </message>
+    <message>
+        <source>重连后驱动卡与之前不同：%1</source>
+        <translation>Card differs after reconnecting: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>重连的端口上的驱动卡所报的采样频率或传感器数与丢失前不同，可能是另一块驱动卡。记录和数据流中已写明。</source>
+        <translation>The card on the reconnected port tells another sample rate or sensor count than before the loss: it may be another card. The recording and the stream say so.</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -719,6 +739,10 @@ then log in again.</translation>
         <source>记录已停止：%1（%2 帧）</source>
         <translation>Stopped %1 (%2)</translation>
     </message>
+    <message>
+        <source>，%1 帧因写入过慢未记录</source>
+        <translation>, %1 frames left out (disk too slow)</translation>
+    </message>
 </context>
 <context>
     <name>ReviewOpener</name>
@@ -937,6 +961,10 @@ then log in again.</translation>
     <message>
         <source>数据流：%1（%2 个客户端）</source>
         <translation>Stream: %1 (%2 clients)</translation>
+    </message>
+    <message>
+        <source>数据流：%1（%2 个客户端，已拒绝 %3 个）</source>
+        <translation>Stream: %1 (%2 clients, %3 refused)</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Recording from the main window: the menu entry and the status bar, --record on the first
-// open, the end of a recording with the port or the window, files that cannot be written, and
+// open (an earlier file left as it was by a card without data), the end of a recording with the
+// port or the window, a reconnection to a card that streams without answering or to another
+// card, files that cannot be written, and
 // the curve window's markers in the file and back on the curves when it is replayed. That a
 // recording replays to the same readings is eskin-record's test.
 
@@ -19,6 +21,7 @@
 #include "recordreader.h"
 #include "simulatedcard.h"
 #include "slaveprotocol.h"
+#include "testfile.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -102,6 +105,36 @@ private slots:
         QVERIFY2(original.read(path), qPrintable(original.errorString()));
         QVERIFY(original.warnings().isEmpty());
         QCOMPARE(qint64(original.frames().size()), framesShown());
+    }
+
+    // A card that sends nothing leaves the file that --record names as it was.
+    void recordOnFirstOpen_cardWithoutData_leavesAnEarlierFile_data()
+    {
+        QTest::addColumn<bool>("silent");
+        QTest::newRow("answers, sends no data") << false;
+        QTest::newRow("silent, sends no data") << true;
+    }
+
+    void recordOnFirstOpen_cardWithoutData_leavesAnEarlierFile()
+    {
+        QFETCH(bool, silent);
+        m_card->withModel([silent](CardModel &card) {
+            card.setStreaming(false);
+            card.setSilent(silent);
+        });
+        const QString path = m_dir.filePath(QStringLiteral("earlier.csv"));
+        QVERIFY(writeTestFile(path, "earlier\n"));
+        m_window->recording()->recordOnFirstOpen(path);
+        m_window->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->recording()->isRecording(), kOpenMs);
+        // Past the card's answer to the frequency read, or the box that tells its time-out.
+        const auto *rate = m_window->findChild<QComboBox *>(QStringLiteral("SampleFreSelect"));
+        QTRY_VERIFY_WITH_TIMEOUT(silent ? !m_boxes->boxes.isEmpty() : rate->currentText() == "200",
+                                 kOpenMs);
+        m_window.reset();
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier\n"));
     }
 
     void closingThePort_endsTheRecording()
@@ -235,6 +268,71 @@ private slots:
             QVERIFY(gap.lengthUs >= PortReconnector::kHoldOffMs * 1000);
         }
         QVERIFY(m_boxes->boxes.size() == (reconnect ? 0 : 1));
+    }
+
+    // After a loss, the card that comes back counts once it streams, also when it does not
+    // answer; one that tells another rate or sensor count than before is named in the status bar,
+    // and the file says so in a frequency line and in its rows.
+    void reconnection_takesACardThatStreams_andTellsAnotherCard_data()
+    {
+        QTest::addColumn<bool>("sameCard");
+        QTest::newRow("the same card, streaming without answering") << true;
+        QTest::newRow("another card under the name") << false;
+    }
+
+    void reconnection_takesACardThatStreams_andTellsAnotherCard()
+    {
+        QFETCH(bool, sameCard);
+        const QString link = m_dir.filePath(QStringLiteral("card"));
+        auto card = std::make_unique<SimulatedCard>();
+        QVERIFY(
+            card->start(link, [](CardModel &model) { model.setFrequencyIndex(kFastestIndex); }));
+        m_window->setExtraPorts({}); // the list is built anew when its length changes
+        m_window->setExtraPorts({link});
+        m_window->findChild<QAction *>(QStringLiteral("actionAutoReconnect"))->setChecked(true);
+        openPort();
+        const auto *rate = m_window->findChild<QComboBox *>(QStringLiteral("SampleFreSelect"));
+        QTRY_COMPARE_WITH_TIMEOUT(rate->currentText(), QStringLiteral("200"), kOpenMs);
+        const QString path = m_dir.filePath(QStringLiteral("returned.csv"));
+        QVERIFY(m_window->recording()->start(path));
+        QTRY_VERIFY(framesShown() > 50);
+        if (sameCard)
+            card->withModel([](CardModel &model) { model.setSilent(true); });
+        card->hangUp();
+        const auto *open = m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen"));
+        QTRY_COMPARE(open->text(), QStringLiteral("打开"));
+        const qint64 beforeLoss = framesShown();
+        if (sameCard) {
+            QVERIFY(card->reconnect());
+        } else {
+            card = std::make_unique<SimulatedCard>(); // the first one takes its link along
+            QVERIFY(card->start(link, [](CardModel &model) {
+                model.setFrequencyIndex(3);
+                model.setSensorCount(4);
+            }));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(framesShown() > beforeLoss + 150, 10000);
+        QTRY_COMPARE(open->text(), QStringLiteral("关闭")); // the port counts as open again
+        const QLabel *changed = m_window->findChild<QLabel *>(QStringLiteral("statusCard"));
+        QTRY_COMPARE(changed->isVisible(), !sameCard);
+        if (!sameCard)
+            QCOMPARE(changed->text(),
+                     QStringLiteral("重连后驱动卡与之前不同：采样频率 200 → 100 Hz，"
+                                    "传感器 16 → 4 个"));
+        m_window->recording()->stop();
+        QTRY_VERIFY(!m_window->recording()->isRecording());
+
+        RecordReader reader;
+        QVERIFY2(reader.read(path), qPrintable(reader.errorString()));
+        QCOMPARE(reader.gaps().size(), std::size_t(1));
+        const qint64 back = reader.gaps().front().frameIndex;
+        QCOMPARE(reader.frames().at(std::size_t(back)).sensors, sameCard ? 16 : 4);
+        QCOMPARE(reader.rateChanges().size(), std::size_t(sameCard ? 0 : 1));
+        if (!sameCard)
+            QVERIFY(reader.rateChanges().front().hz == 100 &&
+                    reader.rateChanges().front().frameIndex >= back);
+        QVERIFY(m_boxes->boxes.isEmpty()); // nobody is told of the card's silence
+        m_window.reset();                  // before the card it reads
     }
 
     void markers_fromTheMenu_landInTheFile_andShowWhenReplayed_data()

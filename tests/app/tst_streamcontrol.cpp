@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Sharing the stream from the main window: the menu entry and its remembered address, the
-// status field with the clients, a client reading the simulated card's frames and a marker,
-// the reason of an address that cannot be used. A malformed --serve is the command line's
-// (tst_commandline).
+// status field with the clients, a client reading the simulated card's frames, a marker and the
+// gap of a port closed and opened again, the reason of an address that cannot be used. A
+// malformed --serve is the command line's (tst_commandline).
 
 #include "cardmodel.h"
 #include "curvegraphic.h"
@@ -20,6 +20,7 @@
 #include <QBuffer>
 #include <QInputDialog>
 #include <QLabel>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -80,6 +81,13 @@ private slots:
             streamed.frames().at(std::size_t(streamed.markers()[0].frameIndex)).readings[0];
         QCOMPARE(QList<double>({double(marked.x), double(marked.y), double(marked.z)}),
                  QList<double>({shown.xValues.at(at), shown.yValues.at(at), shown.zValues.at(at)}));
+
+        // A port closed and opened again while the stream runs is a gap for its clients.
+        const auto *open = m_window->findChild<QPushButton *>(QStringLiteral("btnSerialOpen"));
+        m_window->openSelectedPort();
+        QTRY_COMPARE(open->text(), QStringLiteral("打开"));
+        m_window->openSelectedPort();
+        QTRY_VERIFY_WITH_TIMEOUT((lines += client.readAll()).contains(",port closed\n"), 5000);
 
         m_action->trigger();
         QVERIFY(!m_window->stream()->isServing());

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // eskin-record as a script runs it against eskin-card-sim: good recordings, a replay recorded
-// again, clean and killed ends, the stream served to clients (the example client among them)
-// with markers from standard input, and every failure with its exit code and its one-line cause.
+// again, clean and killed ends, the stream served to clients (the example client and one that
+// half-closes among them) with markers from standard input, a reader of standard output that
+// stands still, hang-ups ridden through with --reconnect, refused clients, and every failure
+// with its exit code and its one-line cause.
 
 #include "cardsimprocess.h"
 #include "markerinput.h"
@@ -14,6 +16,7 @@
 
 #include <QBuffer>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -24,6 +27,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
@@ -38,6 +42,40 @@ QStringList recorderArguments(const QTemporaryDir &dir, const QStringList &more)
 {
     return QStringList{QStringLiteral("--port"), dir.filePath(QStringLiteral("card"))} + more;
 }
+
+// The port eskin-record serves on, from its line on standard error, which is kept in `errors`;
+// empty when it does not come.
+QString servedPort(QProcess &recorder, QByteArray &errors)
+{
+    static const QRegularExpression serving(
+        QStringLiteral("serving the stream on 127.0.0.1:(\\d+)\n"));
+    QString port;
+    [[maybe_unused]] const bool served = QTest::qWaitFor(
+        [&] {
+            errors += recorder.readAllStandardError();
+            port = serving.match(QString::fromLatin1(errors)).captured(1);
+            return !port.isEmpty();
+        },
+        10000);
+    return port;
+}
+
+// A client of the stream that keeps all it receives.
+struct StreamClient
+{
+    explicit StreamClient(const QString &port)
+    {
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { bytes += socket.readAll(); });
+        socket.connectToHost(QHostAddress::LocalHost, port.toUShort());
+    }
+    bool read(RecordReader &reader)
+    {
+        QBuffer buffer(&bytes);
+        return buffer.open(QIODevice::ReadOnly) && reader.read(buffer, QStringLiteral("stream"));
+    }
+    QTcpSocket socket;
+    QByteArray bytes;
+};
 
 // Runs eskin-record to its end; its exit code and standard error.
 std::pair<int, QString> runRecorder(const QStringList &arguments)
@@ -288,7 +326,10 @@ private slots:
         QVERIFY(reader.warnings().isEmpty());
     }
 
-    // Two clients and the example client connect while a recording is made of the same stream.
+    // Two clients and the example client connect while a recording is made of the same stream;
+    // one of the two shuts down its sending side at once, as `nc -N` does. The recording runs
+    // until a signal, once the example client has had its frames and the markers have come: a
+    // run that ends first would leave a client that starts late without a server to connect to.
     void servedStream_isTheRecordingsFramesForEveryClient()
     {
         const auto sim = startCard(m_dir, {"--frequency", "4", "--seed", "3"});
@@ -296,29 +337,28 @@ private slots:
         const QString output = m_dir.filePath(QStringLiteral("served.csv"));
         QProcess recorder;
         recorder.start(QStringLiteral(ESKIN_RECORD),
-                       recorderArguments(m_dir, {"--serve", "127.0.0.1:0", "--frames", "600",
-                                                 "--output", output}));
+                       recorderArguments(m_dir, {"--serve", "127.0.0.1:0", "--output", output}));
         QByteArray notices;
-        const QRegularExpression serving(
-            QStringLiteral("serving the stream on 127.0.0.1:(\\d+)\n"));
-        QTRY_VERIFY((notices += recorder.readAllStandardError(),
-                     serving.match(QString::fromLatin1(notices)).hasMatch()));
-        const QString port = serving.match(QString::fromLatin1(notices)).captured(1);
+        const QString port = servedPort(recorder, notices);
+        QVERIFY(!port.isEmpty());
         QProcess example;
         example.start(QStringLiteral(PYTHON3), {QStringLiteral(STREAM_CLIENT), port,
                                                 QStringLiteral("--frames"), QStringLiteral("50")});
-        QTcpSocket clients[2];
-        for (QTcpSocket &client : clients)
-            client.connectToHost(QHostAddress::LocalHost, port.toUShort());
+        StreamClient clients[2] = {StreamClient(port), StreamClient(port)};
+        QTRY_COMPARE(clients[1].socket.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(::shutdown(int(clients[1].socket.socketDescriptor()), SHUT_WR), 0);
         // Lines on standard input mark frames once both clients receive them.
-        QTRY_VERIFY(clients[0].bytesAvailable() > 4000 && clients[1].bytesAvailable() > 4000);
+        QTRY_VERIFY(clients[0].bytes.size() > 4000 && clients[1].bytes.size() > 4000);
         recorder.write("load on\r\n" + QByteArray(MarkerInput::kMaxLineBytes + 10, 'x') +
                        "\nload off");
         recorder.closeWriteChannel();
+        QTRY_VERIFY_WITH_TIMEOUT(example.state() == QProcess::NotRunning, 20000);
+        QVERIFY2(example.exitCode() == 0, example.readAllStandardError().constData());
+        QTRY_VERIFY(clients[0].bytes.contains(",3,load off\n") &&
+                    clients[1].bytes.contains(",3,load off\n"));
+        ::kill(pid_t(recorder.processId()), SIGTERM);
         QVERIFY(recorder.waitForFinished(20000));
         QCOMPARE(recorder.exitCode(), 0);
-        QVERIFY(example.waitForFinished(10000));
-        QCOMPARE(example.exitCode(), 0);
 
         RecordReader recording;
         QVERIFY(recording.read(output));
@@ -329,11 +369,10 @@ private slots:
         QCOMPARE(recording.markers().back().label, QStringLiteral("load off"));
         QByteArray streams[2];
         for (int i = 0; i < 2; ++i) {
-            QTRY_COMPARE(clients[i].state(), QAbstractSocket::UnconnectedState);
-            streams[i] = clients[i].readAll();
-            QBuffer buffer(&streams[i]);
+            QTRY_COMPARE(clients[i].socket.state(), QAbstractSocket::UnconnectedState);
+            streams[i] = clients[i].bytes;
             RecordReader streamed;
-            QVERIFY(buffer.open(QIODevice::ReadOnly) && streamed.read(buffer, "stream"));
+            QVERIFY(clients[i].read(streamed));
             const ReplayMatch match = matchReplay(recording.frames(), streamed.frames());
             QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
             QVERIFY(sameFrame(streamed.frames().back(), recording.frames().back()));
@@ -369,6 +408,215 @@ private slots:
         }
         QVERIFY(std::any_of(recording.frames().begin(), recording.frames().end(),
                             [&](const RecordedFrame &f) { return sameFrame(f, last); }));
+    }
+
+    // A reader of standard output that stands still holds up neither the stream nor a signal:
+    // whole rows are left out, with a gap line before the first row after them, counted, and
+    // the run ends with status 1 saying so.
+    void slowReader_losesWholeRows_andHoldsUpNothing_data()
+    {
+        QTest::addColumn<bool>("readsAgain");
+        QTest::newRow("reader reads again") << true;
+        QTest::newRow("reader never reads again") << false;
+    }
+
+    void slowReader_losesWholeRows_andHoldsUpNothing()
+    {
+        QFETCH(bool, readsAgain);
+        const auto sim = startCard(m_dir, {"--frequency", "4", "--seed", "4"});
+        QVERIFY(sim);
+        int pipeEnds[2] = {-1, -1};
+        QVERIFY(::pipe2(pipeEnds, O_CLOEXEC) == 0);
+        QProcess recorder;
+        recorder.setChildProcessModifier([out = pipeEnds[1]] { ::dup2(out, STDOUT_FILENO); });
+        recorder.start(
+            QStringLiteral(ESKIN_RECORD),
+            recorderArguments(m_dir, {"--serve", "127.0.0.1:0", "--output", "-", "--progress"}));
+        ::close(pipeEnds[1]);
+        QByteArray errors;
+        StreamClient client(servedPort(recorder, errors));
+        QByteArray output;
+        QSocketNotifier readable(pipeEnds[0], QSocketNotifier::Read);
+        connect(&readable, &QSocketNotifier::activated, this, [&] {
+            char chunk[65536];
+            output.append(chunk, qMax<ssize_t>(::read(pipeEnds[0], chunk, sizeof chunk), 0));
+        });
+        readable.setEnabled(false);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (errors += recorder.readAllStandardError(), errors.contains(" left out of the output")),
+            60000);
+        readable.setEnabled(readsAgain);
+        if (readsAgain)
+            QTRY_VERIFY_WITH_TIMEOUT(output.indexOf("# gap: ") > 0 &&
+                                         output.size() - output.indexOf("# gap: ") > 20000,
+                                     30000);
+        ::kill(pid_t(recorder.processId()), SIGTERM);
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.state(), QProcess::NotRunning,
+                                  RecordWriter::kDrainMs + 5000);
+        QCOMPARE(recorder.exitCode(), 1);
+        errors += recorder.readAllStandardError();
+        const QRegularExpression leftOut(QStringLiteral(
+            "eskin-record: (\\d+) frames written to standard output, \\d+ dropped "
+            "\\(bad checksum\\); (\\d+) more left out \\(the gap lines say where\\)"));
+        const QRegularExpressionMatch said = leftOut.match(QString::fromLatin1(errors));
+        QVERIFY2(said.hasMatch(), errors.constData());
+        ::close(pipeEnds[0]);
+        if (!readsAgain)
+            return;
+
+        // Each stretch of rows between gap lines is a run of the stream's frames, and the
+        // stream has the rows left out between them. It starts once the frequency is settled,
+        // a few rows after the file.
+        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+        RecordReader file;
+        RecordReader stream;
+        QBuffer written(&output);
+        QVERIFY(written.open(QIODevice::ReadOnly) && file.read(written, QStringLiteral("output")));
+        QVERIFY(client.read(stream));
+        const std::vector<RecordedFrame> &rows = file.frames();
+        QCOMPARE(qint64(rows.size()), said.captured(1).toLongLong());
+        QVERIFY(!file.gaps().empty());
+        QCOMPARE(file.gaps().front().cause, QStringLiteral("output too slow"));
+        const qint64 first = std::find_if(rows.begin(), rows.end(),
+                                          [&](const RecordedFrame &row) {
+                                              return sameFrame(row, stream.frames().front());
+                                          }) -
+                             rows.begin();
+        QVERIFY(first < file.gaps().front().frameIndex);
+        qint64 from = first;
+        for (std::size_t gap = 0; gap <= file.gaps().size(); ++gap) {
+            const qint64 to =
+                gap < file.gaps().size() ? file.gaps().at(gap).frameIndex : qint64(rows.size());
+            const ReplayMatch match =
+                matchReplay(stream.frames(),
+                            std::vector<RecordedFrame>(rows.begin() + from, rows.begin() + to));
+            QVERIFY2(match.problem.isEmpty(), qPrintable(match.problem));
+            from = to;
+        }
+        QCOMPARE(qint64(stream.frames().size()),
+                 qint64(rows.size()) - first + said.captured(2).toLongLong());
+    }
+
+    // A card that hangs up twice: with --reconnect the recording and the stream go on, each
+    // time after a gap line, and standard error tells each step; without, the first hang-up
+    // ends both. A marker given before the first frame follows it, in the file and on the stream.
+    void hangUps_areRiddenThroughOnlyWithReconnect_data()
+    {
+        QTest::addColumn<bool>("reconnect");
+        QTest::newRow("--reconnect") << true;
+        QTest::newRow("without") << false;
+    }
+
+    void hangUps_areRiddenThroughOnlyWithReconnect()
+    {
+        QFETCH(bool, reconnect);
+        // A card that streams only once the client is there: the recorder waits with --reconnect.
+        const auto sim = startCard(m_dir, reconnect ? QStringList{"--no-stream"} : QStringList());
+        QVERIFY(sim);
+        const QString output = m_dir.filePath(QStringLiteral("hung-up.csv"));
+        QProcess recorder;
+        recorder.start(
+            QStringLiteral(ESKIN_RECORD),
+            recorderArguments(
+                m_dir, QStringList{"--serve", "127.0.0.1:0", "--output", output, "--progress"} +
+                           (reconnect ? QStringList{"--reconnect"} : QStringList())));
+        recorder.write("before the first frame\n");
+        QByteArray errors;
+        const auto said = [&](const QString &text) {
+            errors += recorder.readAllStandardError();
+            return int(errors.count(text.toUtf8()));
+        };
+        StreamClient client(servedPort(recorder, errors));
+        QTRY_VERIFY_WITH_TIMEOUT(said(", 1 stream clients"), 10000);
+        sim->write("stream on\n");
+        const int hangUps = reconnect ? 2 : 1;
+        for (int round = 1; round <= hangUps; ++round) {
+            const qsizetype before = client.bytes.count('\n');
+            QTRY_VERIFY_WITH_TIMEOUT(client.bytes.count('\n') > before + 100, 10000);
+            sim->write("hangup\n");
+            QTRY_COMPARE_WITH_TIMEOUT(said("lost the port"), round, 10000);
+            if (reconnect) {
+                sim->write("reconnect\n");
+                QTRY_COMPARE_WITH_TIMEOUT(said("reconnected to"), round, 10000);
+            }
+        }
+        if (reconnect) {
+            const qsizetype before = client.bytes.count('\n');
+            QTRY_VERIFY_WITH_TIMEOUT(client.bytes.count('\n') > before + 100, 10000);
+            ::kill(pid_t(recorder.processId()), SIGTERM);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.state(), QProcess::NotRunning, 10000);
+        QCOMPARE(recorder.exitCode(), reconnect ? 0 : 1);
+        QCOMPARE(said(QStringLiteral("eskin-record: lost the port %1\n")
+                          .arg(m_dir.filePath(QStringLiteral("card")))),
+                 reconnect ? 0 : 1);
+
+        QTRY_COMPARE(client.socket.state(), QAbstractSocket::UnconnectedState);
+        RecordReader file;
+        RecordReader stream;
+        QVERIFY2(file.read(output), qPrintable(file.errorString()));
+        QVERIFY2(client.read(stream), qPrintable(stream.errorString()));
+        for (const RecordReader *read : {&file, &stream}) {
+            QCOMPARE(read->gaps().size(), std::size_t(reconnect ? 2 : 0));
+            for (const RecordGap &gap : read->gaps())
+                QVERIFY(gap.cause == QStringLiteral("port lost") && gap.frameIndex > 50);
+            if (!reconnect)
+                continue;
+            QCOMPARE(read->markers().size(), std::size_t(1));
+            QCOMPARE(read->markers().front().frameIndex, 0);
+            QCOMPARE(read->markers().front().label, QStringLiteral("before the first frame"));
+        }
+    }
+
+    // The 65th client, and a client that sends more than 64 KiB, are refused: a line names
+    // each with its address and the reason, and the progress line counts them.
+    void refusedClient_isLoggedAndCounted_data()
+    {
+        QTest::addColumn<int>("clients");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("the 65th") << 65 << "64 clients are served already";
+        QTest::newRow("sends too much") << 1 << "it sent more than 65536 bytes";
+    }
+
+    void refusedClient_isLoggedAndCounted()
+    {
+        QFETCH(int, clients);
+        QFETCH(QString, reason);
+        const auto sim = startCard(m_dir, {});
+        QVERIFY(sim);
+        QProcess recorder;
+        recorder.start(QStringLiteral(ESKIN_RECORD),
+                       recorderArguments(m_dir, {"--serve", "127.0.0.1:0", "--progress"}));
+        QByteArray errors;
+        const auto told = [&](const QString &text) {
+            errors += recorder.readAllStandardError();
+            return errors.contains(text.toUtf8());
+        };
+        const QString port = servedPort(recorder, errors);
+        std::vector<std::unique_ptr<StreamClient>> connected;
+        for (int i = 1; i <= clients; ++i) {
+            if (i == clients) // once the others are all served
+                QTRY_VERIFY_WITH_TIMEOUT(told(QStringLiteral(", %1 stream clients").arg(i - 1)),
+                                         20000);
+            connected.push_back(std::make_unique<StreamClient>(port));
+        }
+        QTcpSocket &refused = connected.back()->socket;
+        // The 65th may be closed before a poll would see it connected: its port is taken then.
+        quint16 localPort = refused.localPort();
+        connect(&refused, &QTcpSocket::connected, this, [&] { localPort = refused.localPort(); });
+        QTRY_VERIFY(localPort != 0);
+        if (clients == 1)
+            refused.write(QByteArray(70000, 'x'));
+        const QString line =
+            QStringLiteral("eskin-record: refused the stream client 127.0.0.1:%1: %2\n")
+                .arg(localPort)
+                .arg(reason);
+        QTRY_VERIFY_WITH_TIMEOUT(told(line), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(told(QStringLiteral(", 1 refused\n")), 10000);
+        QTRY_COMPARE(refused.state(), QAbstractSocket::UnconnectedState);
+        ::kill(pid_t(recorder.processId()), SIGTERM);
+        QVERIFY(recorder.waitForFinished(10000));
+        QCOMPARE(recorder.exitCode(), 0);
     }
 
     void replayOfBadFile_isRefusedBeforeTheCardStarts()
