@@ -38,13 +38,8 @@ MqttControl::MqttControl(MySerialport *card, QMenu *menu, ElidingLabel *status, 
             Qt::DirectConnection);
     followCardHeader(card, publisher,
                      [publisher](const RecordHeader &header) { publisher->setHeader(header); });
-    // A lost or closed port is a gap in the published stream, as in a recording.
-    connect(
-        card, &MySerialport::portLost, publisher,
-        [publisher] { publisher->beginGap(QStringLiteral("port lost")); }, Qt::DirectConnection);
-    connect(
-        card, &MySerialport::portClosed, publisher,
-        [publisher] { publisher->beginGap(QStringLiteral("port closed")); }, Qt::DirectConnection);
+    followCardGaps(card, publisher,
+                   [publisher](const QString &cause) { publisher->beginGap(cause); });
     connect(publisher, &MqttPublisher::stateChanged, this,
             [this](MqttConnection::State state, const QString &reason, int retryMs) {
                 m_state = state;

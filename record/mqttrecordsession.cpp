@@ -134,8 +134,9 @@ void MqttRecordSession::messageReceived(const QByteArray &topic, const QByteArra
         return;
     if (part == MqttUrl::kHeadPart && !recording->takeHead(payload)) {
         emit notice(QStringLiteral("%1: a new stream").arg(prefix));
-        m_framesOfEnded += recording->frames();
         recording->finish();
+        m_framesOfEnded += recording->frames();
+        m_droppedOfEnded += recording->droppedRows();
         m_recordings.remove(prefix);
         recording->deleteLater();
         if ((recording = startRecording(prefix)))
@@ -219,15 +220,27 @@ qint64 MqttRecordSession::frames() const
     return total;
 }
 
+qint64 MqttRecordSession::droppedRows() const
+{
+    qint64 total = m_droppedOfEnded;
+    for (const MqttStreamRecording *recording : m_recordings)
+        total += recording->droppedRows();
+    return total;
+}
+
 void MqttRecordSession::reportProgress()
 {
     const qint64 total = frames();
     const double seconds = double(m_progressClock.restart()) / 1000.0;
     const double rate = seconds > 0 ? double(total - m_framesAtLastProgress) / seconds : 0.0;
     m_framesAtLastProgress = total;
-    std::fprintf(stderr, "%lld frames, %.1f frames/s, %lld streams, broker %s\n",
+    const QByteArray dropped =
+        droppedRows() > 0
+            ? QStringLiteral(", %1 left out of the output").arg(droppedRows()).toUtf8()
+            : QByteArray();
+    std::fprintf(stderr, "%lld frames, %.1f frames/s, %lld streams, broker %s%s\n",
                  static_cast<long long>(total), rate, static_cast<long long>(m_recordings.size()),
-                 m_connected ? "connected" : "not connected");
+                 m_connected ? "connected" : "not connected", dropped.constData());
 }
 
 QString MqttRecordSession::summary() const
@@ -265,6 +278,12 @@ void MqttRecordSession::end(int code, QString error)
             error = QStringLiteral("cannot write %1: %2")
                         .arg(recording->path(), recording->errorString());
         }
+    }
+    if (code == 0 && droppedRows() > 0) {
+        code = 1;
+        error = summary() + QStringLiteral("; %1 more left out (the gap lines say where), as the "
+                                           "output did not take them in time")
+                                .arg(droppedRows());
     }
     emit ended(code, error);
 }

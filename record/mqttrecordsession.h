@@ -22,7 +22,8 @@ class QTimer;
 //
 // A broker that cannot be reached at the start ends the session with its reason; once it has
 // been reached, a lost broker is tried again for as long as the session runs, and the streams'
-// files have a gap line where it was lost.
+// files have a gap line where it was lost. An output that does not keep up loses whole rows,
+// with gap lines (RecordWriter), and the run ends with status 1 saying so.
 class MqttRecordSession : public QObject
 {
     Q_OBJECT
@@ -65,6 +66,7 @@ private:
     QString fileName(const QString &prefix) const;
     void framesTaken(MqttStreamRecording *recording);
     qint64 frames() const;
+    qint64 droppedRows() const;
     void reportProgress();
     void end(int code, QString error = QString());
 
@@ -74,6 +76,7 @@ private:
     QSet<QString> m_paths;                              // every file begun
     QSet<QString> m_refusedPrefixes;
     qint64 m_framesOfEnded = 0;
+    qint64 m_droppedOfEnded = 0;
     QTimer *m_durationTimer;
     QTimer *m_progressTimer;
     QElapsedTimer m_progressClock;

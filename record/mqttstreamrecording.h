@@ -39,6 +39,8 @@ public:
 
     QString path() const { return m_path; }
     qint64 frames() const { return m_writer.framesWritten(); }
+    // Rows left out because the output did not take them in time (RecordWriter::writeLine).
+    qint64 droppedRows() const { return m_writer.droppedRows(); }
     bool isFull() const { return m_rowLimit > 0 && frames() >= m_rowLimit; }
     QString errorString() const { return m_writer.errorString(); }
 

@@ -99,6 +99,9 @@ bool RecordWriter::open(const QString &path, const RecordHeader &header, OpenOpt
     m_heldMarkers.clear();
     m_dropped.store(0, std::memory_order_relaxed);
     m_leavingOut = false;
+    m_lineRate.clear();
+    m_leftOutRateHz = 0;
+    m_newestLineUs = 0;
     m_flushTimer->start();
     return true;
 }
@@ -155,15 +158,45 @@ void RecordWriter::writeFrame(const FrameStamp &stamp, const QList<Axit_t> &read
         writeOut();
 }
 
+// Rows are left out as writeFrame() leaves them out, at the times they carry. A frequency line
+// goes in with its row: when that row is left out, the rate is named again before the next row
+// that goes in; the other lines of rows left out (their markers) go with them.
 void RecordWriter::writeLine(const QByteArray &line)
 {
     if (!m_active)
         return;
-    m_buffer += line;
-    if (RecordFormat::isRow(line)) {
-        m_heldRows.push_back({0, 0, m_buffer.size()});
-        m_frames.fetch_add(1, std::memory_order_relaxed);
+    if (line.startsWith(RecordFormat::kFrequencyPrefix)) {
+        m_lineRate = line;
+        return;
     }
+    if (!RecordFormat::isRow(line)) {
+        if (!m_gap.isOpen())
+            m_buffer += line;
+        return;
+    }
+    qint64 micros = 0;
+    RecordFormat::rowTime(line, &micros);
+    m_newestLineUs = micros;
+    if (outputFallsBehind()) {
+        m_gap.begin(micros, QString::fromLatin1(kOutputGapCause));
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        RecordRateChange change;
+        QString error;
+        if (!m_lineRate.isEmpty() &&
+            RecordFormat::parseFrequencyLine(m_lineRate.trimmed(), change, error))
+            m_leftOutRateHz = change.hz;
+        m_lineRate.clear();
+        return;
+    }
+    if (m_gap.isOpen())
+        m_buffer += m_gap.close(micros);
+    if (m_lineRate.isEmpty() && m_leftOutRateHz > 0)
+        m_lineRate = RecordFormat::frequencyLine(micros, m_leftOutRateHz);
+    m_leftOutRateHz = 0;
+    m_buffer += std::exchange(m_lineRate, {});
+    m_buffer += line;
+    m_heldRows.push_back({0, micros, m_buffer.size()});
+    m_frames.fetch_add(1, std::memory_order_relaxed);
     if (m_buffer.size() >= kWriteThresholdBytes)
         writeOut();
 }
@@ -324,8 +357,12 @@ void RecordWriter::finish()
     if (!m_active)
         return;
     m_frequencyPending = false;
+    // Lines composed elsewhere have their own time base: a gap reaches to the newest row.
     if (m_gap.isOpen())
-        m_buffer += m_gap.close(m_timeline.microsAt(FrameStamp::clockMicros()));
+        m_buffer +=
+            m_gap.close(m_timeline.hasStarted() ? m_timeline.microsAt(FrameStamp::clockMicros())
+                                                : m_newestLineUs);
+    m_lineRate.clear(); // its row did not come
     if (!writeOut(true) || !closeOutput())
         return; // fail() has reported the end
     const qint64 rows = m_frames.load(std::memory_order_relaxed);

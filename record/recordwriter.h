@@ -116,7 +116,7 @@ public slots:
     // One sensor-data frame; `num` readings of the list are recorded (at most 16).
     void writeFrame(const FrameStamp &stamp, const QList<Axit_t> &readings, uint num);
     // A line composed elsewhere, whole with its line end: a row, or a line among the rows in its
-    // place (see openWithHead()).
+    // place (see openWithHead()). Rows are left out as frames are when the output falls behind.
     void writeLine(const QByteArray &line);
     // A marker on the frame `marked` (the newest frame when it has no stamp), numbered by the
     // caller; the label is made one line (RecordFormat::oneLineText).
@@ -192,6 +192,11 @@ private:
     std::atomic<qint64> m_frames{0};
     std::atomic<qint64> m_dropped{0};
     bool m_leavingOut = false; // rows are left out until the output catches up
+    // Lines composed elsewhere (writeLine()): a frequency line that waits for its row, the rate
+    // of one whose row was left out, and the newest row's time.
+    QByteArray m_lineRate;
+    int m_leftOutRateHz = 0;
+    qint64 m_newestLineUs = 0;
     qint64 m_reportedFrames = -1;
     int m_flushTicks = 0;
 };

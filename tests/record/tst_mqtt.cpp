@@ -11,6 +11,7 @@
 #include "recordcompare.h"
 #include "recordreader.h"
 
+#include <QBuffer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -18,6 +19,9 @@
 
 #include <array>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -220,6 +224,56 @@ private slots:
         QCOMPARE(content.mid(content.indexOf(RecordFormat::headerLine() + '\n') +
                              RecordFormat::headerLine().size() + 1),
                  rows);
+    }
+
+    // An output that stands still (a pipe nobody reads) loses whole rows, with their markers,
+    // and a gap line before the next row; a rate named among the lost rows is named again there.
+    void streamRecording_slowOutput_losesWholeRowsWithAGap()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("pipe"));
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+        QVERIFY(reader >= 0);
+        QByteArray out;
+        const auto drain = [&] {
+            char chunk[65536];
+            for (ssize_t n; (n = ::read(reader, chunk, sizeof chunk)) > 0;)
+                out.append(chunk, n);
+            return out.count('\n');
+        };
+        MqttStreamRecording recording(QStringLiteral("lab/skin1"), path);
+        recording.takeHead("# start: 2026-12-07T11:53:18.123+01:00\n" + RecordFormat::headerLine() +
+                           '\n');
+        const int lost = 30000; // beyond what the pipe and the writer's bound hold
+        QByteArray rows;
+        for (int i = 1; i < lost; ++i)
+            rows += row(i);
+        recording.takeFrames(rows);
+        recording.takeEvents(RecordFormat::frequencyLine(lost * 10000, 50));
+        recording.takeFrames(row(lost));
+        recording.takeEvents(RecordFormat::markerLine(lost * 10000, 1, QStringLiteral("on")));
+        QVERIFY(recording.droppedRows() > 0);
+        const qint64 kept = recording.frames();
+        QTRY_COMPARE_WITH_TIMEOUT(drain(), kept + 2, kWaitMs); // with the two head lines
+        recording.takeFrames(row(lost + 1) + row(lost + 2));
+        recording.finish();
+        drain();
+        ::close(reader);
+
+        RecordReader file;
+        QBuffer written(&out);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QVERIFY2(file.read(written, QStringLiteral("pipe")), qPrintable(file.errorString()));
+        QCOMPARE(qint64(file.frames().size()), kept + 2);
+        QCOMPARE(recording.droppedRows(), lost - kept);
+        QCOMPARE(file.gaps().size(), std::size_t(1));
+        QCOMPARE(file.gaps().front().cause, QStringLiteral("output too slow"));
+        QCOMPARE(file.gaps().front().startUs, (kept + 1) * 10000);
+        QCOMPARE(file.gaps().front().lengthUs, (lost - kept) * 10000);
+        QVERIFY(file.markers().empty());
+        QCOMPARE(file.rateChanges().size(), std::size_t(1));
+        QCOMPARE(file.rateChanges().front().timeUs, (lost + 1) * 10000);
+        QCOMPARE(file.rateChanges().front().hz, 50);
     }
 
     // Three publishing recorders, one recorder of all of them and the example client, over TLS
