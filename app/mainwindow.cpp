@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "analysiscontrol.h"
 #include "cardmessagebox.h"
 #include "curvegraphic.h"
 #include "demarcate.h"
@@ -99,6 +100,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(reviewOpener, &ReviewOpener::reviewEnded, this, &MainWindow::WidgetViewFlush);
     // Ctrl+O in the curve window too.
     curveGraphic->addAction(ui->actionOpenRecording);
+    new AnalysisControl(ui->menu, curveGraphic, this);
 }
 
 MainWindow::~MainWindow()

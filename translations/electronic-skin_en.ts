@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="zh_CN">
 <context>
+    <name>AnalysisControl</name>
+    <message>
+        <source>分析阈值</source>
+        <translation>Analysis threshold</translation>
+    </message>
+    <message>
+        <source>传感器的力大小达到此值即为接触（%1 至 %2）：</source>
+        <translation>A sensor is in contact from this force magnitude on (%1 to %2):</translation>
+    </message>
+    <message>
+        <source>分析</source>
+        <translation>Analysis</translation>
+    </message>
+    <message>
+        <source>分析阈值…</source>
+        <translation>Analysis threshold…</translation>
+    </message>
+</context>
+<context>
     <name>ArrayTab</name>
     <message>
         <source>选择</source>
@@ -50,6 +69,41 @@
     <message>
         <source>确定删除驱动卡上的全部阵列标定数据吗？X、Y、Z 三轴的标定点都将被删除。</source>
         <translation>Delete all array calibration data on the driver card? The points of all three axes, X, Y and Z, will be deleted.</translation>
+    </message>
+</context>
+<context>
+    <name>CurveAnalysis</name>
+    <message>
+        <source>合力</source>
+        <translation>Total force</translation>
+    </message>
+    <message>
+        <source>合力大小</source>
+        <translation>Total force magnitude</translation>
+    </message>
+    <message>
+        <source>压力中心：列 %1，行 %2</source>
+        <translation>Centre of pressure: column %1, row %2</translation>
+    </message>
+    <message>
+        <source>压力中心：无</source>
+        <translation>Centre of pressure: none</translation>
+    </message>
+    <message>
+        <source>峰值：无</source>
+        <translation>Peak: none</translation>
+    </message>
+    <message>
+        <source>峰值：Sensor%1，%2</source>
+        <translation>Peak: Sensor%1, %2</translation>
+    </message>
+    <message>
+        <source>合力：X %1，Y %2，Z %3，大小 %4</source>
+        <translation>Total force: X %1, Y %2, Z %3, magnitude %4</translation>
+    </message>
+    <message>
+        <source>接触：%1</source>
+        <translation>Contacts: %1</translation>
     </message>
 </context>
 <context>

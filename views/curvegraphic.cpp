@@ -2,6 +2,7 @@
 #include "curvegraphic.h"
 #include "ui_curvegraphic.h"
 
+#include "curveanalysis.h"
 #include "curvereview.h"
 #include "graphcolumnlayout.h"
 #include "plotfeeder.h"
@@ -79,6 +80,9 @@ void CurveGraphic::setUpPlot()
     m_curves = std::make_unique<SensorCurves>(plot, ui->sensorList);
     m_saver = std::make_unique<CurveSaver>(this, plot, ui->vectorGraph, ui->planeGraph,
                                            m_frameAxis.get());
+    m_analysis =
+        std::make_unique<CurveAnalysis>(plot, ui->sensorList, ui->planeGraph,
+                                        CurveAnalysis::addLineUnder(plot, ui->horizontalLayout_2));
 
     connect(plot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->xAxis2,
             QOverload<const QCPRange &>::of(&QCPAxis::setRange));
@@ -153,6 +157,7 @@ void CurveGraphic::retranslate()
     m_curves->fitList();
     m_frameAxis->retranslate();
     m_markers->retranslate();
+    m_analysis->retranslate();
     ui->graphic->yAxis->setLabel(tr("力"));
     // Shown labels change at once, even while no data arrives.
     if (isVisible())
@@ -187,7 +192,9 @@ void CurveGraphic::showSensorCount(uint sum)
     if (sum == m_curves->count())
         return;
     ui->vectorGraph->setSensorSum(int(sum));
+    m_analysis->detach();
     m_curves->setCount(sum);
+    m_analysis->attach();
     showChange();
 }
 
@@ -213,7 +220,7 @@ void CurveGraphic::setStampedData(const FrameStamp &stamp, const QList<Axit_t> &
         m_heldReadings = axit;
         return;
     }
-    showReadings(axit);
+    showReadings(axit, stamp.timeUs);
 }
 
 void CurveGraphic::beginGap(const QString &cause)
@@ -224,10 +231,23 @@ void CurveGraphic::beginGap(const QString &cause)
     m_gapCause = cause;
 }
 
-void CurveGraphic::showReadings(const QList<Axit_t> &readings)
+void CurveGraphic::showReadings(const QList<Axit_t> &readings, qint64 timeUs)
 {
     ui->vectorGraph->setReadings(readings);
     ui->planeGraph->setReadings(readings);
+    m_analysis->showFrame(readings, sensorSum(), timeUs);
+}
+
+void CurveGraphic::setAnalysisEnabled(bool on)
+{
+    m_analysis->setEnabled(on);
+    showChange();
+}
+
+void CurveGraphic::setAnalysisThreshold(int threshold)
+{
+    m_analysis->setThreshold(threshold);
+    showChange();
 }
 
 void CurveGraphic::refreshIfDue()
@@ -257,7 +277,9 @@ void CurveGraphic::refreshPlot()
     const double end = newest + (m_review ? kReviewLead : 0);
     m_settingRanges = true;
     plot->xAxis->setRange(m_frameAxis->rangeOfKeys(newest - kVisibleKeys, end));
+    m_analysis->update(m_buffer, sensorSum(), *m_frameAxis, newest);
     fitValueAxis(QCPRange(newest - kVisibleKeys, newest));
+    m_analysis->widenValueRange(plot->yAxis);
     m_settingRanges = false;
     // The plot library would repaint the plot at once, composing the whole window (it holds
     // OpenGL views) once for the plot and once more for the views' repaints of the same tick;
@@ -295,7 +317,7 @@ void CurveGraphic::fitValueAxis(const QCPRange &shownKeys)
 
 void CurveGraphic::on_sensorList_itemClicked(QListWidgetItem *item)
 {
-    if (m_curves->applyRowClick(item))
+    if (m_curves->applyRowClick(item) || m_analysis->applyRowClick(item))
         showChange();
 }
 
@@ -363,7 +385,7 @@ void CurveGraphic::setPaused(bool paused)
         return;
     }
     m_zoomed = false;
-    showReadings(m_heldReadings);
+    showReadings(m_heldReadings, m_buffer.times().stampAt(m_buffer.newestKey()).timeUs);
     m_heldReadings.clear();
     refreshPlot();
 }
@@ -590,7 +612,7 @@ void CurveGraphic::showReviewCursor(qint64 index, bool continued)
     m_review->showCursor(index, continued, m_buffer, *m_frameAxis, *m_markers);
     const QList<Axit_t> readings = m_review->cursorReadings();
     showSensorCount(uint(readings.size()));
-    showReadings(readings);
+    showReadings(readings, review()->timeUsAt(index));
     if (!isVisible())
         return;
     refreshPlot();

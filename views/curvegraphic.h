@@ -17,6 +17,7 @@
 
 #include <memory>
 
+class CurveAnalysis;
 class CurveReview;
 class PlotFeeder;
 class QAction;
@@ -104,6 +105,12 @@ public:
     // The frames whose points the plot holds, the zoomed range only while zoomed, as a recording.
     bool saveShown(const QString &path, QString &error);
 
+    // What the skin feels (contact, total force, centre of pressure, peak), on the plane graph,
+    // as the sensor list's row "合力" and as a line under the plot; off by default.
+    void setAnalysisEnabled(bool on);
+    void setAnalysisThreshold(int threshold);
+    const CurveAnalysis &analysis() const { return *m_analysis; }
+
 public slots:
     // A frame without a stamp: the window stamps it as it comes.
     void setItemData(QList<Axit_t> &axit, uint num);
@@ -140,8 +147,8 @@ private:
     void setUpTools();
     void retranslate();
     void showSensorCount(uint sum);
-    // Both views draw `readings`.
-    void showReadings(const QList<Axit_t> &readings);
+    // Both views draw `readings`, the frame sent at `timeUs` (-1: not known).
+    void showReadings(const QList<Axit_t> &readings, qint64 timeUs = -1);
     void setViewsRefreshing(bool on);
     // The timer's refresh: only when frames came or the view changed since the last one, and the
     // window can be seen.
@@ -169,6 +176,7 @@ private:
     std::unique_ptr<PlotFeeder> m_feeder;
     std::unique_ptr<SensorCurves> m_curves;
     std::unique_ptr<CurveSaver> m_saver;
+    std::unique_ptr<CurveAnalysis> m_analysis;
     // The newest key of the last refresh: the frame at the curves' right end.
     double m_drawnKey = 0;
     // The buffer's revision that the last refresh drew, and a change of view since.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "planegraph.h"
 
+#include "contactoverlay.h"
 #include "glscene.h"
 #include "readingmagnitude.h"
 
@@ -46,6 +47,12 @@ void PlaneGraph::setRefreshEnabled(bool on)
         refreshTimer->stop();
 }
 
+void PlaneGraph::setOverlay(ContactOverlay *overlay)
+{
+    m_overlay = overlay;
+    update();
+}
+
 bool PlaneGraph::isRefreshing() const
 {
     return refreshTimer->isActive();
@@ -66,7 +73,7 @@ QColor PlaneGraph::cellColor(const Axit_t &reading)
 // each other to give another shade, leave the picture as it is.
 void PlaneGraph::UpdateSlots()
 {
-    if (pictureChanged())
+    if (pictureChanged() || (m_overlay && m_overlay->needsPaint()))
         update();
 }
 
@@ -126,6 +133,12 @@ void PlaneGraph::paintGL()
     glPushMatrix();
     drawSensorCells();
     glPopMatrix();
+
+    if (m_overlay) {
+        glPushMatrix();
+        m_overlay->paint(*this);
+        glPopMatrix();
+    }
 }
 
 // Reading i lands in column i mod 4 and row i div 4, top-left first.

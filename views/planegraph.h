@@ -9,6 +9,7 @@
 #include <QOpenGLFunctions_1_1>
 #include <QOpenGLWidget>
 
+class ContactOverlay;
 class QTimer;
 
 // Front view of the sensor array: a white plate with one cell per sensor, four to a row, each
@@ -24,6 +25,8 @@ public:
 
     void setReadings(const QList<Axit_t> &list);
     void setRefreshEnabled(bool on);
+    // Drawn over the cells while set (not owned); nullptr draws the cells alone.
+    void setOverlay(ContactOverlay *overlay);
 
     const QList<Axit_t> &readings() const { return m_readings; }
     bool isRefreshing() const;
@@ -56,6 +59,7 @@ private:
     // Cell colours of the last paint, one per reading.
     QList<QColor> m_paintedColours;
     QTimer *refreshTimer;
+    ContactOverlay *m_overlay = nullptr;
 };
 
 #endif // PLANEGRAPH_H

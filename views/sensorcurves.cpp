@@ -192,7 +192,8 @@ bool SensorCurves::toggleCurveAt(QCPLegend *legend, QCPAbstractLegendItem *item,
         for (int g = 0; g < m_plot->graphCount() && item != nullptr && i < 0; ++g)
             i = legend->itemWithPlottable(m_plot->graph(g)) == item ? g : -1;
     }
-    if (i < 0 || i >= m_plot->graphCount())
+    // Graphs after the sensors' are not the sensors' curves.
+    if (i < 0 || i >= graphIndex(int(m_count), 0))
         return false;
     bool &shown = m_curveShown[std::size_t(i / kAxisCount)][std::size_t(i % kAxisCount)];
     shown = !m_plot->graph(i)->visible();
