@@ -42,6 +42,8 @@ QLabel *CurveAnalysis::addLineUnder(QWidget *plot, QBoxLayout *box)
     auto *line = new QLabel(plot->parentWidget());
     line->setObjectName(QStringLiteral("analysisLine"));
     line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wrapped rather than widening the window.
+    line->setWordWrap(true);
     line->hide();
     // A hidden line takes no room: the plot keeps its place and size.
     const int at = box->indexOf(plot);
@@ -78,6 +80,7 @@ void CurveAnalysis::setEnabled(bool on)
         m_overlay.clear();
         if (m_hasFrame)
             showFrame(m_readings, m_sensors, -1);
+        m_line->setText(lineText());
         m_plane->setOverlay(&m_overlay);
         m_line->show();
         return;
@@ -92,8 +95,10 @@ void CurveAnalysis::setEnabled(bool on)
 void CurveAnalysis::setThreshold(int threshold)
 {
     m_frame.setThreshold(threshold);
-    if (m_enabled && m_hasFrame)
-        showFrame(m_readings, m_sensors, -1);
+    if (!m_enabled || !m_hasFrame)
+        return;
+    showFrame(m_readings, m_sensors, -1);
+    m_line->setText(lineText());
 }
 
 void CurveAnalysis::showFrame(const QList<Axit_t> &readings, uint sensors, qint64 timeUs)
@@ -105,7 +110,6 @@ void CurveAnalysis::showFrame(const QList<Axit_t> &readings, uint sensors, qint6
         return;
     m_frame.analyse(readings.constData(), int(std::min<qsizetype>(sensors, readings.size())));
     m_overlay.show(m_frame, timeUs);
-    m_line->setText(lineText());
 }
 
 QString CurveAnalysis::lineText() const
@@ -174,6 +178,9 @@ void CurveAnalysis::update(const CurveBuffer &buffer, uint sensors, const FrameA
                            double upTo)
 {
     if (!m_attached)
+        return;
+    m_line->setText(lineText());
+    if (!m_totalShown)
         return;
     const SensorSeries &first = buffer.series(0);
     const QList<double> &at = axis.isTimeShown() ? first.seconds : first.keys;

@@ -65,8 +65,9 @@ public:
     // A click on the "合力" row; false for another row.
     bool applyRowClick(QListWidgetItem *item);
     bool isTotalShown() const { return m_totalShown; }
-    // The total's graphs take the totals of the buffer's frames (sensors below `sensors`) with
-    // keys up to `upTo`, where `axis` puts them.
+    // The line takes the shown frame, and the total's graphs, while shown, the totals of the
+    // buffer's frames (sensors below `sensors`) with keys up to `upTo`, where `axis` puts them:
+    // the plot's refresh, so that neither changes more often than the plot.
     void update(const CurveBuffer &buffer, uint sensors, const FrameAxis &axis, double upTo);
     // The value axis takes in the total's shown curves too.
     void widenValueRange(QCPAxis *valueAxis) const;
