@@ -8,6 +8,8 @@
 #include "curveanalysis.h"
 #include "curvegraphic.h"
 #include "planegraph.h"
+#include "recordindex.h"
+#include "recordingreview.h"
 #include "viewprobe.h"
 
 #include <qcustomplot.h>
@@ -80,28 +82,34 @@ private slots:
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<double>>("total"); // x, y, z, magnitude
         QTest::addColumn<QPointF>("centre");      // column, row; (-1, -1) for none
+        QTest::addColumn<bool>("review");
 
         QTest::newRow("two opposite corners")
             << Sensors{{0, {0, 0, 1000}}, {15, {0, 0, 3000}}} << 500
             << "接触：2    合力：X 0，Y 0，Z 4000，大小 4000.0    压力中心：列 2.25，行 2.25    "
                "峰值：Sensor15，3000.0"
-            << QList<double>{0, 0, 4000, 4000} << QPointF(2.25, 2.25);
+            << QList<double>{0, 0, 4000, 4000} << QPointF(2.25, 2.25) << false;
         // m = sqrt(300² + 400² + 1200²) = 1300; sensor 6 stays under the floor.
         QTest::newRow("one sensor pushed sideways")
             << Sensors{{5, {300, -400, 1200}}, {6, {0, 0, 499}}} << 500
-            << "接触：1    合力：X 300，Y -400，Z 1200，大小 1300.0    压力中心：列 1.00，行 1.00  "
-               "  "
-               "峰值：Sensor5，1300.0"
-            << QList<double>{300, -400, 1200, 1300} << QPointF(1, 1);
+            << "接触：1    合力：X 300，Y -400，Z 1200，大小 1300.0    "
+               "压力中心：列 1.00，行 1.00    峰值：Sensor5，1300.0"
+            << QList<double>{300, -400, 1200, 1300} << QPointF(1, 1) << false;
         QTest::newRow("nothing in contact")
             << Sensors{{3, {0, 0, 499}}} << 500
             << "接触：0    合力：X 0，Y 0，Z 0，大小 0.0    压力中心：无    峰值：Sensor3，499.0"
-            << QList<double>{0, 0, 0, 0} << QPointF(-1, -1);
+            << QList<double>{0, 0, 0, 0} << QPointF(-1, -1) << false;
         QTest::newRow("threshold at the edge")
             << Sensors{{2, {0, 0, 800}}, {9, {0, 0, 799}}} << 800
             << "接触：1    合力：X 0，Y 0，Z 800，大小 800.0    压力中心：列 2.00，行 0.00    "
                "峰值：Sensor2，800.0"
-            << QList<double>{0, 0, 800, 800} << QPointF(2, 0);
+            << QList<double>{0, 0, 800, 800} << QPointF(2, 0) << false;
+        // The same frames saved and reviewed, the cursor on the last: its path starts there.
+        QTest::newRow("in review, at the cursor")
+            << Sensors{{0, {0, 0, 1000}}, {15, {0, 0, 3000}}} << 500
+            << "接触：2    合力：X 0，Y 0，Z 4000，大小 4000.0    压力中心：列 2.25，行 2.25    "
+               "峰值：Sensor15，3000.0"
+            << QList<double>{0, 0, 4000, 4000} << QPointF(2.25, 2.25) << true;
     }
 
     // The frame comes at 100 Hz for 1.5 s: the path keeps the frames of the last second.
@@ -112,6 +120,7 @@ private slots:
         QFETCH(QString, line);
         QFETCH(QList<double>, total);
         QFETCH(QPointF, centre);
+        QFETCH(bool, review);
         const int sensorGraphs = m_plot->graphCount();
 
         action("actionAnalysis")->trigger();
@@ -121,6 +130,8 @@ private slots:
         row->setCheckState(Qt::Checked);
         emit m_list->itemClicked(row);
         feed(frameOf(loaded), kHz * 3 / 2);
+        if (review)
+            reviewShown();
         m_window->refreshPlot();
 
         QCOMPARE(m_window->findChild<QLabel *>(QStringLiteral("analysisLine"))->text(), line);
@@ -133,7 +144,7 @@ private slots:
         }
         const bool hasCentre = centre.x() >= 0;
         const ContactOverlay &overlay = m_window->analysis().overlay();
-        QCOMPARE(overlay.pathLength(), hasCentre ? kHz + 1 : 0);
+        QCOMPARE(overlay.pathLength(), !hasCentre ? 0 : review ? 1 : kHz + 1);
         const QPointF dot =
             ContactOverlay::platePoint(hasCentre ? centre.x() : 0, hasCentre ? centre.y() : 0);
         QCOMPARE(sameColour(platePixel(dot), kDot), hasCentre);
@@ -191,6 +202,20 @@ private:
             m_stamp = {m_stamp.sequence + 1, m_stamp.timeUs + 1000000 / kHz, kHz};
             m_window->setStampedData(m_stamp, frame, kMaxSensors);
         }
+    }
+
+    void reviewShown()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("shown.csv"));
+        QString error;
+        m_window->refreshPlot();
+        QVERIFY2(m_window->saveShown(path, error), qPrintable(error));
+        auto recording = std::make_unique<RecordIndex>();
+        QVERIFY(recording->open(path));
+        QVERIFY2(m_window->beginReview(std::move(recording), error), qPrintable(error));
+        m_window->review()->toEnd();
+        // A live frame that still comes is not the one shown.
+        feed(frameOf({{4, {0, 0, 9000}}}), 1);
     }
 
     QAction *action(const char *name) const
