@@ -4,9 +4,14 @@
 
 #include "curveanalysis.h"
 #include "curvereview.h"
+#include "curvetoolbar.h"
 #include "graphcolumnlayout.h"
+#include "liveframes.h"
+#include "parkedlive.h"
 #include "plotfeeder.h"
 #include "plotnavigator.h"
+#include "plotpause.h"
+#include "plotranges.h"
 #include "plotreadout.h"
 #include "recordindex.h"
 #include "recordingreview.h"
@@ -16,10 +21,8 @@
 
 #include <QCloseEvent>
 #include <QListWidgetItem>
-#include <QSettings>
 #include <QShowEvent>
 #include <QTimer>
-#include <QToolBar>
 
 #include <QDebug>
 #include <QLoggingCategory>
@@ -31,15 +34,9 @@ namespace {
 Q_LOGGING_CATEGORY(lcViews, "eskin.views")
 
 constexpr int kRefreshMs = 30;
-constexpr double kVisibleKeys = 100;
 // In review the cursor's frame stands this many frames' width left of the plot's right edge, so
 // that a marker on it shows with its line and label.
 constexpr double kReviewLead = 10;
-constexpr int kLegendRows = 18;
-const QString kLegendKey = QStringLiteral("curves/legend");
-const QString kFitShownKey = QStringLiteral("curves/fitShown");
-const QString kLegendOutsideKey = QStringLiteral("curves/legendOutside");
-const QString kTimeAxisKey = QStringLiteral("curves/timeAxis");
 
 } // namespace
 
@@ -63,49 +60,33 @@ CurveGraphic::~CurveGraphic() = default;
 void CurveGraphic::setUpPlot()
 {
     QCustomPlot *plot = ui->graphic;
-    plot->legend->setVisible(true);
-    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
-    // Entries run top to bottom; a further column starts after 18 of them.
-    plot->legend->setWrap(kLegendRows);
-    plot->legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
-#ifdef ESKIN_PLOT_HAS_OPENGL
-    constexpr int kPlotSamples = 16;
-    plot->setOpenGl(true, kPlotSamples);
-#endif
-    plot->setAntialiasedElement(QCP::aeAll, true);
     m_frameAxis = std::make_unique<FrameAxis>(
         plot->xAxis, [this](double key) { return frameMicros(key); },
         [this] { return knownKeys(); });
     m_feeder = std::make_unique<PlotFeeder>(plot, m_frameAxis.get());
+    m_liveFrames = std::make_unique<LiveFrames>(m_buffer, *m_frameAxis);
     m_curves = std::make_unique<SensorCurves>(plot, ui->sensorList);
     m_saver = std::make_unique<CurveSaver>(this, plot, ui->vectorGraph, ui->planeGraph,
                                            m_frameAxis.get());
     m_analysis =
         std::make_unique<CurveAnalysis>(plot, ui->sensorList, ui->planeGraph,
                                         CurveAnalysis::addLineUnder(plot, ui->horizontalLayout_2));
-
-    connect(plot->xAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->xAxis2,
-            QOverload<const QCPRange &>::of(&QCPAxis::setRange));
-    connect(plot->yAxis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), plot->yAxis2,
-            QOverload<const QCPRange &>::of(&QCPAxis::setRange));
+    m_ranges = new PlotRanges(plot, m_frameAxis.get(), this);
     connect(plot, &QCustomPlot::legendDoubleClick, this, &CurveGraphic::plotlegendClickslot);
 }
 
 void CurveGraphic::setUpTools()
 {
     QCustomPlot *plot = ui->graphic;
-    auto *bar = new QToolBar(ui->GraphBox);
-    bar->setObjectName(QStringLiteral("curveToolBar"));
-    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    bar->addActions({ui->actionPause, ui->actionAutoRange, ui->actionMarker});
-    bar->addSeparator();
-    bar->addActions({ui->actionSavePicture, ui->actionCopyPicture, ui->actionSaveShown});
-    bar->addSeparator();
-    bar->addActions(
-        {ui->actionLegend, ui->actionLegendOutside, ui->actionFitShown, ui->actionTimeAxis});
+    auto *bar = new CurveToolBar({ui->actionPause, ui->actionAutoRange, ui->actionMarker,
+                                  ui->actionSavePicture, ui->actionCopyPicture, ui->actionSaveShown,
+                                  ui->actionLegend, ui->actionLegendOutside, ui->actionFitShown,
+                                  ui->actionTimeAxis},
+                                 ui->GraphBox);
     m_timeline = new ReviewTimeline(ui->GraphBox);
     m_timeline->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_timeline->hide();
+    m_live = std::make_unique<ParkedLive>(plot, ui->actionPause, m_timeline);
     // The form's column gives way to one that keeps the plot's height when the timeline shows;
     // the widgets stay where they are.
     delete ui->verticalLayout;
@@ -118,24 +99,27 @@ void CurveGraphic::setUpTools()
     column->setPart(GraphColumnLayout::Plot, ui->CurveGraphBox);
     column->setPart(GraphColumnLayout::Timeline, m_timeline);
 
-    const QSettings settings;
-    ui->actionLegend->setChecked(settings.value(kLegendKey, true).toBool());
-    ui->actionLegendOutside->setChecked(settings.value(kLegendOutsideKey, false).toBool());
-    ui->actionFitShown->setChecked(settings.value(kFitShownKey, false).toBool());
-    ui->actionTimeAxis->setChecked(settings.value(kTimeAxisKey, false).toBool());
     placeLegend();
-    m_fitShown = ui->actionFitShown->isChecked();
+    m_ranges->setFitShown(ui->actionFitShown->isChecked());
     m_frameAxis->setTimeShown(ui->actionTimeAxis->isChecked());
 
     m_markers = std::make_unique<PlotMarkers>(plot, m_frameAxis.get());
+    m_pause = new PlotPause(ui->actionPause, this);
     // Both are the plot's children.
     auto *navigator = new PlotNavigator(plot);
     new PlotReadout(plot, m_frameAxis.get());
-    for (QCPAxis *axis : {plot->xAxis, plot->yAxis})
-        connect(axis, QOverload<const QCPRange &>::of(&QCPAxis::rangeChanged), this,
-                &CurveGraphic::takeOperatorRange);
+    connect(m_ranges, &PlotRanges::operatorChanged, m_pause, &PlotPause::takeZoom);
     connect(navigator, &PlotNavigator::autoRangeRequested, this, &CurveGraphic::restoreRanges);
-    connect(ui->actionPause, &QAction::toggled, this, &CurveGraphic::setPaused);
+    // A pause, or a zoom, holds the picture: a review stops playing.
+    connect(m_pause, &PlotPause::paused, this, [this] {
+        m_pause->hold(m_buffer.times(), ui->vectorGraph->readings());
+        if (m_review)
+            review()->setPlaying(false);
+    });
+    connect(m_pause, &PlotPause::resumed, this, [this](const QList<Axit_t> &readings) {
+        showReadings(readings, m_buffer.times().stampAt(m_buffer.newestKey()).timeUs);
+        refreshPlot();
+    });
     connect(ui->actionAutoRange, &QAction::triggered, this, &CurveGraphic::restoreRanges);
     connect(ui->actionMarker, &QAction::triggered, this, [this] { addMarker(); });
     connect(ui->actionSavePicture, &QAction::triggered, this,
@@ -143,8 +127,8 @@ void CurveGraphic::setUpTools()
     connect(ui->actionCopyPicture, &QAction::triggered, this, [this] { m_saver->copyPicture(); });
     connect(ui->actionSaveShown, &QAction::triggered, this,
             [this] { m_saver->askSaveShown(shownData()); });
-    connect(ui->actionLegend, &QAction::toggled, this, &CurveGraphic::setLegendShown);
-    connect(ui->actionLegendOutside, &QAction::toggled, this, &CurveGraphic::setLegendOutside);
+    connect(ui->actionLegend, &QAction::toggled, this, &CurveGraphic::placeLegend);
+    connect(ui->actionLegendOutside, &QAction::toggled, this, &CurveGraphic::placeLegend);
     connect(ui->actionFitShown, &QAction::toggled, this, &CurveGraphic::setFitShown);
     connect(ui->actionTimeAxis, &QAction::toggled, this, &CurveGraphic::setTimeAxis);
 }
@@ -182,9 +166,9 @@ uint CurveGraphic::sensorSum() const
 void CurveGraphic::setSensorSum(uint sum)
 {
     // The per-sensor tables have 16 entries.
-    m_live.sensorSum = std::min(sum, uint(kMaxSensors));
+    m_liveSensorSum = std::min(sum, uint(kMaxSensors));
     if (!m_review)
-        showSensorCount(m_live.sensorSum);
+        showSensorCount(m_liveSensorSum);
 }
 
 void CurveGraphic::showSensorCount(uint sum)
@@ -200,7 +184,7 @@ void CurveGraphic::showSensorCount(uint sum)
 
 void CurveGraphic::setItemData(QList<Axit_t> &axit, uint num)
 {
-    setStampedData(m_ownStamps.next(0), axit, num);
+    setStampedData(m_liveFrames->ownStamp(), axit, num);
 }
 
 void CurveGraphic::setStampedData(const FrameStamp &stamp, const QList<Axit_t> &axit, uint num)
@@ -208,27 +192,16 @@ void CurveGraphic::setStampedData(const FrameStamp &stamp, const QList<Axit_t> &
     // The port is closed for a review; frames it sent before must not mix into the recording.
     if (m_review)
         return;
-    const double newest = m_buffer.newestKey();
-    if (std::exchange(m_gapPending, false) && newest > 0) {
-        const FrameStamp before = m_buffer.times().stampAt(newest);
-        m_frameAxis->addGap(
-            {newest + 1, before.isValid() ? std::max<qint64>(stamp.timeUs - before.timeUs, 0) : 0,
-             m_gapCause});
-    }
-    m_buffer.append(stamp, axit, std::min(sensorSum(), num));
-    if (m_paused) {
-        m_heldReadings = axit;
-        return;
-    }
-    showReadings(axit, stamp.timeUs);
+    m_liveFrames->take(stamp, axit, std::min(sensorSum(), num));
+    if (m_pause->isPaused())
+        m_pause->holdReadings(axit);
+    else
+        showReadings(axit, stamp.timeUs);
 }
 
 void CurveGraphic::beginGap(const QString &cause)
 {
-    if (m_gapPending)
-        return;
-    m_gapPending = true;
-    m_gapCause = cause;
+    m_liveFrames->beginGap(cause);
 }
 
 void CurveGraphic::showReadings(const QList<Axit_t> &readings, qint64 timeUs)
@@ -252,14 +225,15 @@ void CurveGraphic::setAnalysisThreshold(int threshold)
 
 void CurveGraphic::refreshIfDue()
 {
-    if (m_paused || isMinimized() || (m_buffer.revision() == m_drawnRevision && !m_viewChanged))
+    if (m_pause->isPaused() || isMinimized() ||
+        (m_buffer.revision() == m_drawnRevision && !m_viewChanged))
         return;
     refreshPlot();
 }
 
 void CurveGraphic::refreshPlot()
 {
-    if (m_paused)
+    if (m_pause->isPaused())
         return;
     QCustomPlot *plot = ui->graphic;
     const double newest = m_buffer.newestKey();
@@ -274,13 +248,9 @@ void CurveGraphic::refreshPlot()
     m_drawnKey = newest;
     m_drawnRevision = m_buffer.revision();
     m_viewChanged = false;
-    const double end = newest + (m_review ? kReviewLead : 0);
-    m_settingRanges = true;
-    plot->xAxis->setRange(m_frameAxis->rangeOfKeys(newest - kVisibleKeys, end));
     m_analysis->update(m_buffer, sensorSum(), *m_frameAxis, newest);
-    fitValueAxis(QCPRange(newest - kVisibleKeys, newest));
-    m_analysis->widenValueRange(plot->yAxis);
-    m_settingRanges = false;
+    m_ranges->follow(m_buffer, sensorSum(), newest, m_review ? kReviewLead : 0,
+                     [this](QCPAxis *values) { m_analysis->widenValueRange(values); });
     // The plot library would repaint the plot at once, composing the whole window (it holds
     // OpenGL views) once for the plot and once more for the views' repaints of the same tick;
     // a queued repaint joins them into one.
@@ -291,28 +261,8 @@ std::pair<double, double> CurveGraphic::knownKeys() const
 {
     if (m_review)
         return {double(review()->firstShown()), double(review()->cursor())};
-    const FrameTimes &times = m_paused ? m_pausedTimes : m_buffer.times();
+    const FrameTimes &times = m_pause->shownTimes(m_buffer.times());
     return {times.firstKey(), times.lastKey()};
-}
-
-// The value axis spans every stored point of every sensor's graphs, hidden curves and points
-// outside the visible keys included; only what is shown (the shown curves' points within
-// `shownKeys`) when the operator asks so.
-void CurveGraphic::fitValueAxis(const QCPRange &shownKeys)
-{
-    constexpr double kEverywhere = std::numeric_limits<double>::infinity();
-    const auto [lowest, highest] =
-        m_fitShown
-            ? m_buffer.valueRange(sensorSum(), shownKeys.lower, shownKeys.upper,
-                                  [this](int s, int a) {
-                                      return ui->graphic->graph(kAxisCount * s + a)->visible();
-                                  })
-            : m_buffer.valueRange(sensorSum(), -kEverywhere, kEverywhere,
-                                  [](int, int) { return true; });
-    if (lowest < highest)
-        ui->graphic->yAxis->setRange(QCPRange(lowest, highest));
-    else // no points, or one value only: the plot's own rule keeps a usable span
-        ui->graphic->yAxis->rescale(m_fitShown);
 }
 
 void CurveGraphic::on_sensorList_itemClicked(QListWidgetItem *item)
@@ -369,50 +319,19 @@ void CurveGraphic::setViewsRefreshing(bool on)
 
 // ---- Looking closer -----------------------------------------------------------------------------
 
-// The curves and both views stay as they are; frames are still stored, and the views' newest
-// readings are held for the end of the pause. A pause, or a zoom, holds the picture: a review
-// stops playing.
-void CurveGraphic::setPaused(bool paused)
-{
-    if (paused == m_paused)
-        return;
-    m_paused = paused;
-    if (paused) {
-        m_pausedTimes = m_buffer.times();
-        m_heldReadings = ui->vectorGraph->readings();
-        if (m_review)
-            review()->setPlaying(false);
-        return;
-    }
-    m_zoomed = false;
-    showReadings(m_heldReadings, m_buffer.times().stampAt(m_buffer.newestKey()).timeUs);
-    m_heldReadings.clear();
-    refreshPlot();
-}
-
+// Ends a pause, which draws with the window's own ranges.
 void CurveGraphic::restoreRanges()
 {
-    if (m_paused) {
-        ui->actionPause->setChecked(false); // resumes with the document's ranges
-        return;
-    }
-    m_zoomed = false;
-    refreshPlot();
-}
-
-// Ranges that the refresh did not set come from the operator's zoom or pan, which pauses.
-void CurveGraphic::takeOperatorRange()
-{
-    if (m_settingRanges)
-        return;
-    m_zoomed = true;
-    ui->actionPause->setChecked(true);
+    if (m_pause->isPaused())
+        m_pause->resume();
+    else
+        refreshPlot();
 }
 
 void CurveGraphic::showChange()
 {
     m_viewChanged = true;
-    if (m_paused)
+    if (m_pause->isPaused())
         ui->graphic->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -420,14 +339,14 @@ qint64 CurveGraphic::frameMicros(double key) const
 {
     if (m_review)
         return key == std::floor(key) ? review()->timeUsAt(qint64(key)) : -1;
-    return (m_paused ? m_pausedTimes : m_buffer.times()).microsAt(key);
+    return m_pause->shownTimes(m_buffer.times()).microsAt(key);
 }
 
 FrameStamp CurveGraphic::frameStamp(double key) const
 {
     if (m_review)
         return key == std::floor(key) ? review()->stampAt(qint64(key)) : FrameStamp();
-    return (m_paused ? m_pausedTimes : m_buffer.times()).stampAt(key);
+    return m_pause->shownTimes(m_buffer.times()).stampAt(key);
 }
 
 double CurveGraphic::newestShownKey() const
@@ -435,6 +354,11 @@ double CurveGraphic::newestShownKey() const
     if (m_review)
         return double(review()->cursor());
     return isVisible() && m_drawnKey > 0 ? m_drawnKey : m_buffer.newestKey();
+}
+
+bool CurveGraphic::isPaused() const
+{
+    return m_pause->isPaused();
 }
 
 QAction *CurveGraphic::markerAction() const
@@ -464,32 +388,14 @@ int CurveGraphic::addMarkerAt(double key, const QString &label)
     return number;
 }
 
-void CurveGraphic::setLegendShown(bool shown)
-{
-    QSettings().setValue(kLegendKey, shown);
-    placeLegend();
-}
-
-void CurveGraphic::setLegendOutside(bool outside)
-{
-    QSettings().setValue(kLegendOutsideKey, outside);
-    placeLegend();
-}
-
-// In the plot, as the plot library draws it, or beside it.
 void CurveGraphic::placeLegend()
 {
-    const bool shown = ui->actionLegend->isChecked();
-    const bool outside = ui->actionLegendOutside->isChecked();
-    ui->graphic->legend->setVisible(shown && !outside);
-    m_curves->legendBeside()->setShown(shown && outside);
-    ui->graphic->replot(QCustomPlot::rpQueuedReplot);
+    m_curves->placeLegend(ui->actionLegend->isChecked(), ui->actionLegendOutside->isChecked());
 }
 
 void CurveGraphic::setFitShown(bool fit)
 {
-    m_fitShown = fit;
-    QSettings().setValue(kFitShownKey, fit);
+    m_ranges->setFitShown(fit);
     m_viewChanged = true;
 }
 
@@ -497,7 +403,6 @@ void CurveGraphic::setFitShown(bool fit)
 // drawn, over the same frames as before.
 void CurveGraphic::setTimeAxis(bool shown)
 {
-    QSettings().setValue(kTimeAxisKey, shown);
     if (shown == m_frameAxis->isTimeShown())
         return;
     QCustomPlot *plot = ui->graphic;
@@ -505,15 +410,13 @@ void CurveGraphic::setTimeAxis(bool shown)
     m_frameAxis->setTimeShown(shown);
     m_markers->relocate();
     m_feeder->clear();
-    if (!m_paused) {
+    if (!m_pause->isPaused()) {
         refreshPlot();
         return;
     }
     for (uint s = 0; s < sensorSum(); ++s)
         m_feeder->update(int(s), m_buffer.series(int(s)), m_drawnKey);
-    m_settingRanges = true;
-    plot->xAxis->setRange(m_frameAxis->rangeOfKeys(keys.lower, keys.upper));
-    m_settingRanges = false;
+    m_ranges->showKeys(keys.lower, keys.upper);
     plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -529,54 +432,28 @@ bool CurveGraphic::saveShown(const QString &path, QString &error)
 
 CurveSaver::Shown CurveGraphic::shownData() const
 {
-    return {int(sensorSum()), m_zoomed, [this](double key) { return frameStamp(key); }, markers(),
-            !m_review};
+    return {int(sensorSum()), m_pause->isZoomed(), [this](double key) { return frameStamp(key); },
+            markers(), !m_review};
 }
 
 // ---- Review ------------------------------------------------------------------------------------
 
 bool CurveGraphic::beginReview(std::unique_ptr<RecordIndex> recording, QString &error)
 {
-    auto review = std::make_unique<RecordingReview>(std::move(recording));
-    if (review->hasFailed()) {
-        error = review->recording().errorString();
+    auto review = CurveReview::open(std::move(recording), m_timeline, error);
+    if (!review)
         return false;
-    }
+    // The live display steps aside as it is; markers cannot be added to it meanwhile.
     if (m_review)
         m_review.reset();
     else
-        parkLive();
-    review->setLongestStep(qint64(kVisibleKeys));
-    RecordingReview *shown = review.get();
-    m_review = std::make_unique<CurveReview>(std::move(review), m_timeline);
-    connect(shown, &RecordingReview::cursorMoved, this, &CurveGraphic::showReviewCursor);
-    connect(shown, &RecordingReview::playingChanged, this, [this](bool playing) {
-        if (playing)
-            ui->actionPause->setChecked(false);
-    });
-    connect(
-        shown, &RecordingReview::failed, this,
-        [this, shown](const QString &why) {
-            if (m_review && m_review->recording() == shown)
-                emit reviewFailed(why);
-        },
-        Qt::QueuedConnection);
-    showReviewCursor(shown->cursor(), false);
+        m_live->park(m_buffer, m_markers, *m_frameAxis, ui->vectorGraph->readings());
+    m_review = std::move(review);
+    connect(m_review.get(), &CurveReview::cursorMoved, this, &CurveGraphic::showReviewCursor);
+    connect(m_review.get(), &CurveReview::playingStarted, m_pause, &PlotPause::resume);
+    connect(m_review.get(), &CurveReview::failed, this, &CurveGraphic::reviewFailed);
+    showReviewCursor(m_review->recording()->cursor(), false);
     return true;
-}
-
-// The live display steps aside as it is; Space plays the review, and markers cannot be added to it.
-void CurveGraphic::parkLive()
-{
-    ui->actionPause->setChecked(false);
-    std::swap(m_buffer, m_live.buffer);
-    m_live.readings = ui->vectorGraph->readings();
-    m_live.markers = std::move(m_markers);
-    m_live.markers->setVisible(false);
-    m_markers = std::make_unique<PlotMarkers>(ui->graphic, m_frameAxis.get());
-    m_live.gaps = m_frameAxis->gaps();
-    ui->actionPause->setShortcut(QKeySequence());
-    m_timeline->show();
 }
 
 void CurveGraphic::endReview()
@@ -584,20 +461,12 @@ void CurveGraphic::endReview()
     if (!m_review)
         return;
     m_review.reset();
-    m_timeline->hide();
-    ui->actionPause->setChecked(false);
     m_markers->clear();
-    m_markers = std::move(m_live.markers);
-    std::swap(m_buffer, m_live.buffer);
-    m_live.buffer = {};
-    m_frameAxis->setGaps(std::exchange(m_live.gaps, {}));
-    // The axis may have changed meanwhile.
-    m_markers->relocate();
-    m_markers->setVisible(true);
+    QList<Axit_t> readings;
+    m_markers = m_live->restore(m_buffer, *m_frameAxis, readings);
     m_feeder->clear();
-    showSensorCount(m_live.sensorSum);
-    showReadings(std::exchange(m_live.readings, {}));
-    ui->actionPause->setShortcut(Qt::Key_Space);
+    showSensorCount(m_liveSensorSum);
+    showReadings(readings);
     refreshPlot();
 }
 

@@ -6,7 +6,6 @@
 #include "curvesaver.h"
 #include "devicerecords.h"
 #include "frameaxis.h"
-#include "framestamper.h"
 #include "frametimes.h"
 #include "plotmarkers.h"
 #include "sensorseries.h"
@@ -19,11 +18,14 @@
 
 class CurveAnalysis;
 class CurveReview;
+class LiveFrames;
+class ParkedLive;
 class PlotFeeder;
+class PlotPause;
+class PlotRanges;
 class QAction;
 class QCPAbstractLegendItem;
 class QCPLegend;
-class QCPRange;
 class QListWidgetItem;
 class QTimer;
 class RecordIndex;
@@ -84,7 +86,7 @@ public:
     // does nothing while paused.
     void refreshPlot();
 
-    bool isPaused() const { return m_paused; }
+    bool isPaused() const;
     // Microseconds from the first frame to the frame of `key` as the plot shows it, -1 when not
     // known (the last 1000 frames are).
     qint64 frameMicros(double key) const;
@@ -153,20 +155,14 @@ private:
     // The timer's refresh: only when frames came or the view changed since the last one, and the
     // window can be seen.
     void refreshIfDue();
-    void fitValueAxis(const QCPRange &shownKeys);
     std::pair<double, double> knownKeys() const;
-    void setPaused(bool paused);
     void restoreRanges();
-    void takeOperatorRange();
     // Draws a change of what is shown: at once while paused, else at the next tick.
     void showChange();
-    void setLegendShown(bool shown);
-    void setLegendOutside(bool outside);
     void placeLegend();
     void setFitShown(bool fit);
     void setTimeAxis(bool shown);
     CurveSaver::Shown shownData() const;
-    void parkLive();
     void showReviewCursor(qint64 index, bool continued);
 
     std::unique_ptr<Ui::CurveGraphic> ui;
@@ -174,6 +170,7 @@ private:
     CurveBuffer m_buffer;
     std::unique_ptr<FrameAxis> m_frameAxis;
     std::unique_ptr<PlotFeeder> m_feeder;
+    PlotRanges *m_ranges = nullptr;
     std::unique_ptr<SensorCurves> m_curves;
     std::unique_ptr<CurveSaver> m_saver;
     std::unique_ptr<CurveAnalysis> m_analysis;
@@ -182,36 +179,17 @@ private:
     // The buffer's revision that the last refresh drew, and a change of view since.
     quint64 m_drawnRevision = 0;
     bool m_viewChanged = true;
-    FrameStamper m_ownStamps; // for frames that come without a stamp
-    // The live data stopped; the next frame comes after a gap of this cause.
-    bool m_gapPending = false;
-    QString m_gapCause;
+    std::unique_ptr<LiveFrames> m_liveFrames;
 
-    // The times of the frames the plot shows while paused.
-    FrameTimes m_pausedTimes;
-    bool m_paused = false;
-    // The operator has zoomed or panned; the ranges stay until automatic ranges.
-    bool m_zoomed = false;
-    // The program, not the operator, is setting the ranges.
-    bool m_settingRanges = false;
-    bool m_fitShown = false;
-    // The newest reading list, handed to the views when the pause ends.
-    QList<Axit_t> m_heldReadings;
+    PlotPause *m_pause = nullptr;
     std::unique_ptr<PlotMarkers> m_markers;
     int m_markerCount = 0;
 
     std::unique_ptr<CurveReview> m_review;
     ReviewTimeline *m_timeline = nullptr;
     // The live display while a recording is reviewed; live frames that still arrive are dropped.
-    struct ParkedLive
-    {
-        uint sensorSum = 0; // also what setSensorSum() asks for meanwhile
-        CurveBuffer buffer;
-        std::unique_ptr<PlotMarkers> markers;
-        QList<Axit_t> readings;
-        QList<FrameAxis::Gap> gaps;
-    };
-    ParkedLive m_live;
+    std::unique_ptr<ParkedLive> m_live;
+    uint m_liveSensorSum = 0; // also what setSensorSum() asks for meanwhile
 };
 
 #endif // CURVEGRAPHIC_H

@@ -3,11 +3,24 @@
 
 #include "curvebuffer.h"
 #include "frameaxis.h"
+#include "plotranges.h"
 #include "recordindex.h"
 #include "recordingreview.h"
 #include "reviewtimeline.h"
 
 #include <algorithm>
+
+std::unique_ptr<CurveReview> CurveReview::open(std::unique_ptr<RecordIndex> recording,
+                                               ReviewTimeline *timeline, QString &error)
+{
+    auto review = std::make_unique<RecordingReview>(std::move(recording));
+    if (review->hasFailed()) {
+        error = review->recording().errorString();
+        return nullptr;
+    }
+    review->setLongestStep(qint64(PlotRanges::kVisibleKeys));
+    return std::make_unique<CurveReview>(std::move(review), timeline);
+}
 
 CurveReview::CurveReview(std::unique_ptr<RecordingReview> review, ReviewTimeline *timeline)
     : m_review(std::move(review))
@@ -16,6 +29,14 @@ CurveReview::CurveReview(std::unique_ptr<RecordingReview> review, ReviewTimeline
     for (const RecordMarker &marker : m_review->recording().markers())
         m_markerCount = std::max(m_markerCount, marker.number);
     m_timeline->attach(m_review.get());
+    connect(m_review.get(), &RecordingReview::cursorMoved, this, &CurveReview::cursorMoved);
+    connect(m_review.get(), &RecordingReview::playingChanged, this, [this](bool playing) {
+        if (playing)
+            emit playingStarted();
+    });
+    // Queued to this object: a review that has ended reports nothing.
+    connect(m_review.get(), &RecordingReview::failed, this, &CurveReview::failed,
+            Qt::QueuedConnection);
 }
 
 CurveReview::~CurveReview()

@@ -6,11 +6,13 @@
 #include "plotmarkers.h"
 
 #include <QList>
+#include <QObject>
 
 #include <memory>
 
 class CurveBuffer;
 class FrameAxis;
+class RecordIndex;
 class RecordingReview;
 class ReviewTimeline;
 
@@ -18,13 +20,16 @@ class ReviewTimeline;
 // while it lasts, and the markers put on its frames meanwhile (numbered after the file's; the
 // file itself is only read). At each move of the cursor it gives the curves the frames that end
 // there, with the gaps between them and the markers on them.
-class CurveReview
+class CurveReview : public QObject
 {
+    Q_OBJECT
 public:
+    // The review of `recording` from its first frame on, its steps by seconds no longer than the
+    // frames the curves show before the cursor; null, with `error`, when its frames cannot be read.
+    static std::unique_ptr<CurveReview> open(std::unique_ptr<RecordIndex> recording,
+                                             ReviewTimeline *timeline, QString &error);
     CurveReview(std::unique_ptr<RecordingReview> review, ReviewTimeline *timeline);
-    ~CurveReview();
-    CurveReview(const CurveReview &) = delete;
-    CurveReview &operator=(const CurveReview &) = delete;
+    ~CurveReview() override;
 
     RecordingReview *recording() const { return m_review.get(); }
 
@@ -37,6 +42,13 @@ public:
     // A marker at the frame of `key`, drawn at once with the others in `markers`; returns its
     // number.
     int addMarker(double key, const QString &label, PlotMarkers &markers);
+
+signals:
+    void cursorMoved(qint64 index, bool continued);
+    void playingStarted();
+    // The recording can no longer be read; sent from the event loop, and only while this review
+    // lasts, so that it may be ended at once.
+    void failed(const QString &error);
 
 private:
     void showMarkers(PlotMarkers &markers) const;

@@ -52,7 +52,19 @@ SensorCurves::SensorCurves(QCustomPlot *plot, QListWidget *list)
     : m_plot(plot)
     , m_list(list)
     , m_legendBeside(std::make_unique<SensorLegend>(plot))
-{}
+{
+    plot->legend->setVisible(true);
+    plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
+    // Entries run top to bottom; a further column starts after 18 of them.
+    constexpr int kLegendRows = 18;
+    plot->legend->setWrap(kLegendRows);
+    plot->legend->setFillOrder(QCPLayoutGrid::foRowsFirst);
+#ifdef ESKIN_PLOT_HAS_OPENGL
+    constexpr int kPlotSamples = 16;
+    plot->setOpenGl(true, kPlotSamples);
+#endif
+    plot->setAntialiasedElement(QCP::aeAll, true);
+}
 
 SensorCurves::~SensorCurves() = default;
 
@@ -203,4 +215,11 @@ bool SensorCurves::toggleCurveAt(QCPLegend *legend, QCPAbstractLegendItem *item,
     qCDebug(lcViews) << "plotlegendClickslot"
                      << "item=" << i << "point:" << position.x() << "," << position.y();
     return true;
+}
+
+void SensorCurves::placeLegend(bool shown, bool outside)
+{
+    m_plot->legend->setVisible(shown && !outside);
+    m_legendBeside->setShown(shown && outside);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
 }

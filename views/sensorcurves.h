@@ -21,7 +21,8 @@ class SensorLegend;
 // (graph 3s + a is sensor s's axis a), each in its fixed colour while shown and dark grey while
 // hidden, and one row per sensor below the select-all row. The operator's ticks and shown curves
 // are kept for sensors that the count leaves out. The legend beside the plot lists the sensors
-// that are ticked or have a curve shown.
+// that are ticked or have a curve shown. The plot draws them antialiased, with OpenGL where its
+// library has it.
 class SensorCurves
 {
 public:
@@ -37,6 +38,8 @@ public:
     uint count() const { return m_count; }
     bool isCurveShown(int sensor, int axis) const;
     SensorLegend *legendBeside() const { return m_legendBeside.get(); }
+    // The legend in the plot, as the plot library draws it, or beside it.
+    void placeLegend(bool shown, bool outside);
 
     // A click on a row (the list has already toggled its box); false for a row of no sensor.
     bool applyRowClick(QListWidgetItem *item);
