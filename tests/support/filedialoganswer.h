@@ -17,6 +17,10 @@ template<class Open> QString answerFileDialog(const QString &path, Open open)
             return;
         if (suggested.isEmpty()) // what the dialog offered, not a former answer
             suggested = dialog.selectedFiles().value(0);
+        // A file name field that holds the focus keeps its text against selectFile(); whether it
+        // has the focus depends on the window's activation, which Xvfb grants late or never.
+        if (QWidget *focused = dialog.focusWidget())
+            focused->clearFocus();
         dialog.selectFile(path);
         // Accepted only once the dialog holds the answer; else the next poll tries again.
         if (dialog.selectedFiles().value(0) == path)
