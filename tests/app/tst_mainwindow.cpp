@@ -110,6 +110,12 @@ private slots:
         QVERIFY(m_dir.isValid());
         // The window reads its remembered language; never the operator's.
         QStandardPaths::setTestModeEnabled(true);
+        // Nor another run's: the 1280 x 800 run of this program, or another suite's, may run at
+        // the same time, and its windows save their sensor count and port into a shared file
+        // between this one's clearing and its window's start.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           m_dir.filePath(QStringLiteral("settings")));
+        QVERIFY(QSettings().fileName().startsWith(m_dir.path()));
     }
 
     void init()
